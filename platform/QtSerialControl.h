@@ -1,0 +1,32 @@
+#pragma once
+
+#include "platform/SerialControl.h"
+
+#include <QSerialPort>
+
+namespace platform {
+
+// The serial control on a real port (or a pseudo-terminal) through QSerialPort.
+class QtSerialControl : public SerialControl {
+    Q_OBJECT
+public:
+    explicit QtSerialControl(QObject* parent = nullptr);
+
+    bool Open(int portNumber, const QString& settings) override;
+    void Close() override;
+    bool IsOpen() const override;
+    void SetRts(bool on) override;
+    void SetDtr(bool on) override;
+    bool CtsHolding() override;
+    bool Write(const QByteArray& data) override;
+    QByteArray ReadAll() override;
+    QString ErrorText() const override;
+
+private:
+    void OnError(QSerialPort::SerialPortError error);
+
+    QSerialPort port_;
+    QString errorText_;
+};
+
+} // namespace platform

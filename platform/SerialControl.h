@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+
+namespace platform {
+
+// The serial communications control the link drives: open a port by number with a settings
+// string such as "9600,N,8,1", modem lines, write, read everything received, and a
+// notification when characters arrive.
+class SerialControl : public QObject {
+    Q_OBJECT
+public:
+    using QObject::QObject;
+
+    // Opens the port; false with ErrorText() set when it cannot be opened.
+    virtual bool Open(int portNumber, const QString& settings) = 0;
+    virtual void Close() = 0;
+    virtual bool IsOpen() const = 0;
+    virtual void SetRts(bool on) = 0;
+    virtual void SetDtr(bool on) = 0;
+    // The far end signals ready. A port whose modem lines cannot be read counts as ready.
+    virtual bool CtsHolding() = 0;
+    virtual bool Write(const QByteArray& data) = 0;
+    virtual QByteArray ReadAll() = 0;
+    // Text of the last failure.
+    virtual QString ErrorText() const = 0;
+
+signals:
+    // Characters have arrived (the receive event).
+    void Received();
+    // The device went away; the port has already been closed.
+    void Lost();
+};
+
+// The device name behind "COM n": "COMn" on Windows; elsewhere $QMX_COM<n> when set, else
+// /dev/ttyS<n-1>.
+QString ComPortDeviceName(int portNumber);
+
+} // namespace platform

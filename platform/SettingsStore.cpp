@@ -1,0 +1,28 @@
+#include "platform/SettingsStore.h"
+
+#include <QSettings>
+
+namespace platform {
+
+namespace {
+// An INI file per application in the user's configuration folder, on every system alike.
+QSettings Store(const QString& appName) {
+    return QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("qmxconfig"),
+                     appName);
+}
+QString Path(const QString& section, const QString& key) { return section + u'/' + key; }
+} // namespace
+
+QString GetSetting(const QString& appName, const QString& section, const QString& key,
+                   const QString& defaultValue) {
+    return Store(appName).value(Path(section, key), defaultValue).toString();
+}
+
+void SaveSetting(const QString& appName, const QString& section, const QString& key,
+                 const QString& value) {
+    QSettings store = Store(appName);
+    store.setValue(Path(section, key), value);
+    store.sync();
+}
+
+} // namespace platform

@@ -1,0 +1,66 @@
+#pragma once
+
+#include "shell/Types.h"
+
+#include <array>
+
+// The controller's parameter set in program units (pulses/s, ms, mA), in record order.
+struct ConfigRecord {
+    qint32 defaultSpeedMin;
+    qint32 defaultSpeedMax;
+    qint16 defaultAccelTime;
+    qint32 originSpeedMin;
+    qint32 originSpeedMax;
+    qint16 originAccelTime;
+    qint32 jogSpeedMin;
+    qint32 jogSpeedMax;
+    qint16 jogAccelTime;
+    Boolean excitationAtStartUp;
+    Boolean autoExcitation;
+    Boolean excitationAtEmergencyStop;
+    Boolean jogInputEnabled;
+    qint16 reservedSwitch;
+    qint16 comSpeedIndex;
+    Boolean comFlowControl;
+    qint16 originMode;
+    qint32 originOffset;
+    std::array<qint16, 2> limitSensorMode; // [0] LS(+), [1] LS(-): -1 unused, 0 NC, 1 NO
+    Boolean reverseDirection;
+    qint16 stepMode;
+    qint16 runCurrent;
+    qint16 stopCurrent;
+    qint16 ctValue;
+    qint16 chValue;
+    qint16 clValue;
+    qint16 currentScale;
+    double ctScale;
+    Boolean rotationStage;
+    Boolean jogDialEnabled;
+    qint16 jogDialPulses;
+
+    bool operator==(const ConfigRecord&) const = default;
+};
+
+// Limits kept by the editing reactions (not by loading).
+namespace ConfigLimits {
+inline constexpr qint32 kSpeedMin = 100;
+inline constexpr qint32 kSpeedMax = 30000;
+inline constexpr qint16 kAccelTimeMin = 0;
+inline constexpr qint16 kAccelTimeMax = 1000;
+inline constexpr qint32 kOffsetMin = -1000;
+inline constexpr qint32 kOffsetMax = 16777215;
+inline constexpr qint16 kJogDialPulsesMin = 1;
+inline constexpr qint16 kJogDialPulsesMax = 9999;
+} // namespace ConfigLimits
+
+// The factory parameter set.
+ConfigRecord FactoryDefaults();
+
+namespace MainModule {
+
+// The one configuration record of the run.
+extern ConfigRecord Config;
+
+void ResetToFactoryDefaults();
+
+} // namespace MainModule

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QString>
+#include <QStringView>
+
+#include <cstdint>
+#include <optional>
+
+// Number helpers used throughout the program: one rounding rule (half to even), one way of
+// reading a number out of text and one way of showing it.
+namespace Numbers {
+
+// Nearest integer, ties to the even neighbour (2.5 -> 2, 3.5 -> 4).
+double RoundHalfEven(double value);
+
+// The leading decimal number of the text (optional sign, digits, optional fraction);
+// 0 when the text does not begin with a number. Used for controller replies and options.
+double ReadNumber(QStringView text);
+
+// A whole entry typed by the operator: blanks around it are ignored, everything else must be
+// one decimal number. Empty or malformed text gives no value.
+std::optional<double> ParseEntry(QStringView text);
+
+// Rounds half to even and checks that the result fits the field's width.
+std::optional<qint16> ToInteger(double value);
+std::optional<qint32> ToLong(double value);
+
+// Plain decimal, no grouping, "0" for zero, a leading "-" for negatives.
+QString ShowNumber(qint64 value);
+
+// Controller current units <-> milliamperes. currentScale is the controller's CF value.
+std::optional<qint16> CurrentFromController(double controllerValue, qint16 currentScale);
+std::optional<qint32> CurrentToController(qint16 milliamperes, qint16 currentScale);
+
+// Controller CT value <-> program units. ctScale is the controller's CC value.
+std::optional<qint16> CtFromController(double controllerValue, double ctScale);
+std::optional<qint32> CtToController(qint16 ctValue, double ctScale);
+
+} // namespace Numbers

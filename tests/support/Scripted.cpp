@@ -1,0 +1,41 @@
+#include "tests/support/Scripted.h"
+
+#include <QSettings>
+#include <QTemporaryDir>
+
+namespace testing {
+
+platform::MsgAnswer ScriptedMessageBoxes::Show(const QString& text, const QString& title,
+                                               platform::MsgIcon icon,
+                                               platform::MsgButtons buttons) {
+    shown.append({text, title, icon, buttons});
+    if (buttons == platform::MsgButtons::Ok)
+        return platform::MsgAnswer::Ok;
+    return answers.isEmpty() ? platform::MsgAnswer::No : answers.dequeue();
+}
+
+QString ScriptedFileDialogs::OpenFileName(const QString& title, const QString& filter) {
+    shown.append({false, title, filter});
+    return names.isEmpty() ? QString() : names.dequeue();
+}
+
+QString ScriptedFileDialogs::SaveFileName(const QString& title, const QString& filter) {
+    shown.append({true, title, filter});
+    return names.isEmpty() ? QString() : names.dequeue();
+}
+
+void RecordingProgress::ShowProgress(int value) {
+    visible = true;
+    values.append(value);
+}
+
+void RecordingProgress::SetProgress(int value) { values.append(value); }
+
+void RecordingProgress::HideProgress() { visible = false; }
+
+void UseTemporarySettings() {
+    static QTemporaryDir dir;
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, dir.path());
+}
+
+} // namespace testing
