@@ -1,0 +1,92 @@
+#pragma once
+
+#include <QByteArray>
+#include <QMap>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <map>
+#include <optional>
+
+// A simulated QMX-001: the command language of the controller, its parameters in controller
+// units, and the faults a test can ask it to show. Transport-free: the serial endpoints in this
+// folder feed it command lines and carry its replies.
+namespace sim {
+
+// What the controller says about itself.
+struct Identity {
+    QString name = QStringLiteral("QMX001-SIM");     // "?:N"
+    QString buildDate = QStringLiteral("20261207");  // "?:B"
+    QString serialNo = QStringLiteral("SIM0000001"); // "?:S"
+    QString version = QStringLiteral("V1.23");       // "?:V"
+    QString revision = QStringLiteral("A01");        // "?:-"
+};
+
+// Misbehaviour on request. The first three act on the answers, the rest on the line.
+struct Faults {
+    int silentAfter = -1;           // answer only this many commands (-1: all)
+    QString silentAt;               // stop answering from the first command with this text on
+    QMap<QString, QString> replies; // command text -> reply text, instead of the model's own
+    bool ctsLow = false;            // the controller never signals ready (in-process only)
+    bool splitCrLf = false;         // CR, then LF after splitGapMs in a second delivery
+    int splitGapMs = 100;
+    bool doubleCr = false;    // replies end CR CR LF
+    QString secondLine;       // sent as a further line after each reply (empty: none)
+    double byteDelayMs = 0.0; // time of one byte on the line (0: all at once)
+};
+
+// Time of one byte at a line speed: 10 bits (start, 8 data, stop) per byte.
+inline double ByteDelayForBaud(int baud) {
+    return baud > 0 ? 10000.0 / baud : 0.0;
+}
+
+class DeviceModel {
+public:
+    DeviceModel();
+
+    Identity identity;
+    Faults faults;
+
+    // One command line (without CR LF) in; its reply line (without CR LF) out, or none when the
+    // controller keeps silent. Every line is logged, answered or not.
+    std::optional<QString> Answer(const QString& command);
+
+    // Every command line received, in order.
+    const QStringList& Log() const { return log_; }
+    void ClearLog() { log_.clear(); }
+    // Also told about each command line as it arrives (qmx-sim writes them out).
+    std::function<void(const QString&)> onCommand;
+    // Called on "Z:UW" to keep the parameters; false makes the controller answer "NG".
+    std::function<bool()> onPersist;
+
+    // Parameter by code ("D0", "ML1", ...; "N" is the origin offset); none for an unknown code.
+    std::optional<qint64> Parameter(const QString& code) const;
+    // Sets a parameter without the controller's checks; false for an unknown code.
+    bool SetParameter(const QString& code, qint64 value);
+    void ResetToFactory();
+    // Number of commands received since construction (or the last ResetCounters).
+    int CommandCount() const { return commandCount_; }
+    void ResetCounters();
+
+    // The parameters as "CODE=VALUE" lines, and back. Loading checks every line first and
+    // changes nothing when one is malformed or unknown.
+    QByteArray StateText() const;
+    bool LoadStateText(const QByteArray& text, QString* error = nullptr);
+
+    static inline const char* const kOk = "OK";
+    static inline const char* const kRefused = "NG";
+
+private:
+    QString Answered(const QString& command);
+    QString Query(const QString& code) const;
+    QString Setting(const QString& code, const QString& valueText);
+    bool Accepts(const QString& code, qint64 value) const;
+
+    std::map<QString, qint64> params_;
+    QStringList log_;
+    int commandCount_ = 0;
+    bool silenced_ = false;
+};
+
+} // namespace sim

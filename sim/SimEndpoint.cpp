@@ -1,0 +1,101 @@
+#include "sim/SimEndpoint.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace sim {
+
+namespace {
+
+// Longer lines are noise, not commands: the controller drops them.
+constexpr qsizetype kMaxLine = 256;
+
+} // namespace
+
+QList<Delivery> FrameReply(const QString& reply, const Faults& faults, qsizetype commandBytes) {
+    const QByteArray ending = faults.doubleCr ? "\r\r\n" : "\r\n";
+    QByteArray bytes = reply.toLatin1() + ending;
+    // Where the LF of the first line starts a later delivery.
+    const qsizetype splitAt = faults.splitCrLf ? bytes.size() - 1 : -1;
+    if (!faults.secondLine.isEmpty())
+        bytes += faults.secondLine.toLatin1() + "\r\n";
+    const double gap = faults.splitCrLf ? std::max(0, faults.splitGapMs) : 0.0;
+
+    QList<Delivery> deliveries;
+    if (faults.byteDelayMs > 0.0) {
+        for (qsizetype i = 0; i < bytes.size(); ++i) {
+            const double at = double(commandBytes + i + 1) * faults.byteDelayMs +
+                              (splitAt >= 0 && i >= splitAt ? gap : 0.0);
+            deliveries.append({at, bytes.mid(i, 1)});
+        }
+    } else if (splitAt >= 0) {
+        deliveries.append({0.0, bytes.left(splitAt)});
+        deliveries.append({gap, bytes.mid(splitAt)});
+    } else {
+        deliveries.append({0.0, bytes});
+    }
+    return deliveries;
+}
+
+SimEndpoint::SimEndpoint(DeviceModel& model, QObject* parent) : QObject(parent), model_(model) {
+    clock_.start();
+    timer_.setSingleShot(true);
+    timer_.setTimerType(Qt::PreciseTimer);
+    connect(&timer_, &QTimer::timeout, this, &SimEndpoint::DeliverDue);
+}
+
+void SimEndpoint::Input(const QByteArray& bytes) {
+    for (const char byte : bytes) {
+        if (byte != '\n') {
+            if (line_.size() < kMaxLine)
+                line_.append(byte);
+            else
+                line_.clear();
+            continue;
+        }
+        if (line_.endsWith('\r'))
+            line_.chop(1);
+        const QString command = QString::fromLatin1(line_);
+        const qsizetype commandBytes = line_.size() + 2;
+        line_.clear();
+        if (const std::optional<QString> reply = model_.Answer(command))
+            Schedule(FrameReply(*reply, model_.faults, commandBytes));
+    }
+}
+
+void SimEndpoint::Reset() {
+    line_.clear();
+    queue_.clear();
+    timer_.stop();
+}
+
+void SimEndpoint::Schedule(const QList<Delivery>& deliveries) {
+    const qint64 now = clock_.nsecsElapsed();
+    // One line: a reply cannot overtake the one before it.
+    const qint64 busyUntil = queue_.isEmpty() ? now : queue_.last().atNs;
+    for (const Delivery& d : deliveries) {
+        const qint64 at = std::max(now + qint64(std::llround(d.atMs * 1e6)), busyUntil);
+        queue_.append({at, d.bytes});
+    }
+    ArmTimer();
+}
+
+void SimEndpoint::DeliverDue() {
+    // Whatever is due goes out in separate deliveries, in order.
+    while (!queue_.isEmpty() && queue_.first().atNs <= clock_.nsecsElapsed()) {
+        const QByteArray bytes = queue_.takeFirst().bytes;
+        emit Output(bytes);
+    }
+    ArmTimer();
+}
+
+void SimEndpoint::ArmTimer() {
+    if (queue_.isEmpty()) {
+        timer_.stop();
+        return;
+    }
+    const qint64 waitNs = std::max<qint64>(0, queue_.first().atNs - clock_.nsecsElapsed());
+    timer_.start(int((waitNs + 999999) / 1000000));
+}
+
+} // namespace sim

@@ -1,0 +1,58 @@
+#pragma once
+
+#include "sim/DeviceModel.h"
+
+#include <QByteArray>
+#include <QElapsedTimer>
+#include <QList>
+#include <QObject>
+#include <QTimer>
+
+namespace sim {
+
+// Reply bytes handed over at one time, this many ms after the command line was taken.
+struct Delivery {
+    double atMs;
+    QByteArray bytes;
+};
+
+// The bytes of one reply as the faults put them on the line: CR LF (or CR CR LF) ended, an
+// optional second line, split between CR and LF, or one byte at a time at the line speed.
+// commandBytes is the length of the command on the line, which the reply has to wait for.
+QList<Delivery> FrameReply(const QString& reply, const Faults& faults, qsizetype commandBytes);
+
+// The controller's end of the serial line. Bytes the host writes go in; every complete command
+// line goes to the model; its reply comes out later through Output, never from inside Input.
+class SimEndpoint : public QObject {
+    Q_OBJECT
+public:
+    explicit SimEndpoint(DeviceModel& model, QObject* parent = nullptr);
+
+    void Input(const QByteArray& bytes);
+    // Forgets a half-received line and every reply not yet delivered.
+    void Reset();
+    bool HasPendingOutput() const { return !queue_.isEmpty(); }
+
+    DeviceModel& Model() { return model_; }
+
+signals:
+    void Output(const QByteArray& bytes);
+
+private:
+    struct Due {
+        qint64 atNs;
+        QByteArray bytes;
+    };
+
+    void Schedule(const QList<Delivery>& deliveries);
+    void DeliverDue();
+    void ArmTimer();
+
+    DeviceModel& model_;
+    QByteArray line_;
+    QList<Due> queue_; // in time order
+    QElapsedTimer clock_;
+    QTimer timer_;
+};
+
+} // namespace sim
