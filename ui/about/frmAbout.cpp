@@ -1,0 +1,127 @@
+#include "ui/about/frmAbout.h"
+
+#include "shell/MainModule.h"
+
+#include <QFrame>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace {
+
+// Client area 5415 x 3120 twips at 15 twips a pixel.
+constexpr int kTwipsPerPixel = 15;
+constexpr QSize kClientSize(5415 / kTwipsPerPixel, 3120 / kTwipsPerPixel);
+
+const char* const kNotice1 = "Open-source configuration utility for the QMX-001";
+const char* const kNotice2 = "Free software; no warranty";
+
+QLabel* NamedLabel(const char* name, QWidget* parent) {
+    auto* label = new QLabel(parent);
+    label->setObjectName(QLatin1String(name));
+    return label;
+}
+
+} // namespace
+
+frmAbout::frmAbout(QWidget* owner)
+    : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                         Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint) {
+    setObjectName(QStringLiteral("frmAbout"));
+
+    picIcon = NamedLabel("picIcon", this);
+    picIcon->setPixmap(ProgramIcon(32));
+    picIcon->setFixedSize(32, 32);
+
+    lblTitle = NamedLabel("lblTitle", this);
+    QFont titleFont = lblTitle->font();
+    titleFont.setPointSizeF(titleFont.pointSizeF() * 1.4);
+    titleFont.setBold(true);
+    lblTitle->setFont(titleFont);
+    lblVersion = NamedLabel("lblVersion", this);
+    lblCopyright1 = NamedLabel("lblCopyright1", this);
+    lblCopyright1->setText(QLatin1String(kNotice1));
+    lblCopyright2 = NamedLabel("lblCopyright2", this);
+    lblCopyright2->setText(QLatin1String(kNotice2));
+    for (QLabel* label : {lblCopyright1, lblCopyright2})
+        label->setWordWrap(true);
+
+    Line1 = new QFrame(this);
+    Line1->setObjectName(QStringLiteral("Line1"));
+    Line1->setFrameShape(QFrame::HLine);
+    Line1->setFrameShadow(QFrame::Sunken);
+
+    cmdOK = new QPushButton(QStringLiteral("OK"), this);
+    cmdOK->setObjectName(QStringLiteral("cmdOK"));
+    cmdOK->setDefault(true);
+    cmdOK->setMinimumWidth(84);
+    connect(cmdOK, &QPushButton::clicked, this, &QDialog::accept);
+
+    auto* head = new QGridLayout;
+    head->setHorizontalSpacing(16);
+    head->addWidget(picIcon, 0, 0, 2, 1, Qt::AlignTop);
+    head->addWidget(lblTitle, 0, 1);
+    head->addWidget(lblVersion, 1, 1);
+    head->setColumnStretch(1, 1);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(cmdOK);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(16, 16, 16, 12);
+    layout->addLayout(head);
+    layout->addSpacing(10);
+    layout->addWidget(lblCopyright1);
+    layout->addWidget(lblCopyright2);
+    layout->addStretch(1);
+    layout->addWidget(Line1);
+    layout->addLayout(buttons);
+
+    setFixedSize(kClientSize);
+    Form_Load();
+}
+
+int frmAbout::ShowModal(QWidget* owner) {
+    frmAbout box(owner);
+    return box.exec();
+}
+
+void frmAbout::Form_Load() {
+    lblVersion->setText(QLatin1String(MainModule::kVersionText));
+    if (MainModule::English()) {
+        lblTitle->setText(QStringLiteral("QMX-001 Configuration"));
+        setWindowTitle(QStringLiteral("About QMX-001 Configratrion"));
+    } else {
+        lblTitle->setText(QStringLiteral("QMX-001 設定プログラム"));
+        setWindowTitle(QStringLiteral("ﾊﾞｰｼﾞｮﾝ情報"));
+    }
+}
+
+QPixmap frmAbout::ProgramIcon(int size) {
+    // A motor face on a blue tile: housing, four mounting holes and the shaft.
+    QPixmap pixmap(size, size);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.scale(size / 32.0, size / 32.0);
+
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor(31, 78, 140));
+    painter.drawRoundedRect(QRectF(0.5, 0.5, 31, 31), 5, 5);
+
+    painter.setBrush(QColor(225, 230, 238));
+    painter.drawRoundedRect(QRectF(5, 5, 22, 22), 3, 3);
+    painter.setBrush(QColor(31, 78, 140));
+    for (const QPointF& hole : {QPointF(8, 8), QPointF(24, 8), QPointF(8, 24), QPointF(24, 24)})
+        painter.drawEllipse(hole, 1.4, 1.4);
+    painter.setBrush(QColor(150, 160, 175));
+    painter.drawEllipse(QPointF(16, 16), 6.5, 6.5);
+    painter.setBrush(QColor(40, 40, 48));
+    painter.drawEllipse(QPointF(16, 16), 2.5, 2.5);
+    return pixmap;
+}

@@ -1,0 +1,63 @@
+#pragma once
+
+#include "shell/Types.h"
+
+#include <QDialog>
+
+#include <array>
+
+class QCheckBox;
+class QFrame;
+class QGroupBox;
+class QLabel;
+class QPushButton;
+class QRadioButton;
+class QTabWidget;
+
+// The Options dialog: serial port, line speed and the three behaviour switches. Created
+// each time it is opened, filled from MainModule::Options; only ApplyOptions writes back.
+class frmOptions : public QDialog {
+    Q_OBJECT
+public:
+    explicit frmOptions(QWidget* owner = nullptr);
+
+    // Opens a fresh dialog modally over owner and returns when it is closed.
+    static int ShowModal(QWidget* owner);
+
+    void Form_Load();
+    void ApplyOptions();
+
+    void cmdOK_Click();
+    void cmdCancel_Click();
+    void cmdApply_Click();
+    void SysSetupCheck_Click(int index);
+    void ComPortOption_Click(int index);
+    void ComSpeedOption_Click(int index);
+
+    Boolean OptionsLoaded = kFalse;
+    Boolean OptionsChanged = kFalse;
+
+    QTabWidget* OptionTab = nullptr;
+    QPushButton* cmdOK = nullptr;
+    QPushButton* cmdCancel = nullptr;
+    QPushButton* cmdApply = nullptr;
+
+    QLabel* SysSetupTitle = nullptr;
+    QFrame* SysSteupLine1 = nullptr;
+    std::array<QCheckBox*, 3> SysSetupCheck{};
+    std::array<QLabel*, 3> SysSetupLabel{};
+
+    QLabel* ComSetupTitle = nullptr;
+    QFrame* ComSetupLine1 = nullptr;
+    QGroupBox* ComPortFrame = nullptr;
+    std::array<QRadioButton*, 16> ComPortOption{};
+    QGroupBox* ComSpeedFrame = nullptr;
+    std::array<QRadioButton*, 4> ComSpeedOption{};
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void ApplyCaptions();
+    void MarkChanged();
+};
