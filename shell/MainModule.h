@@ -41,7 +41,7 @@ extern ProgramOptions Options;
 // True when English texts are chosen.
 inline bool English() { return State.UILanguage == 1; }
 // Picks the text of the chosen language.
-inline const QString& Tr(const QString& japanese, const QString& english) {
+inline QString Tr(const QString& japanese, const QString& english) {
     return English() ? english : japanese;
 }
 
