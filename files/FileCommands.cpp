@@ -1,0 +1,72 @@
+#include "files/FileCommands.h"
+
+#include "files/FileModule.h"
+#include "link/ComSupport.h"
+#include "platform/FileDialogs.h"
+#include "shell/MainModule.h"
+
+namespace FileCommands {
+
+namespace {
+
+inline constexpr int kMsgLoadedFromFile = 6;
+inline constexpr int kMsgStoredToFile = 7;
+
+// Runs a file operation on name; the previous current file comes back when it fails.
+bool RunOn(const QString& name, bool (*operation)()) {
+    const QString previous = MainModule::State.CurrentFileName;
+    MainModule::State.CurrentFileName = name;
+    if (operation())
+        return true;
+    MainModule::State.CurrentFileName = previous;
+    return false;
+}
+
+} // namespace
+
+QString OpenTitle() {
+    return MainModule::Tr(QStringLiteral("開く"), QStringLiteral("OPEN"));
+}
+
+QString SaveAsTitle() {
+    return MainModule::Tr(QStringLiteral("新規作成"), QStringLiteral("CREATE"));
+}
+
+QString DialogFilter() {
+    return MainModule::Tr(QStringLiteral("QMX設定ファイル名 (*.QMX)|*.QMX"),
+                          QStringLiteral("QMX config file (*.QMX)|*.QMX"));
+}
+
+void FileOpen(FileCommandsView& view) {
+    const QString name = platform::Dialogs().OpenFileName(OpenTitle(), DialogFilter());
+    if (name.isEmpty() || !RunOn(name, FileModule::LoadConfigFile))
+        return;
+    view.DispConfigData();
+    view.SetFileEntriesEnabled(true);
+    view.DispStatusMsg(kMsgLoadedFromFile);
+}
+
+void FileClose(FileCommandsView& view) {
+    MainModule::State.CurrentFileName.clear();
+    view.SetFileEntriesEnabled(false);
+}
+
+void FileSave(FileCommandsView& view) {
+    if (FileModule::SaveConfigFile())
+        view.DispStatusMsg(kMsgStoredToFile);
+}
+
+void FileSaveAs(FileCommandsView& view) {
+    const QString name = platform::Dialogs().SaveFileName(SaveAsTitle(), DialogFilter());
+    if (name.isEmpty() || !RunOn(name, FileModule::CreateConfigFile))
+        return;
+    view.SetFileEntriesEnabled(true);
+    view.DispStatusMsg(kMsgStoredToFile);
+}
+
+void FileExit(FileCommandsView& view) {
+    ComSupport::ComClose();
+    view.UnloadMainWindow();
+}
+
+} // namespace FileCommands

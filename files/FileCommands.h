@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QString>
+
+// What the File menu commands need of the main window; test fakes implement it too.
+class FileCommandsView {
+public:
+    virtual ~FileCommandsView() = default;
+    virtual void DispConfigData() = 0;
+    virtual void SetFileEntriesEnabled(bool enabled) = 0; // mnuFileClose and mnuFileSave
+    virtual void DispStatusMsg(int number) = 0;
+    virtual void UnloadMainWindow() = 0; // Exit's last step
+};
+
+// The File menu: choose the file, keep the current file name, run the file operations and
+// report success. A command that fails or is refused leaves the current file and the menu
+// as they were, so Save only ever writes a file that was loaded or saved successfully.
+namespace FileCommands {
+
+void FileOpen(FileCommandsView& view);
+void FileClose(FileCommandsView& view);
+void FileSave(FileCommandsView& view);
+void FileSaveAs(FileCommandsView& view);
+void FileExit(FileCommandsView& view); // ComSupport::ComClose() then view.UnloadMainWindow()
+
+// Texts of the two file dialogs, in the chosen language.
+QString OpenTitle();
+QString SaveAsTitle();
+QString DialogFilter();
+
+} // namespace FileCommands

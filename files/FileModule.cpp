@@ -1,0 +1,355 @@
+#include "files/FileModule.h"
+
+#include "platform/MessageBoxes.h"
+#include "shell/MainModule.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QtEndian>
+
+#include <cmath>
+#include <cstring>
+#include <type_traits>
+
+namespace FileModule {
+
+std::array<quint8, 128> ConfigFileHeader{};
+std::array<quint8, 96> ConfigFileParams1{};
+std::array<quint8, 32> ConfigFileParams2{};
+
+namespace {
+
+enum class Encoding { Integer, Long, Boolean };
+
+constexpr int Width(Encoding encoding) {
+    return encoding == Encoding::Long ? 4 : 2;
+}
+
+// One record field in the file. Booleans are kept exactly as the record holds them.
+struct FileField {
+    int offset;
+    Encoding encoding;
+    qint32 (*get)(const ConfigRecord&);
+    void (*set)(ConfigRecord&, qint32);
+};
+
+// clang-format off
+#define QMX_FILE_FIELD(offset, encoding, member)                                           \
+    FileField{offset, Encoding::encoding,                                                  \
+              [](const ConfigRecord& r) -> qint32 { return r.member; },                    \
+              [](ConfigRecord& r, qint32 v) {                                              \
+                  r.member = static_cast<std::remove_reference_t<decltype(r.member)>>(v);  \
+              }}
+
+// The file's own field order; everything between the fields of a block is reserved.
+constexpr std::array kFields{
+    QMX_FILE_FIELD(128, Long,    defaultSpeedMin),
+    QMX_FILE_FIELD(132, Long,    defaultSpeedMax),
+    QMX_FILE_FIELD(136, Integer, defaultAccelTime),
+    QMX_FILE_FIELD(138, Long,    originSpeedMin),
+    QMX_FILE_FIELD(142, Long,    originSpeedMax),
+    QMX_FILE_FIELD(146, Integer, originAccelTime),
+    QMX_FILE_FIELD(148, Long,    jogSpeedMin),
+    QMX_FILE_FIELD(152, Long,    jogSpeedMax),
+    QMX_FILE_FIELD(156, Integer, jogAccelTime),
+    QMX_FILE_FIELD(158, Boolean, excitationAtStartUp),
+    QMX_FILE_FIELD(160, Boolean, autoExcitation),
+    QMX_FILE_FIELD(162, Boolean, excitationAtEmergencyStop),
+    QMX_FILE_FIELD(164, Boolean, jogInputEnabled),
+    QMX_FILE_FIELD(166, Integer, reservedSwitch),
+    QMX_FILE_FIELD(168, Integer, comSpeedIndex),
+    QMX_FILE_FIELD(170, Boolean, comFlowControl),
+    QMX_FILE_FIELD(172, Boolean, jogDialEnabled),
+    QMX_FILE_FIELD(174, Integer, jogDialPulses),
+    // 176..223 reserved
+    QMX_FILE_FIELD(224, Integer, originMode),
+    QMX_FILE_FIELD(226, Long,    originOffset),
+    QMX_FILE_FIELD(230, Integer, limitSensorMode[0]),
+    QMX_FILE_FIELD(232, Integer, limitSensorMode[1]),
+    QMX_FILE_FIELD(234, Boolean, reverseDirection),
+    QMX_FILE_FIELD(236, Integer, stepMode),
+    QMX_FILE_FIELD(238, Integer, runCurrent),
+    QMX_FILE_FIELD(240, Integer, stopCurrent),
+    QMX_FILE_FIELD(242, Integer, ctValue),
+    QMX_FILE_FIELD(244, Boolean, rotationStage),
+    // 246..255 reserved
+};
+// clang-format on
+
+#undef QMX_FILE_FIELD
+
+// Fields ascend without overlap and each lies inside one parameter block.
+constexpr bool FieldsFitBlocks() {
+    int end = kParams1Offset;
+    for (const FileField& field : kFields) {
+        const int last = field.offset + Width(field.encoding);
+        const bool inFirst = field.offset >= kParams1Offset && last <= kParams2Offset;
+        const bool inSecond = field.offset >= kParams2Offset && last <= kFileSize;
+        if (field.offset < end || !(inFirst || inSecond))
+            return false;
+        end = last;
+    }
+    return true;
+}
+static_assert(FieldsFitBlocks());
+
+struct Blocks {
+    std::array<quint8, 128> header;
+    std::array<quint8, 96> params1;
+    std::array<quint8, 32> params2;
+};
+
+Blocks Held() {
+    return {ConfigFileHeader, ConfigFileParams1, ConfigFileParams2};
+}
+
+void Hold(const Blocks& blocks) {
+    ConfigFileHeader = blocks.header;
+    ConfigFileParams1 = blocks.params1;
+    ConfigFileParams2 = blocks.params2;
+}
+
+Blocks BlocksOf(const QByteArray& image) {
+    Blocks blocks;
+    std::memcpy(blocks.header.data(), image.constData(), kHeaderSize);
+    std::memcpy(blocks.params1.data(), image.constData() + kParams1Offset, kParams1Size);
+    std::memcpy(blocks.params2.data(), image.constData() + kParams2Offset, kParams2Size);
+    return blocks;
+}
+
+const QDate kOleEpoch(1899, 12, 30);
+constexpr double kMsecsPerDay = 86400000.0;
+
+QString StoreTitle() {
+    return MainModule::Tr(QStringLiteral("QMX-001設定ファイル書込"),
+                          QStringLiteral("Store QMX-001 config file"));
+}
+
+QString LoadTitle() {
+    return MainModule::Tr(QStringLiteral("QMX-001設定ファイル読込"),
+                          QStringLiteral("Load QMX-001 config file"));
+}
+
+// Serial number as the file holds it: one byte per character, 0 where the text runs out.
+std::array<quint8, kSerialChars> SerialBytes(const QString& serialNo) {
+    std::array<quint8, kSerialChars> bytes{};
+    for (int i = 0; i < kSerialChars && i < serialNo.size(); ++i) {
+        const char16_t code = serialNo.at(i).unicode();
+        bytes[i] = code < 0x100 ? static_cast<quint8>(code) : quint8('?');
+    }
+    return bytes;
+}
+
+void PutSerial(const QString& serialNo) {
+    const auto bytes = SerialBytes(serialNo);
+    std::memcpy(ConfigFileHeader.data() + kSerialOffset, bytes.data(), bytes.size());
+}
+
+void PutNow(int offset, double now) {
+    qToLittleEndian<double>(now, ConfigFileHeader.data() + offset);
+}
+
+void PutVersion() {
+    qToLittleEndian<qint16>(kVersionMajor, ConfigFileHeader.data() + kVersionMajorOffset);
+    qToLittleEndian<qint16>(kVersionMinor, ConfigFileHeader.data() + kVersionMinorOffset);
+}
+
+// Writes the held blocks. The old file is replaced only once the new one is complete, so a
+// full disk or a crash never leaves a truncated file behind. Unbuffered, because a short
+// write hidden in the buffer's final flush would otherwise still be committed.
+bool WriteHeld() {
+    const QByteArray image = FileImage();
+    QSaveFile file(MainModule::State.CurrentFileName);
+    bool ok = file.open(QIODevice::WriteOnly | QIODevice::Unbuffered);
+    for (qint64 done = 0; ok && done < image.size();) {
+        const qint64 written = file.write(image.constData() + done, image.size() - done);
+        ok = written > 0;
+        done += written;
+    }
+    if (!ok || !file.commit()) {
+        platform::MsgBox(file.errorString(), StoreTitle(), platform::MsgIcon::Critical);
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+QByteArray FileImage() {
+    QByteArray image(kFileSize, '\0');
+    std::memcpy(image.data(), ConfigFileHeader.data(), kHeaderSize);
+    std::memcpy(image.data() + kParams1Offset, ConfigFileParams1.data(), kParams1Size);
+    std::memcpy(image.data() + kParams2Offset, ConfigFileParams2.data(), kParams2Size);
+    return image;
+}
+
+void RecordToImage(const ConfigRecord& record, QByteArray& image) {
+    Q_ASSERT(image.size() >= kFileSize);
+    for (const FileField& field : kFields) {
+        char* at = image.data() + field.offset;
+        if (field.encoding == Encoding::Long)
+            qToLittleEndian<qint32>(field.get(record), at);
+        else
+            qToLittleEndian<qint16>(static_cast<qint16>(field.get(record)), at);
+    }
+}
+
+void ImageToRecord(const QByteArray& image, ConfigRecord& record) {
+    Q_ASSERT(image.size() >= kFileSize);
+    for (const FileField& field : kFields) {
+        const char* at = image.constData() + field.offset;
+        if (field.encoding == Encoding::Long)
+            field.set(record, qFromLittleEndian<qint32>(at));
+        else
+            field.set(record, qFromLittleEndian<qint16>(at));
+    }
+}
+
+void FillFileRecord() {
+    QByteArray image = FileImage();
+    RecordToImage(MainModule::Config, image);
+    const Blocks blocks = BlocksOf(image);
+    ConfigFileParams1 = blocks.params1;
+    ConfigFileParams2 = blocks.params2;
+}
+
+bool CreateConfigFile() {
+    const Blocks before = Held();
+    const double now = ToOleDate(QDateTime::currentDateTime());
+
+    ConfigFileHeader.fill(0);
+    std::memcpy(ConfigFileHeader.data() + kIdentityOffset, kIdentity, kIdentitySize);
+    PutNow(kCreatedOffset, now);
+    PutNow(kUpdatedOffset, now);
+    PutVersion();
+    PutSerial(IsTrue(MainModule::State.IsConnected) ? MainModule::State.ControllerSerialNo
+                                                    : QStringLiteral("0000000000"));
+    std::memset(ConfigFileHeader.data() + kTextAreaOffset, ' ', kTextAreaSize);
+    ConfigFileParams1.fill(0);
+    ConfigFileParams2.fill(0);
+    FillFileRecord();
+
+    if (QFileInfo::exists(MainModule::State.CurrentFileName)) {
+        const auto answer = platform::MsgBox(
+            MainModule::Tr(QStringLiteral("設定ファイルが既に存在します。上書きしますか？"),
+                           QStringLiteral("Already config file. Over write ?")),
+            StoreTitle(), platform::MsgIcon::Warning, platform::MsgButtons::YesNo);
+        if (answer != platform::MsgAnswer::Yes) {
+            // A later Save onto the current file must still write that file's own header.
+            Hold(before);
+            return false;
+        }
+    }
+    if (!WriteHeld()) {
+        Hold(before);
+        return false;
+    }
+    return true;
+}
+
+bool SaveConfigFile() {
+    const Blocks before = Held();
+    PutNow(kUpdatedOffset, ToOleDate(QDateTime::currentDateTime()));
+    PutVersion();
+    if (IsTrue(MainModule::State.IsConnected))
+        PutSerial(MainModule::State.ControllerSerialNo);
+    FillFileRecord();
+    if (!WriteHeld()) {
+        Hold(before);
+        return false;
+    }
+    return true;
+}
+
+bool LoadConfigFile() {
+    // Everything is checked on a copy: a refused file leaves record and blocks untouched.
+    QByteArray image;
+    QString error;
+    if (!ReadFileImage(MainModule::State.CurrentFileName, image, error)) {
+        platform::MsgBox(error, LoadTitle(), platform::MsgIcon::Critical);
+        return false;
+    }
+    if (!HasIdentity(image)) {
+        platform::MsgBox(MainModule::Tr(QStringLiteral("QMX-001の設定ファイルではありません。"),
+                                        QStringLiteral("Not QMX-001 config file, Cannot loaded.")),
+                         LoadTitle(), platform::MsgIcon::Critical);
+        return false;
+    }
+    // The file holds at most ten characters, so a controller is recognised by what a Save
+    // would have written for it.
+    const bool sameSerial =
+        std::memcmp(image.constData() + kSerialOffset,
+                    SerialBytes(MainModule::State.ControllerSerialNo).data(), kSerialChars) == 0;
+    if (IsTrue(MainModule::Options.CheckSerialNo) && IsTrue(MainModule::State.IsConnected) &&
+        !sameSerial) {
+        const auto answer = platform::MsgBox(
+            MainModule::Tr(
+                QStringLiteral("接続されたQMXと設定ファイルが異なります。読込を続けますか？"),
+                QStringLiteral("Mismuch QMX and Config file,Contiue load file ?")),
+            LoadTitle(), platform::MsgIcon::Warning, platform::MsgButtons::YesNo);
+        if (answer != platform::MsgAnswer::Yes)
+            return false;
+    }
+    ImageToRecord(image, MainModule::Config);
+    Hold(BlocksOf(image));
+    return true;
+}
+
+bool ReadFileImage(const QString& fileName, QByteArray& image, QString& error) {
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly)) {
+        error = file.errorString();
+        return false;
+    }
+    QByteArray bytes = file.read(kFileSize);
+    if (file.error() != QFileDevice::NoError) {
+        error = file.errorString();
+        return false;
+    }
+    if (bytes.size() < kFileSize) {
+        error = MainModule::Tr(
+            QStringLiteral("ファイルが短すぎます。QMX-001の設定ファイルではありません。"),
+            QStringLiteral("The file is too short to be a QMX-001 config file."));
+        return false;
+    }
+    image = std::move(bytes);
+    return true;
+}
+
+bool HasIdentity(const QByteArray& image) {
+    return image.left(kIdentitySize) == QByteArray(kIdentity);
+}
+
+QString ImageSerialNo(const QByteArray& image) {
+    const QByteArray field = image.mid(kSerialOffset, kSerialChars);
+    const qsizetype end = field.indexOf('\0');
+    return QString::fromLatin1(end < 0 ? field : field.left(end));
+}
+
+double ImageDate(const QByteArray& image, int offset) {
+    Q_ASSERT(image.size() >= offset + 8);
+    return qFromLittleEndian<double>(image.constData() + offset);
+}
+
+double ToOleDate(const QDateTime& when) {
+    const QDateTime local = when.toLocalTime();
+    const qint64 days = kOleEpoch.daysTo(local.date());
+    const double fraction = local.time().msecsSinceStartOfDay() / kMsecsPerDay;
+    // Before the epoch the whole part counts back while the fraction still counts forward.
+    return days >= 0 ? double(days) + fraction : double(days) - fraction;
+}
+
+QDateTime FromOleDate(double date) {
+    const double whole = std::trunc(date);
+    qint64 days = qint64(whole);
+    qint64 msecs = qRound64(std::fabs(date - whole) * kMsecsPerDay);
+    if (msecs >= qint64(kMsecsPerDay)) {
+        // Rounded up to the next midnight, which is a day later whatever the sign.
+        msecs -= qint64(kMsecsPerDay);
+        days += 1;
+    }
+    return QDateTime(kOleEpoch.addDays(days), QTime::fromMSecsSinceStartOfDay(int(msecs)));
+}
+
+} // namespace FileModule

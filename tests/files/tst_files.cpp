@@ -1,0 +1,808 @@
+#include "files/FileCommands.h"
+#include "files/FileModule.h"
+#include "link/ComSupport.h"
+#include "platform/SerialControl.h"
+#include "shell/MainModule.h"
+#include "tests/support/Scripted.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSaveFile>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QtEndian>
+
+#include <functional>
+
+#ifdef Q_OS_UNIX
+#include <csignal>
+#include <sys/resource.h>
+#include <unistd.h>
+#endif
+
+Q_DECLARE_METATYPE(ConfigRecord)
+
+namespace {
+
+using platform::MsgAnswer;
+using platform::MsgButtons;
+using platform::MsgIcon;
+
+struct FakeView : FileCommandsView {
+    void DispConfigData() override { ++displayed; }
+    void SetFileEntriesEnabled(bool enabled) override { entries.append(enabled); }
+    void DispStatusMsg(int number) override { messages.append(number); }
+    void UnloadMainWindow() override { ++unloaded; }
+    bool Untouched() const { return displayed == 0 && entries.isEmpty() && messages.isEmpty(); }
+
+    int displayed = 0;
+    QList<bool> entries;
+    QList<int> messages;
+    int unloaded = 0;
+};
+
+class FakeSerial : public platform::SerialControl {
+public:
+    bool Open(int, const QString&) override {
+        open = true;
+        return true;
+    }
+    void Close() override {
+        open = false;
+        ++closes;
+    }
+    bool IsOpen() const override { return open; }
+    void SetRts(bool) override {}
+    void SetDtr(bool) override {}
+    bool CtsHolding() override { return true; }
+    bool Write(const QByteArray&) override { return true; }
+    QByteArray ReadAll() override { return {}; }
+    QString ErrorText() const override { return {}; }
+
+    bool open = true;
+    int closes = 0;
+};
+
+ConfigRecord With(const std::function<void(ConfigRecord&)>& change) {
+    ConfigRecord record = FactoryDefaults();
+    change(record);
+    return record;
+}
+
+QByteArray ReadBytes(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void WriteBytes(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    QCOMPARE(file.write(bytes), bytes.size());
+}
+
+double StoredDate(const QByteArray& image, int offset) {
+    return qFromLittleEndian<double>(image.constData() + offset);
+}
+
+// Independent of the module: days since 1899-12-30 plus the time of day, local time.
+double OleNow() {
+    const QDateTime now = QDateTime::currentDateTime();
+    return QDate(1899, 12, 30).daysTo(now.date()) + now.time().msecsSinceStartOfDay() / 86400e3;
+}
+
+const char* const kMismatchEn = "Mismuch QMX and Config file,Contiue load file ?";
+
+} // namespace
+
+class TestFiles : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void goldenSaveAs();
+    void fieldLayout_data();
+    void fieldLayout();
+    void roundTrip_data();
+    void roundTrip();
+    void openThenSave_data();
+    void openThenSave();
+    void refusedOpen_data();
+    void refusedOpen();
+    void serialQuestion_data();
+    void serialQuestion();
+    void saveAsExisting_data();
+    void saveAsExisting();
+    void writeFailure_data();
+    void writeFailure();
+    void failedWriteKeepsOldFile_data();
+    void failedWriteKeepsOldFile();
+    void cancelledDialog_data();
+    void cancelledDialog();
+    void dialogTexts_data();
+    void dialogTexts();
+    void nameUsedAsTyped();
+    void commandsReport();
+    void exitClosesLink();
+    void oleDates_data();
+    void oleDates();
+
+private:
+    QString Path(const QString& name) const { return dir->filePath(name); }
+    // Save As through the menu; the file becomes current.
+    void SaveAs(const QString& path, const ConfigRecord& record);
+    void Open(const QString& path) {
+        dialogs.names.enqueue(path);
+        FileCommands::FileOpen(view);
+    }
+
+    std::unique_ptr<QTemporaryDir> dir;
+    testing::ScriptedMessageBoxes boxes;
+    testing::ScriptedFileDialogs dialogs;
+    FakeView view;
+};
+
+void TestFiles::init() {
+    MainModule::InitProgram(QStringLiteral("/L:E"));
+    FileModule::ConfigFileHeader.fill(0);
+    FileModule::ConfigFileParams1.fill(0);
+    FileModule::ConfigFileParams2.fill(0);
+    dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(dir->isValid());
+    boxes.shown.clear();
+    boxes.answers.clear();
+    dialogs.shown.clear();
+    dialogs.names.clear();
+    view = FakeView{};
+}
+
+void TestFiles::SaveAs(const QString& path, const ConfigRecord& record) {
+    MainModule::Config = record;
+    dialogs.names.enqueue(path);
+    FileCommands::FileSaveAs(view);
+    QCOMPARE(MainModule::State.CurrentFileName, path);
+    boxes.shown.clear();
+    dialogs.shown.clear();
+    view = FakeView{};
+}
+
+void TestFiles::goldenSaveAs() {
+    const double before = OleNow();
+    SaveAs(Path("golden.QMX"), FactoryDefaults());
+    const double after = OleNow();
+    const QByteArray file = ReadBytes(Path("golden.QMX"));
+    QCOMPARE(file.size(), 256);
+
+    const double created = StoredDate(file, 7);
+    QVERIFY2(created >= before && created <= after, qPrintable(QString::number(created, 'f')));
+    QCOMPARE(StoredDate(file, 15), created);
+
+    QByteArray expected(256, '\0');
+    expected.replace(0, 6, "QMX001");
+    expected.replace(23, 4, QByteArray::fromHex("01001700")); // version 1, 23
+    expected.replace(27, 10, "0000000000");
+    const QByteArray params1 = QByteArray::fromHex("f4010000" // 128 default speed S 500
+                                                   "88130000" // 132 default speed F 5000
+                                                   "c800"     // 136 accel 200
+                                                   "f4010000" // 138 origin S 500
+                                                   "88130000" // 142 origin F 5000
+                                                   "c800"     // 146 origin accel 200
+                                                   "f4010000" // 148 jog S 500
+                                                   "f4010000" // 152 jog F 500
+                                                   "0000"     // 156 jog accel 0
+                                                   "ffff"     // 158 excited at start-up
+                                                   "0000"     // 160 no auto excitation
+                                                   "ffff"     // 162 excited at emergency stop
+                                                   "ffff"     // 164 jog input on
+                                                   "0000"     // 166 reserved switch
+                                                   "0100"     // 168 9600 bit/s
+                                                   "ffff"     // 170 flow control
+                                                   "0000"     // 172 no jog dial
+                                                   "0a00");   // 174 10 pulses
+    const QByteArray params2 = QByteArray::fromHex("0000"     // 224 mini system
+                                                   "00000000" // 226 offset 0
+                                                   "0000"     // 230 LS(+) normally closed
+                                                   "0000"     // 232 LS(-) normally closed
+                                                   "0000"     // 234 normal direction
+                                                   "0100"     // 236 half step
+                                                   "5e01"     // 238 run 350 mA
+                                                   "af00"     // 240 stop 175 mA
+                                                   "1400"     // 242 CT 20
+                                                   "0000");   // 244 translation stage
+    expected.replace(128, params1.size(), params1);
+    expected.replace(224, params2.size(), params2);
+    expected.replace(44, 64, QByteArray(64, ' '));
+    expected.replace(7, 16, file.mid(7, 16)); // the dates, checked above
+    for (int i = 0; i < 256; ++i)
+        QVERIFY2(file.at(i) == expected.at(i), qPrintable(QStringLiteral("offset %1").arg(i)));
+}
+
+void TestFiles::fieldLayout_data() {
+    QTest::addColumn<int>("offset");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::newRow("defaultSpeedMin") << 128 << QByteArray::fromHex("65000000");
+    QTest::newRow("defaultSpeedMax") << 132 << QByteArray::fromHex("70110100");
+    QTest::newRow("defaultAccelTime") << 136 << QByteArray::fromHex("2d01");
+    QTest::newRow("originSpeedMin") << 138 << QByteArray::fromHex("66000000");
+    QTest::newRow("originSpeedMax") << 142 << QByteArray::fromHex("2f750000");
+    QTest::newRow("originAccelTime") << 146 << QByteArray::fromHex("2e01");
+    QTest::newRow("jogSpeedMin") << 148 << QByteArray::fromHex("67000000");
+    QTest::newRow("jogSpeedMax") << 152 << QByteArray::fromHex("68000000");
+    QTest::newRow("jogAccelTime") << 156 << QByteArray::fromHex("2f01");
+    QTest::newRow("excitationAtStartUp") << 158 << QByteArray::fromHex("0000");
+    QTest::newRow("autoExcitation") << 160 << QByteArray::fromHex("ffff");
+    QTest::newRow("excitationAtEmergencyStop") << 162 << QByteArray::fromHex("0700");
+    QTest::newRow("jogInputEnabled") << 164 << QByteArray::fromHex("feff");
+    QTest::newRow("reservedSwitch") << 166 << QByteArray::fromHex("0500");
+    QTest::newRow("comSpeedIndex") << 168 << QByteArray::fromHex("0300");
+    QTest::newRow("comFlowControl") << 170 << QByteArray::fromHex("0400");
+    QTest::newRow("jogDialEnabled") << 172 << QByteArray::fromHex("0600");
+    QTest::newRow("jogDialPulses") << 174 << QByteArray::fromHex("0f27");
+    QTest::newRow("params1 reserved") << 176 << QByteArray(48, '\0');
+    QTest::newRow("originMode") << 224 << QByteArray::fromHex("0900");
+    QTest::newRow("originOffset") << 226 << QByteArray::fromHex("18fcffff");
+    QTest::newRow("LS(+)") << 230 << QByteArray::fromHex("fdff");
+    QTest::newRow("LS(-)") << 232 << QByteArray::fromHex("0100");
+    QTest::newRow("reverseDirection") << 234 << QByteArray::fromHex("0b00");
+    QTest::newRow("stepMode") << 236 << QByteArray::fromHex("0200");
+    QTest::newRow("runCurrent") << 238 << QByteArray::fromHex("ee02");
+    QTest::newRow("stopCurrent") << 240 << QByteArray::fromHex("7701");
+    QTest::newRow("ctValue") << 242 << QByteArray::fromHex("0080");
+    QTest::newRow("rotationStage") << 244 << QByteArray::fromHex("0a00");
+    QTest::newRow("params2 reserved") << 246 << QByteArray(10, '\0');
+}
+
+// Every file field holds its own value, so a field at the wrong place shows up.
+void TestFiles::fieldLayout() {
+    QFETCH(int, offset);
+    QFETCH(QByteArray, bytes);
+    const ConfigRecord record{.defaultSpeedMin = 101,
+                              .defaultSpeedMax = 70000,
+                              .defaultAccelTime = 301,
+                              .originSpeedMin = 102,
+                              .originSpeedMax = 29999,
+                              .originAccelTime = 302,
+                              .jogSpeedMin = 103,
+                              .jogSpeedMax = 104,
+                              .jogAccelTime = 303,
+                              .excitationAtStartUp = 0,
+                              .autoExcitation = -1,
+                              .excitationAtEmergencyStop = 7,
+                              .jogInputEnabled = -2,
+                              .reservedSwitch = 5,
+                              .comSpeedIndex = 3,
+                              .comFlowControl = 4,
+                              .originMode = 9,
+                              .originOffset = -1000,
+                              .limitSensorMode = {-3, 1},
+                              .reverseDirection = 11,
+                              .stepMode = 2,
+                              .runCurrent = 750,
+                              .stopCurrent = 375,
+                              .ctValue = -32768,
+                              .chValue = 1,
+                              .clValue = 2,
+                              .currentScale = 3,
+                              .ctScale = 4.0,
+                              .rotationStage = 10,
+                              .jogDialEnabled = 6,
+                              .jogDialPulses = 9999};
+    SaveAs(Path("layout.QMX"), record);
+    QCOMPARE(ReadBytes(Path("layout.QMX")).mid(offset, bytes.size()).toHex(), bytes.toHex());
+}
+
+void TestFiles::roundTrip_data() {
+    QTest::addColumn<ConfigRecord>("record");
+    QTest::newRow("negative offset") << With([](ConfigRecord& r) { r.originOffset = -1000; });
+    QTest::newRow("largest offset, centre") << With([](ConfigRecord& r) {
+        r.originOffset = 16777215;
+        r.originMode = 1;
+    });
+    QTest::newRow("sensors -1 and 1") << With([](ConfigRecord& r) { r.limitSensorMode = {-1, 1}; });
+    QTest::newRow("stepMode 2") << With([](ConfigRecord& r) { r.stepMode = 2; });
+    QTest::newRow("flow control off") << With([](ConfigRecord& r) {
+        r.comFlowControl = kFalse;
+        r.comSpeedIndex = 3;
+    });
+    QTest::newRow("rotation stage reversed") << With([](ConfigRecord& r) {
+        r.rotationStage = kTrue;
+        r.reverseDirection = kTrue;
+    });
+    QTest::newRow("switches flipped") << With([](ConfigRecord& r) {
+        r.excitationAtStartUp = kFalse;
+        r.autoExcitation = kTrue;
+        r.excitationAtEmergencyStop = kFalse;
+        r.jogInputEnabled = kFalse;
+        r.jogDialEnabled = kTrue;
+        r.jogDialPulses = 9999;
+    });
+    QTest::newRow("limits of the widths") << With([](ConfigRecord& r) {
+        r.defaultSpeedMin = 100;
+        r.defaultSpeedMax = 30000;
+        r.jogSpeedMax = 2147483647;
+        r.originSpeedMin = -2147483647 - 1;
+        r.defaultAccelTime = 1000;
+        r.runCurrent = 750;
+        r.stopCurrent = 375;
+        r.ctValue = 32767;
+        r.reservedSwitch = -1;
+    });
+}
+
+void TestFiles::roundTrip() {
+    QFETCH(ConfigRecord, record);
+    SaveAs(Path("trip.QMX"), record);
+    MainModule::ResetToFactoryDefaults();
+    MainModule::Config.chValue = 1;
+    MainModule::Config.clValue = 2;
+    MainModule::Config.currentScale = 3;
+    MainModule::Config.ctScale = 4.5;
+    Open(Path("trip.QMX"));
+    QVERIFY(boxes.shown.isEmpty());
+    ConfigRecord expected = record;
+    expected.chValue = 1;
+    expected.clValue = 2;
+    expected.currentScale = 3;
+    expected.ctScale = 4.5;
+    QVERIFY(MainModule::Config == expected);
+}
+
+void TestFiles::openThenSave_data() {
+    QTest::addColumn<bool>("connected");
+    QTest::addColumn<QString>("controllerSerial");
+    QTest::addColumn<QByteArray>("serialAfter"); // bytes 0..9 of the serial field
+    QTest::newRow("not connected") << false << "AB12345678" << QByteArray("FILESERIAL");
+    QTest::newRow("connected") << true << "AB12345678" << QByteArray("AB12345678");
+    QTest::newRow("connected, long serial") << true << "XYZ1234567890" << QByteArray("XYZ1234567");
+    QTest::newRow("connected, short serial")
+        << true << "ABC" << QByteArray("ABC").append(QByteArray(7, '\0'));
+}
+
+// Save rewrites the file it loaded: its identity, created date, text area and reserved bytes
+// all survive.
+void TestFiles::openThenSave() {
+    QFETCH(bool, connected);
+    QFETCH(QString, controllerSerial);
+    QFETCH(QByteArray, serialAfter);
+    const QString path = Path("kept.QMX");
+    SaveAs(path, With([](ConfigRecord& r) { r.originOffset = -5; }));
+    QByteArray original = ReadBytes(path);
+    original[6] = 7;
+    double created = 40000.25;
+    qToLittleEndian(created, original.data() + 7);
+    qToLittleEndian(created, original.data() + 15);
+    original.replace(27, 17, QByteArray("FILESERIAL").append(QByteArray(7, '\x11')));
+    original.replace(44, 12, "custom notes");
+    original[108] = 1;
+    original.replace(109, 19, QByteArray(19, '\xaa'));
+    original.replace(176, 48, QByteArray(48, '\x55'));
+    original.replace(246, 10, QByteArray(10, '\x66'));
+    WriteBytes(path, original);
+
+    MainModule::Options.CheckSerialNo = kFalse;
+    MainModule::State.IsConnected = ToBoolean(connected);
+    MainModule::State.ControllerSerialNo = controllerSerial;
+    Open(path);
+    QCOMPARE(view.messages, QList<int>{6});
+    const double before = OleNow();
+    FileCommands::FileSave(view);
+    const double after = OleNow();
+    QVERIFY(boxes.shown.isEmpty());
+    QCOMPARE(view.messages, (QList<int>{6, 7}));
+
+    const QByteArray saved = ReadBytes(path);
+    QCOMPARE(saved.size(), 256);
+    const double updated = StoredDate(saved, 15);
+    QVERIFY(updated >= before && updated <= after);
+    QByteArray expected = original;
+    expected.replace(15, 8, saved.mid(15, 8));
+    expected.replace(27, 10, serialAfter);
+    QCOMPARE(saved.toHex(), expected.toHex());
+}
+
+void TestFiles::refusedOpen_data() {
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<bool>("english");
+    QTest::addColumn<QString>("text"); // empty: the platform's text for opening the file
+    QTest::addColumn<int>("icon");
+    const int error = int(MsgIcon::Critical);
+    const int warning = int(MsgIcon::Warning);
+    QTest::newRow("lower-case identity")
+        << "lower" << true << "Not QMX-001 config file, Cannot loaded." << error;
+    QTest::newRow("lower-case identity, ja")
+        << "lower" << false << QStringLiteral("QMX-001の設定ファイルではありません。") << error;
+    QTest::newRow("too short") << "short" << true
+                               << "The file is too short to be a QMX-001 config file." << error;
+    QTest::newRow("too short, ja")
+        << "short" << false
+        << QStringLiteral("ファイルが短すぎます。QMX-001の設定ファイルではありません。") << error;
+    QTest::newRow("missing file") << "missing" << true << QString() << error;
+    QTest::newRow("a directory") << "directory" << true << QString() << error;
+    QTest::newRow("under a regular file") << "underFile" << false << QString() << error;
+    QTest::newRow("no read permission") << "chmod" << true << QString() << error;
+    QTest::newRow("serial mismatch, No") << "mismatch" << true << kMismatchEn << warning;
+    QTest::newRow("serial mismatch, No, ja")
+        << "mismatch" << false
+        << QStringLiteral("接続されたQMXと設定ファイルが異なります。読込を続けますか？") << warning;
+}
+
+void TestFiles::refusedOpen() {
+    QFETCH(QString, kind);
+    QFETCH(bool, english);
+    QFETCH(QString, text);
+    QFETCH(int, icon);
+    MainModule::State.UILanguage = english ? 1 : 0;
+
+    // A file whose bytes must never reach memory: other values, odd reserved bytes.
+    SaveAs(Path("rejected.QMX"), With([](ConfigRecord& r) { r.jogDialPulses = 77; }));
+    QByteArray rejected = ReadBytes(Path("rejected.QMX"));
+    rejected.replace(109, 19, QByteArray(19, '\x5a'));
+    rejected.replace(176, 48, QByteArray(48, '\x5a'));
+
+    const QString previous = Path("previous.QMX");
+    SaveAs(previous, With([](ConfigRecord& r) { r.originOffset = 123; }));
+    const QByteArray previousBytes = ReadBytes(previous);
+    MainModule::Config.runCurrent = 660; // an unsaved edit
+    const ConfigRecord record = MainModule::Config;
+    const QByteArray blocks = FileModule::FileImage();
+
+    QString target = Path("target.QMX");
+    if (kind == "lower") {
+        WriteBytes(target, rejected.replace(0, 6, "qmx001"));
+    } else if (kind == "short") {
+        WriteBytes(target, rejected.left(255));
+    } else if (kind == "directory") {
+        QVERIFY(QDir(dir->path()).mkdir("target.QMX"));
+    } else if (kind == "underFile") {
+        target = previous + "/target.QMX";
+    } else if (kind == "chmod") {
+#ifdef Q_OS_UNIX
+        if (geteuid() == 0)
+            QSKIP("root reads any file");
+        WriteBytes(target, rejected);
+        QVERIFY(QFile::setPermissions(target, QFileDevice::WriteOwner));
+#else
+        QSKIP("POSIX permissions only");
+#endif
+    } else if (kind == "mismatch") {
+        WriteBytes(target, rejected);
+        MainModule::State.IsConnected = kTrue;
+        MainModule::State.ControllerSerialNo = QStringLiteral("SN00000001");
+    }
+    if (text.isEmpty()) {
+        QFile file(target);
+        QVERIFY(!file.open(QIODevice::ReadOnly));
+        text = file.errorString();
+    }
+
+    Open(target);
+    QCOMPARE(boxes.shown.size(), 1);
+    QCOMPARE(boxes.shown[0].text, text);
+    QCOMPARE(boxes.shown[0].title, english ? QStringLiteral("Load QMX-001 config file")
+                                           : QStringLiteral("QMX-001設定ファイル読込"));
+    QCOMPARE(int(boxes.shown[0].icon), icon);
+    QCOMPARE(boxes.shown[0].buttons,
+             icon == int(MsgIcon::Warning) ? MsgButtons::YesNo : MsgButtons::Ok);
+    QVERIFY(MainModule::Config == record);
+    QCOMPARE(FileModule::FileImage().toHex(), blocks.toHex());
+    QCOMPARE(MainModule::State.CurrentFileName, previous);
+    QVERIFY(view.Untouched());
+
+    // Save still writes the previous file, with its own header and the edited record.
+    MainModule::State.IsConnected = kFalse;
+    FileCommands::FileSave(view);
+    const QByteArray saved = ReadBytes(previous);
+    QByteArray expected = previousBytes;
+    expected.replace(15, 8, saved.mid(15, 8));
+    expected.replace(238, 2, QByteArray::fromHex("9402")); // 660 mA
+    QCOMPARE(saved.toHex(), expected.toHex());
+}
+
+void TestFiles::serialQuestion_data() {
+    QTest::addColumn<bool>("connected");
+    QTest::addColumn<bool>("check");
+    QTest::addColumn<QByteArray>("fileSerial");
+    QTest::addColumn<QString>("controllerSerial");
+    QTest::addColumn<bool>("asked");
+    QTest::addColumn<bool>("loaded"); // the question, when asked, is answered Yes
+    QTest::newRow("not connected")
+        << false << true << QByteArray("0000000000") << "SN00000001" << false << true;
+    QTest::newRow("check off") << true << false << QByteArray("0000000000") << "SN00000001" << false
+                               << true;
+    QTest::newRow("same controller")
+        << true << true << QByteArray("SN00000001") << "SN00000001" << false << true;
+    QTest::newRow("mismatch answered Yes")
+        << true << true << QByteArray("0000000000") << "SN00000001" << true << true;
+    QTest::newRow("case differs") << true << true << QByteArray("sn00000001") << "SN00000001"
+                                  << true << true;
+    QTest::newRow("long controller serial")
+        << true << true << QByteArray("SN00000001") << "SN0000000123" << false << true;
+    QTest::newRow("short controller serial")
+        << true << true << QByteArray("ABC").append(QByteArray(7, '\0')) << "ABC" << false << true;
+    QTest::newRow("short, file padded with blanks")
+        << true << true << QByteArray("ABC       ") << "ABC" << true << true;
+}
+
+void TestFiles::serialQuestion() {
+    QFETCH(bool, connected);
+    QFETCH(bool, check);
+    QFETCH(QByteArray, fileSerial);
+    QFETCH(QString, controllerSerial);
+    QFETCH(bool, asked);
+    QFETCH(bool, loaded);
+    const QString path = Path("serial.QMX");
+    SaveAs(path, With([](ConfigRecord& r) { r.stepMode = 0; }));
+    QByteArray bytes = ReadBytes(path);
+    WriteBytes(path, bytes.replace(27, 10, fileSerial));
+    MainModule::ResetToFactoryDefaults();
+    MainModule::State.IsConnected = ToBoolean(connected);
+    MainModule::Options.CheckSerialNo = ToBoolean(check);
+    MainModule::State.ControllerSerialNo = controllerSerial;
+    boxes.answers.enqueue(MsgAnswer::Yes);
+
+    Open(path);
+    QCOMPARE(boxes.shown.size(), asked ? 1 : 0);
+    if (asked)
+        QCOMPARE(boxes.shown[0].text, QString(kMismatchEn));
+    QCOMPARE(MainModule::Config.stepMode == 0, loaded);
+    QCOMPARE(view.messages, loaded ? QList<int>{6} : QList<int>{});
+}
+
+void TestFiles::saveAsExisting_data() {
+    QTest::addColumn<bool>("english");
+    QTest::addColumn<bool>("replace");
+    QTest::newRow("No") << true << false;
+    QTest::newRow("Yes") << true << true;
+    QTest::newRow("No, ja") << false << false;
+}
+
+void TestFiles::saveAsExisting() {
+    QFETCH(bool, english);
+    QFETCH(bool, replace);
+    MainModule::State.UILanguage = english ? 1 : 0;
+    const QString current = Path("current.QMX");
+    SaveAs(current, FactoryDefaults());
+    const QString existing = Path("existing.QMX");
+    WriteBytes(existing, "not a config file");
+    const QByteArray blocks = FileModule::FileImage();
+    boxes.answers.enqueue(replace ? MsgAnswer::Yes : MsgAnswer::No);
+
+    dialogs.names.enqueue(existing);
+    FileCommands::FileSaveAs(view);
+    QCOMPARE(boxes.shown.size(), 1);
+    QCOMPARE(boxes.shown[0].text,
+             english ? QStringLiteral("Already config file. Over write ?")
+                     : QStringLiteral("設定ファイルが既に存在します。上書きしますか？"));
+    QCOMPARE(boxes.shown[0].title, english ? QStringLiteral("Store QMX-001 config file")
+                                           : QStringLiteral("QMX-001設定ファイル書込"));
+    QCOMPARE(boxes.shown[0].icon, MsgIcon::Warning);
+    QCOMPARE(boxes.shown[0].buttons, MsgButtons::YesNo);
+    if (replace) {
+        QCOMPARE(ReadBytes(existing).size(), 256);
+        QCOMPARE(MainModule::State.CurrentFileName, existing);
+        QCOMPARE(view.messages, QList<int>{7});
+    } else {
+        QCOMPARE(ReadBytes(existing), QByteArray("not a config file"));
+        QCOMPARE(MainModule::State.CurrentFileName, current);
+        QCOMPARE(FileModule::FileImage().toHex(), blocks.toHex());
+        QVERIFY(view.Untouched());
+    }
+}
+
+void TestFiles::writeFailure_data() {
+    QTest::addColumn<QString>("target");
+    QTest::newRow("under a regular file") << "current.QMX/new.QMX";
+    QTest::newRow("missing folder") << "nowhere/new.QMX";
+#ifdef Q_OS_LINUX
+    QTest::newRow("under /proc") << "/proc/qmx-files-test.QMX";
+#endif
+}
+
+// Save As onto a place that cannot hold a file: the platform's text, nothing else changes.
+void TestFiles::writeFailure() {
+    QFETCH(QString, target);
+    if (!target.startsWith('/'))
+        target = Path(target);
+    const QString current = Path("current.QMX");
+    SaveAs(current, FactoryDefaults());
+    const QByteArray blocks = FileModule::FileImage();
+    QString text;
+    {
+        QSaveFile probe(target);
+        QVERIFY(!probe.open(QIODevice::WriteOnly));
+        text = probe.errorString();
+    }
+    QVERIFY(!text.isEmpty());
+
+    dialogs.names.enqueue(target);
+    FileCommands::FileSaveAs(view);
+    QCOMPARE(boxes.shown.size(), 1);
+    QCOMPARE(boxes.shown[0].text, text);
+    QCOMPARE(boxes.shown[0].title, QStringLiteral("Store QMX-001 config file"));
+    QCOMPARE(boxes.shown[0].icon, MsgIcon::Critical);
+    QCOMPARE(MainModule::State.CurrentFileName, current);
+    QCOMPARE(FileModule::FileImage().toHex(), blocks.toHex());
+    QVERIFY(view.Untouched());
+    QVERIFY(!QFile::exists(target));
+}
+
+void TestFiles::failedWriteKeepsOldFile_data() {
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("read-only folder") << "chmod";
+    QTest::newRow("file size limit") << "limit";
+    QTest::newRow("system file") << "proc";
+}
+
+void TestFiles::failedWriteKeepsOldFile() {
+#ifndef Q_OS_UNIX
+    QSKIP("POSIX only");
+#else
+    QFETCH(QString, kind);
+    QString path = Path("old.QMX");
+    SaveAs(path, FactoryDefaults());
+    MainModule::Config.runCurrent = 750;
+    struct rlimit limit {};
+    getrlimit(RLIMIT_FSIZE, &limit);
+    const rlimit oldLimit = limit;
+    auto oldHandler = SIG_DFL;
+    if (kind == "chmod") {
+        if (geteuid() == 0)
+            QSKIP("root writes into any folder");
+        QVERIFY(QFile::setPermissions(dir->path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+    } else if (kind == "proc") {
+        path = QStringLiteral("/proc/version");
+        if (!QFile::exists(path))
+            QSKIP("no /proc");
+        MainModule::State.CurrentFileName = path;
+    }
+    const QByteArray old = ReadBytes(path);
+    if (kind == "limit") {
+        // The disk "fills" after 64 bytes of the new file.
+        oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        limit.rlim_cur = 64;
+        QVERIFY(setrlimit(RLIMIT_FSIZE, &limit) == 0);
+    }
+
+    FileCommands::FileSave(view);
+
+    if (kind == "limit") {
+        setrlimit(RLIMIT_FSIZE, &oldLimit);
+        std::signal(SIGXFSZ, oldHandler);
+    }
+    QFile::setPermissions(dir->path(),
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    QCOMPARE(boxes.shown.size(), 1);
+    QCOMPARE(boxes.shown[0].title, QStringLiteral("Store QMX-001 config file"));
+    QCOMPARE(boxes.shown[0].icon, MsgIcon::Critical);
+    QVERIFY(!boxes.shown[0].text.isEmpty());
+    QVERIFY(view.Untouched());
+    QCOMPARE(ReadBytes(path), old);
+    if (kind != "proc")
+        QCOMPARE(QDir(dir->path()).entryList(QDir::Files), QStringList{"old.QMX"});
+#endif
+}
+
+void TestFiles::cancelledDialog_data() {
+    QTest::addColumn<bool>("save");
+    QTest::newRow("Open") << false;
+    QTest::newRow("Save As") << true;
+}
+
+void TestFiles::cancelledDialog() {
+    QFETCH(bool, save);
+    const QString current = Path("current.QMX");
+    SaveAs(current, FactoryDefaults());
+    MainModule::Config.jogDialPulses = 5;
+    const ConfigRecord record = MainModule::Config;
+    const QByteArray blocks = FileModule::FileImage();
+    if (save)
+        FileCommands::FileSaveAs(view);
+    else
+        FileCommands::FileOpen(view);
+    QCOMPARE(dialogs.shown.size(), 1);
+    QCOMPARE(dialogs.shown[0].save, save);
+    QVERIFY(boxes.shown.isEmpty());
+    QVERIFY(view.Untouched());
+    QVERIFY(MainModule::Config == record);
+    QCOMPARE(FileModule::FileImage(), blocks);
+    QCOMPARE(MainModule::State.CurrentFileName, current);
+    QCOMPARE(QDir(dir->path()).entryList(QDir::Files), QStringList{"current.QMX"});
+}
+
+void TestFiles::dialogTexts_data() {
+    QTest::addColumn<bool>("english");
+    QTest::addColumn<QString>("openTitle");
+    QTest::addColumn<QString>("saveTitle");
+    QTest::addColumn<QString>("filter");
+    QTest::newRow("English") << true << "OPEN"
+                             << "CREATE"
+                             << "QMX config file (*.QMX)|*.QMX";
+    QTest::newRow("Japanese") << false << QStringLiteral("開く") << QStringLiteral("新規作成")
+                              << QStringLiteral("QMX設定ファイル名 (*.QMX)|*.QMX");
+}
+
+void TestFiles::dialogTexts() {
+    QFETCH(bool, english);
+    QFETCH(QString, openTitle);
+    QFETCH(QString, saveTitle);
+    QFETCH(QString, filter);
+    MainModule::State.UILanguage = english ? 1 : 0;
+    FileCommands::FileOpen(view);
+    FileCommands::FileSaveAs(view);
+    QCOMPARE(dialogs.shown.size(), 2);
+    QCOMPARE(dialogs.shown[0].save, false);
+    QCOMPARE(dialogs.shown[0].title, openTitle);
+    QCOMPARE(dialogs.shown[0].filter, filter);
+    QCOMPARE(dialogs.shown[1].save, true);
+    QCOMPARE(dialogs.shown[1].title, saveTitle);
+    QCOMPARE(dialogs.shown[1].filter, filter);
+}
+
+void TestFiles::nameUsedAsTyped() {
+    const QString plain = Path("plainname");
+    dialogs.names.enqueue(plain);
+    FileCommands::FileSaveAs(view);
+    QCOMPARE(QDir(dir->path()).entryList(QDir::Files), QStringList{"plainname"});
+    QCOMPARE(MainModule::State.CurrentFileName, plain);
+    Open(plain);
+    QVERIFY(boxes.shown.isEmpty());
+    QCOMPARE(view.messages, (QList<int>{7, 6}));
+}
+
+// Successes report through the view; Save asks nothing; Close keeps the values.
+void TestFiles::commandsReport() {
+    const QString path = Path("report.QMX");
+    MainModule::Config.jogDialPulses = 42;
+    dialogs.names.enqueue(path);
+    FileCommands::FileSaveAs(view);
+    QCOMPARE(view.entries, QList<bool>{true});
+    QCOMPARE(view.messages, QList<int>{7});
+    QCOMPARE(view.displayed, 0);
+
+    FileCommands::FileSave(view);
+    QCOMPARE(view.messages, (QList<int>{7, 7}));
+    QCOMPARE(dialogs.shown.size(), 1);
+
+    FileCommands::FileClose(view);
+    QCOMPARE(view.entries, (QList<bool>{true, false}));
+    QVERIFY(MainModule::State.CurrentFileName.isEmpty());
+    QCOMPARE(MainModule::Config.jogDialPulses, qint16(42));
+
+    Open(path);
+    QCOMPARE(view.displayed, 1);
+    QCOMPARE(view.entries, (QList<bool>{true, false, true}));
+    QCOMPARE(view.messages, (QList<int>{7, 7, 6}));
+    QCOMPARE(MainModule::State.CurrentFileName, path);
+    QVERIFY(boxes.shown.isEmpty());
+}
+
+void TestFiles::exitClosesLink() {
+    FakeSerial serial;
+    ComSupport::SetSerialControl(&serial);
+    ComSupport::Link.PortIsOpen = kTrue;
+    FileCommands::FileExit(view);
+    ComSupport::SetSerialControl(nullptr);
+    QCOMPARE(serial.closes, 1);
+    QVERIFY(!IsTrue(ComSupport::Link.PortIsOpen));
+    QCOMPARE(view.unloaded, 1);
+    QVERIFY(view.Untouched());
+    QVERIFY(boxes.shown.isEmpty());
+}
+
+void TestFiles::oleDates_data() {
+    QTest::addColumn<QDateTime>("local");
+    QTest::addColumn<double>("ole");
+    QTest::newRow("epoch") << QDateTime(QDate(1899, 12, 30), QTime(0, 0)) << 0.0;
+    QTest::newRow("noon") << QDateTime(QDate(1899, 12, 30), QTime(12, 0)) << 0.5;
+    QTest::newRow("1900") << QDateTime(QDate(1900, 1, 1), QTime(0, 0)) << 2.0;
+    QTest::newRow("2000, 18:00") << QDateTime(QDate(2000, 1, 1), QTime(18, 0)) << 36526.75;
+    QTest::newRow("before the epoch") << QDateTime(QDate(1899, 12, 29), QTime(6, 0)) << -1.25;
+}
+
+void TestFiles::oleDates() {
+    QFETCH(QDateTime, local);
+    QFETCH(double, ole);
+    QCOMPARE(FileModule::ToOleDate(local), ole);
+    QCOMPARE(FileModule::FromOleDate(ole), local);
+}
+
+QTEST_GUILESS_MAIN(TestFiles)
+#include "tst_files.moc"
