@@ -1,0 +1,317 @@
+#include "files/FileCommands.h"
+#include "files/FileModule.h"
+#include "link/ComSupport.h"
+#include "link/QMXModule.h"
+#include "shell/MainModule.h"
+#include "tests/sim/SimHarness.h"
+#include "tests/support/Scripted.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+using testing::SimProcess;
+
+namespace {
+
+struct CliResult {
+    int code = -1;
+    QString out;
+    QString err;
+};
+
+QString CliProgram() {
+    return qEnvironmentVariable("QMX_BUILD_DIR") + QStringLiteral("/qmxcli");
+}
+
+CliResult RunCli(const QStringList& arguments) {
+    QProcess process;
+    process.start(CliProgram(), arguments);
+    CliResult result;
+    if (!process.waitForFinished(60000))
+        return result;
+    result.code = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    result.out = QString::fromUtf8(process.readAllStandardOutput());
+    result.err = QString::fromUtf8(process.readAllStandardError());
+    return result;
+}
+
+QByteArray ReadAll(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QStringList LogLines(const QString& path) {
+    return QString::fromLatin1(ReadAll(path)).split(u'\n', Qt::SkipEmptyParts);
+}
+
+// The bytes of a file image other than its two dates.
+QByteArray WithoutDates(QByteArray image) {
+    image.replace(FileModule::kCreatedOffset, 16, QByteArray(16, '\0'));
+    return image;
+}
+
+} // namespace
+
+class TestCli : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void info();
+    void readMatchesWindowSaveAs();
+    void writeStoresTheFile();
+    void showFactoryDefaults();
+    void diffListsChangedFields();
+    void failures_data();
+    void failures();
+
+private:
+    // Starts qmx-sim with extra arguments, logging to log.txt in the temporary folder.
+    bool StartSim(SimProcess& sim, const QStringList& extra = {});
+    QString Path(const QString& name) const { return dir_.filePath(name); }
+    QStringList Device(const SimProcess& sim) const {
+        return {"--device", sim.PtyPath(), "--lang", "en"};
+    }
+
+    QTemporaryDir dir_;
+};
+
+void TestCli::initTestCase() {
+    if (testing::SimProgram().isEmpty() || !QFile::exists(CliProgram()))
+        QSKIP("qmx-sim or qmxcli not built");
+    QVERIFY(dir_.isValid());
+}
+
+bool TestCli::StartSim(SimProcess& sim, const QStringList& extra) {
+    QFile::remove(Path("log.txt"));
+    QString error;
+    const bool ok = sim.Start(QStringList{"--log", Path("log.txt")} + extra, &error);
+    if (!ok)
+        qWarning("qmx-sim: %s", qPrintable(error));
+    return ok;
+}
+
+void TestCli::info() {
+    SimProcess sim;
+    QVERIFY(StartSim(sim, {"--serial", "AB12345678", "--firmware", "REV1.30", "--revision", "R7",
+                           "--build-date", "20250101"}));
+    const CliResult r = RunCli(Device(sim) + QStringList{"info"});
+    QCOMPARE(r.code, 0);
+    QCOMPARE(r.out, QString("name = QMX001-SIM\n"
+                            "serial number = AB12345678\n"
+                            "version = 1.30\n"
+                            "revision = R7\n"
+                            "build date = 20250101\n"));
+    QCOMPARE(LogLines(Path("log.txt")), QStringList({"Z:IE0", "?:N", "?:B", "?:S", "?:V", "?:-"}));
+}
+
+void TestCli::readMatchesWindowSaveAs() {
+    // A controller whose parameters differ from the factory set.
+    QFile state(Path("state.txt"));
+    QVERIFY(state.open(QIODevice::WriteOnly));
+    state.write("D0=700\nN=-250\nML1=-1\nCR=1000\nMT=1\n");
+    state.close();
+    SimProcess sim;
+    QVERIFY(StartSim(sim, {"--state", Path("state.txt")}));
+
+    const CliResult r = RunCli(Device(sim) + QStringList{"read", Path("cli.QMX")});
+    QCOMPARE(r.code, 0);
+    const QByteArray cli = ReadAll(Path("cli.QMX"));
+    QCOMPARE(cli.size(), FileModule::kFileSize);
+
+    // What the window does: CONNECT, LOAD, then Save As.
+    MainModule::InitProgram("/L:E");
+    qputenv("QMX_COM1", sim.PtyPath().toLocal8Bit());
+    ComSupport::SetSerialControl(nullptr);
+    QTimer* ticks = ComSupport::CreateTickTimer(this);
+    ComSupport::ComInit(1, 1);
+    testing::ScriptedMessageBoxes boxes;
+    testing::ScriptedFileDialogs dialogs;
+    QVERIFY(ComSupport::ComOpen());
+    QVERIFY(QMXModule::ConnectController());
+    MainModule::State.IsConnected = kTrue;
+    QVERIFY(QMXModule::LoadConfigFromController());
+    ComSupport::ComClose();
+    delete ticks;
+    struct : FileCommandsView {
+        void DispConfigData() override {}
+        void SetFileEntriesEnabled(bool) override {}
+        void DispStatusMsg(int) override {}
+        void UnloadMainWindow() override {}
+    } view;
+    dialogs.names.enqueue(Path("window.QMX"));
+    FileCommands::FileSaveAs(view);
+    QVERIFY(boxes.shown.isEmpty());
+
+    QCOMPARE(WithoutDates(cli), WithoutDates(ReadAll(Path("window.QMX"))));
+    QCOMPARE(cli.mid(FileModule::kSerialOffset, 10), QByteArray("SIM0000001"));
+    QCOMPARE(MainModule::Config.originOffset, -250);
+}
+
+void TestCli::writeStoresTheFile() {
+    MainModule::InitProgram("");
+    ConfigRecord& r = MainModule::Config;
+    r.defaultSpeedMin = 300;
+    r.originOffset = -250;
+    r.jogAccelTime = 0;
+    r.jogDialPulses = 0;
+    r.limitSensorMode = {0, -1};
+    r.runCurrent = 660;
+    r.stopCurrent = 330;
+    const ConfigRecord written = r;
+    MainModule::State.CurrentFileName = Path("edited.QMX");
+    QFile::remove(Path("edited.QMX"));
+    testing::ScriptedMessageBoxes boxes;
+    QVERIFY(FileModule::CreateConfigFile());
+
+    SimProcess sim;
+    QVERIFY(StartSim(sim, {"--state", Path("written-state.txt")}));
+    // The file carries "0000000000": the serial-number question needs --yes.
+    CliResult r1 = RunCli(Device(sim) + QStringList{"write", Path("edited.QMX")});
+    QCOMPARE(r1.code, 2);
+    QVERIFY(r1.err.contains("Mismuch QMX and Config file,Contiue load file ?"));
+    const CliResult r2 = RunCli(Device(sim) + QStringList{"--yes", "write", Path("edited.QMX")});
+    QCOMPARE(r2.code, 0);
+
+    const QStringList expected = *QMXModule::StoreCommands(written);
+    QCOMPARE(expected.size(), 36);
+    const QStringList log = LogLines(Path("log.txt"));
+    QCOMPARE(log.mid(log.size() - 36), expected);
+    QVERIFY(expected.contains("S:N-250"));
+    QVERIFY(expected.contains("Z:EM10"));
+    QVERIFY(expected.contains("Z:ML1-1"));
+
+    // The controller now holds the file's parameters.
+    const CliResult diff = RunCli(Device(sim) + QStringList{"diff", Path("edited.QMX")});
+    QCOMPARE(diff.code, 0);
+    // jogDialPulses 0 is stored as the controller's 10: the one field that reads back otherwise.
+    QCOMPARE(diff.out, QString("jogDialPulses: controller 10 pulses, file 0 pulses\n"));
+}
+
+void TestCli::showFactoryDefaults() {
+    const CliResult made = RunCli({"defaults", Path("factory.QMX")});
+    QCOMPARE(made.code, 0);
+    const CliResult r = RunCli({"show", Path("factory.QMX")});
+    QCOMPARE(r.code, 0);
+    QCOMPARE(r.out, QString("defaultSpeedMin = 500 pulses/s\n"
+                            "defaultSpeedMax = 5000 pulses/s\n"
+                            "defaultAccelTime = 200 ms\n"
+                            "originSpeedMin = 500 pulses/s\n"
+                            "originSpeedMax = 5000 pulses/s\n"
+                            "originAccelTime = 200 ms\n"
+                            "jogSpeedMin = 500 pulses/s\n"
+                            "jogSpeedMax = 500 pulses/s\n"
+                            "jogAccelTime = 0 ms\n"
+                            "excitationAtStartUp = True\n"
+                            "autoExcitation = False\n"
+                            "excitationAtEmergencyStop = True\n"
+                            "jogInputEnabled = True\n"
+                            "reservedSwitch = 0\n"
+                            "comSpeedIndex = 1\n"
+                            "comFlowControl = True\n"
+                            "originMode = 0\n"
+                            "originOffset = 0 pulses\n"
+                            "limitSensorMode(0) = 0\n"
+                            "limitSensorMode(1) = 0\n"
+                            "reverseDirection = False\n"
+                            "stepMode = 1\n"
+                            "runCurrent = 350 mA\n"
+                            "stopCurrent = 175 mA\n"
+                            "ctValue = 20\n"
+                            "rotationStage = False\n"
+                            "jogDialEnabled = False\n"
+                            "jogDialPulses = 10 pulses\n"));
+}
+
+void TestCli::diffListsChangedFields() {
+    QVERIFY(RunCli({"defaults", Path("base.QMX")}).code == 0 || QFile::exists(Path("base.QMX")));
+    QFile state(Path("diff-state.txt"));
+    QVERIFY(state.open(QIODevice::WriteOnly));
+    state.write("O1=8000\nMD=1\nCS=500\n");
+    state.close();
+    SimProcess sim;
+    QVERIFY(StartSim(sim, {"--state", Path("diff-state.txt")}));
+    const CliResult r = RunCli(Device(sim) + QStringList{"diff", Path("base.QMX")});
+    QCOMPARE(r.code, 0);
+    QCOMPARE(r.out, QString("originSpeedMax: controller 8000 pulses/s, file 5000 pulses/s\n"
+                            "reverseDirection: controller True, file False\n"
+                            "stopCurrent: controller 240 mA, file 175 mA\n"));
+}
+
+void TestCli::failures_data() {
+    QTest::addColumn<QStringList>("simArguments"); // empty: no simulator
+    QTest::addColumn<QStringList>("cliArguments"); // @ stands for the simulator's device
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("message");
+
+    const QStringList none;
+    QTest::newRow("no command") << none << QStringList{} << 1 << "no command given";
+    QTest::newRow("unknown command") << none << QStringList{"flash"} << 1 << "unknown command";
+    QTest::newRow("missing file") << none << QStringList{"show"} << 1 << "takes one file name";
+    QTest::newRow("port out of range")
+        << none << QStringList{"--com", "17", "info"} << 1 << "--com takes";
+    QTest::newRow("odd speed") << none << QStringList{"--speed", "1200", "info"} << 1
+                               << "--speed takes";
+    QTest::newRow("odd language") << none << QStringList{"--lang", "de", "info"} << 1
+                                  << "--lang takes";
+    QTest::newRow("port cannot be opened")
+        << none << QStringList{"--device", "/nonexistent/tty", "--lang", "en", "info"} << 2
+        << "QMX-001 LINK: ";
+    QTest::newRow("show missing file")
+        << none << QStringList{"--lang", "en", "show", "/nonexistent/x.QMX"} << 2
+        << "Load QMX-001 config file: ";
+    QTest::newRow("no controller") << QStringList{"--silent-after", "0"}
+                                   << QStringList{"--device", "@", "--lang", "en", "info"} << 3
+                                   << "QMX-001 LINK: cannot connect QMX-001.";
+    QTest::newRow("foreign device")
+        << QStringList{"--name", "XYZ001"} << QStringList{"--device", "@", "--lang", "en", "info"}
+        << 3 << "cannot connect QMX-001.";
+    QTest::newRow("old version") << QStringList{"--firmware", "V1.09"}
+                                 << QStringList{"--device", "@", "--lang", "en", "info"} << 3
+                                 << "Cannot use old QMX-001 version.";
+    QTest::newRow("japanese message")
+        << QStringList{"--firmware", "V0.95"} << QStringList{"--device", "@", "info"} << 3
+        << QString::fromUtf8("QMX-001通信: 古いバージョンのQMX-001は接続できません。");
+    QTest::newRow("load stops") << QStringList{"--silent-at", "?:EP"}
+                                << QStringList{"--device", "@",    "--lang",
+                                               "en",       "read", "@dir/stopped.QMX"}
+                                << 2 << "cannot connect QMX-001.";
+    QTest::newRow("store refused")
+        << QStringList{"--reply", "Z:EP1=NG"}
+        << QStringList{"--device", "@", "--lang", "en", "--yes", "write", "@dir/factory.QMX"} << 2
+        << "cannot connect QMX-001.";
+    QTest::newRow("file exists") << QStringList{}
+                                 << QStringList{"--device", "@",    "--lang",
+                                                "en",       "read", "@dir/factory.QMX"}
+                                 << 2 << "Already config file. Over write ?";
+}
+
+void TestCli::failures() {
+    QFETCH(QStringList, simArguments);
+    QFETCH(QStringList, cliArguments);
+    QFETCH(int, code);
+    QFETCH(QString, message);
+
+    QVERIFY(RunCli({"defaults", Path("factory.QMX")}).code == 0 ||
+            QFile::exists(Path("factory.QMX")));
+    SimProcess sim;
+    const bool needsSim = cliArguments.contains("@");
+    if (needsSim)
+        QVERIFY(StartSim(sim, simArguments));
+    for (QString& argument : cliArguments) {
+        if (argument == u"@")
+            argument = sim.PtyPath();
+        argument.replace("@dir", dir_.path());
+    }
+    const CliResult r = RunCli(cliArguments);
+    QCOMPARE(r.code, code);
+    QVERIFY2(r.err.contains(message), qPrintable(r.err));
+    if (code == 3 || code == 2)
+        QVERIFY(r.out.isEmpty());
+    QVERIFY(!QFile::exists(Path("stopped.QMX")));
+}
+
+QTEST_GUILESS_MAIN(TestCli)
+#include "tst_cli.moc"
