@@ -1,0 +1,571 @@
+#include "link/ComSupport.h"
+#include "link/QMXModule.h"
+#include "platform/QtSerialControl.h"
+#include "shell/ConfigRecord.h"
+#include "shell/MainModule.h"
+#include "sim/DeviceModel.h"
+#include "sim/SimSerialControl.h"
+#include "tests/sim/SimHarness.h"
+#include "tests/support/Scripted.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <ctime>
+#include <memory>
+
+using namespace ComSupport;
+
+namespace {
+
+double CpuSeconds() {
+    timespec ts{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+    return double(ts.tv_sec) + double(ts.tv_nsec) / 1e9;
+}
+
+// Wall and CPU time of one call.
+struct Cost {
+    double wall = 0.0;
+    double cpu = 0.0;
+};
+
+template <typename F> Cost Measure(F&& call) {
+    QElapsedTimer wall;
+    const double cpu = CpuSeconds();
+    wall.start();
+    call();
+    return {double(wall.nsecsElapsed()) / 1e9, CpuSeconds() - cpu};
+}
+
+ConfigRecord Record(std::initializer_list<std::pair<qint32 ConfigRecord::*, qint32>> longs,
+                    std::initializer_list<std::pair<qint16 ConfigRecord::*, qint16>> shorts) {
+    ConfigRecord r = FactoryDefaults();
+    for (const auto& [field, value] : longs)
+        r.*field = value;
+    for (const auto& [field, value] : shorts)
+        r.*field = value;
+    return r;
+}
+
+// Differs from the factory values after the speed fields; reservedSwitch is never loaded.
+ConfigRecord RecordBeforeLoad() {
+    ConfigRecord r = FactoryDefaults();
+    r.excitationAtStartUp = kFalse;
+    r.jogDialPulses = 77;
+    r.runCurrent = 600;
+    r.originOffset = 5;
+    r.reservedSwitch = 3;
+    return r;
+}
+
+const QStringList kIdentify{"Z:IE0", "?:N", "?:B", "?:S", "?:V", "?:-"};
+
+} // namespace
+
+class TestLink : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void transaction_data();
+    void transaction();
+    void noControllerGivesUpAfterFiveAttempts();
+    void ctsNeverAsserted();
+    void closeOnClosedPort();
+    void openSettings_data();
+    void openSettings();
+    void openFailureBox_data();
+    void openFailureBox();
+    void deviceGoneMidTransaction();
+
+    void connectController_data();
+    void connectController();
+    void store_data();
+    void store();
+    void load_data();
+    void load();
+
+    void endToEnd_data();
+    void endToEnd();
+    void endToEndConnectLoadStore();
+    void endToEndOpenFailure();
+    void simulatorKilledMidTransaction();
+    void waitingForNoReplyCostsLittleCpu();
+
+private:
+    void OpenSim();
+    bool OpenPty(testing::SimProcess& sim, const QStringList& args);
+
+    std::unique_ptr<sim::DeviceModel> model_;
+    std::unique_ptr<sim::SimSerialControl> control_;
+    std::unique_ptr<platform::QtSerialControl> port_;
+    testing::ScriptedMessageBoxes boxes_;
+    testing::RecordingProgress progress_;
+};
+
+void TestLink::initTestCase() {
+    CreateTickTimer(this);
+}
+
+void TestLink::init() {
+    model_ = std::make_unique<sim::DeviceModel>();
+    control_ = std::make_unique<sim::SimSerialControl>(*model_);
+    SetSerialControl(control_.get());
+    ComInit(1, 1);
+    boxes_.shown.clear();
+    progress_.values.clear();
+    MainModule::State.UILanguage = 1;
+}
+
+void TestLink::cleanup() {
+    ComClose();
+    SetSerialControl(nullptr);
+    port_.reset();
+    control_.reset();
+    model_.reset();
+    MainModule::ResetToFactoryDefaults();
+    MainModule::State.UILanguage = 0;
+}
+
+void TestLink::OpenSim() {
+    QVERIFY(ComOpen());
+}
+
+bool TestLink::OpenPty(testing::SimProcess& sim, const QStringList& args) {
+    QString error;
+    if (!sim.Start(args, &error)) {
+        qWarning("%s", qPrintable(error));
+        return false;
+    }
+    qputenv("QMX_COM1", sim.PtyPath().toLocal8Bit());
+    port_ = std::make_unique<platform::QtSerialControl>();
+    SetSerialControl(port_.get());
+    ComInit(1, 1);
+    return ComOpen();
+}
+
+// ---- The transaction, in-process --------------------------------------------------------
+
+void TestLink::transaction_data() {
+    QTest::addColumn<sim::Faults>("faults");
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<bool>("ok");
+    QTest::addColumn<QString>("reply");
+    QTest::addColumn<int>("attempts"); // command lines the controller received
+
+    sim::Faults f;
+    QTest::newRow("OK") << f << "Z:D0600" << true << "OK" << 1;
+    QTest::newRow("number") << f << "?:D0" << true << "500" << 1;
+    f.replies.insert("?:V", "V 1.23");
+    QTest::newRow("blanks dropped") << f << "?:V" << true << "V1.23" << 1;
+    f.replies.insert("?:V", " V1\b.2 3 ");
+    QTest::newRow("backspaces dropped") << f << "?:V" << true << "V1.23" << 1;
+    f = {};
+    f.replies.insert("?:V", "");
+    QTest::newRow("empty reply") << f << "?:V" << true << "" << 1;
+    f = {};
+    f.splitCrLf = true;
+    QTest::newRow("split between CR and LF") << f << "?:D0" << false << "" << 5;
+    f = {};
+    f.doubleCr = true;
+    QTest::newRow("CR CR LF") << f << "?:D0" << false << "" << 5;
+    f = {};
+    f.secondLine = "EXTRA";
+    QTest::newRow("two lines joined") << f << "?:D0" << true << "500EXTRA" << 1;
+    f = {};
+    f.silentAfter = 0;
+    QTest::newRow("no controller") << f << "?:D0" << false << "" << 5;
+    f = {};
+    f.byteDelayMs = sim::ByteDelayForBaud(9600);
+    QTest::newRow("9600 bit/s") << f << "?:D1" << true << "5000" << 1;
+    f.byteDelayMs = sim::ByteDelayForBaud(4800);
+    QTest::newRow("4800 bit/s") << f << "?:N" << true << "QMX001-SIM" << 1;
+}
+
+void TestLink::transaction() {
+    QFETCH(sim::Faults, faults);
+    QFETCH(QString, command);
+    QFETCH(bool, ok);
+    QFETCH(QString, reply);
+    QFETCH(int, attempts);
+    model_->faults = faults;
+    OpenSim();
+    QString got = "stale";
+    QCOMPARE(ComQuery(command, got), ok);
+    QCOMPARE(got, reply);
+    QCOMPARE(model_->Log(), QStringList(QList<QString>(attempts, command)));
+    QCOMPARE(control_->Written(), (command.toLatin1() + "\r\n").repeated(attempts));
+    // The next transaction starts clean, whatever came before.
+    if (ok) {
+        QVERIFY(ComQuery("?:EM", got));
+        QCOMPARE(got, faults.secondLine.isEmpty() ? QString("10") : "10" + faults.secondLine);
+    }
+}
+
+void TestLink::noControllerGivesUpAfterFiveAttempts() {
+    model_->faults.silentAfter = 0;
+    OpenSim();
+    QString reply;
+    bool ok = true;
+    const Cost cost = Measure([&] { ok = ComQuery("?:N", reply); });
+    QVERIFY(!ok);
+    QCOMPARE(model_->Log().size(), kAttempts);
+    // Five time-outs of 10 ticks: about a second.
+    QVERIFY2(cost.wall > 0.7 && cost.wall < 3.0, qPrintable(QString::number(cost.wall)));
+}
+
+void TestLink::ctsNeverAsserted() {
+    model_->faults.ctsLow = true;
+    OpenSim();
+    QString reply;
+    bool ok = true;
+    const Cost cost = Measure([&] { ok = ComQuery("?:N", reply); });
+    QVERIFY(!ok);
+    QCOMPARE(reply, QString());
+    QVERIFY(control_->Written().isEmpty());
+    QVERIFY(model_->Log().isEmpty());
+    QVERIFY2(cost.wall < 0.5, qPrintable(QString::number(cost.wall)));
+}
+
+void TestLink::closeOnClosedPort() {
+    OpenSim();
+    ComClose();
+    QVERIFY(!control_->IsOpen());
+    QCOMPARE(Link.PortIsOpen, kFalse);
+    // A second close must not reach the control: the lines set by hand stay as they are.
+    control_->SetRts(true);
+    control_->SetDtr(true);
+    ComClose();
+    QVERIFY(control_->Rts() && control_->Dtr());
+    QCOMPARE(Link.PortIsOpen, kFalse);
+}
+
+void TestLink::openSettings_data() {
+    QTest::addColumn<int>("port");
+    QTest::addColumn<int>("speed");
+    QTest::addColumn<QString>("settings");
+    QTest::newRow("COM1 4800") << 1 << 0 << "4800,N,8,1";
+    QTest::newRow("COM2 9600") << 2 << 1 << "9600,N,8,1";
+    QTest::newRow("COM9 19200") << 9 << 2 << "19200,N,8,1";
+    QTest::newRow("COM16 38400") << 16 << 3 << "38400,N,8,1";
+}
+
+void TestLink::openSettings() {
+    QFETCH(int, port);
+    QFETCH(int, speed);
+    QFETCH(QString, settings);
+    ComInit(port, speed);
+    QVERIFY(ComOpen());
+    QCOMPARE(Link.PortIsOpen, kTrue);
+    QCOMPARE(control_->PortNumber(), port);
+    QCOMPARE(control_->Settings(), settings);
+    QVERIFY(control_->Rts() && control_->Dtr());
+    QVERIFY(boxes_.shown.isEmpty());
+    ComClose();
+    QVERIFY(!control_->IsOpen() && !control_->Rts() && !control_->Dtr());
+    QCOMPARE(Link.PortIsOpen, kFalse);
+}
+
+void TestLink::openFailureBox_data() {
+    QTest::addColumn<int>("language");
+    QTest::addColumn<QString>("title");
+    QTest::newRow("Japanese") << 0 << QString::fromUtf8("QMX-001通信");
+    QTest::newRow("English") << 1 << "QMX-001 LINK";
+}
+
+void TestLink::openFailureBox() {
+    QFETCH(int, language);
+    QFETCH(QString, title);
+    MainModule::State.UILanguage = qint16(language);
+    control_->SetOpenError("COM1: Permission denied");
+    QVERIFY(!ComOpen());
+    QCOMPARE(Link.PortIsOpen, kFalse);
+    QCOMPARE(boxes_.shown.size(), 1);
+    QCOMPARE(boxes_.shown[0].text, QString("COM1: Permission denied"));
+    QCOMPARE(boxes_.shown[0].title, title);
+    QCOMPARE(boxes_.shown[0].icon, platform::MsgIcon::Critical);
+    QCOMPARE(boxes_.shown[0].buttons, platform::MsgButtons::Ok);
+}
+
+// The device vanishes while a reply is awaited: the transaction fails without writing to the
+// closed port again.
+void TestLink::deviceGoneMidTransaction() {
+    model_->faults.silentAt = "?:D0";
+    OpenSim();
+    QSignalSpy lost(control_.get(), &platform::SerialControl::Lost);
+    QTimer::singleShot(60, control_.get(), &sim::SimSerialControl::Unplug);
+    QString reply;
+    QVERIFY(!ComQuery("?:D0", reply));
+    QCOMPARE(lost.count(), 1);
+    QCOMPARE(model_->Log(), QStringList{"?:D0"});
+    ComClose();
+    QCOMPARE(Link.PortIsOpen, kFalse);
+}
+
+// ---- Identification, load and store against the in-process controller -------------------
+
+void TestLink::connectController_data() {
+    QTest::addColumn<sim::Identity>("identity");
+    QTest::addColumn<bool>("accepted");
+    QTest::addColumn<QString>("box");
+    QTest::addColumn<int>("sent");
+
+    const sim::Identity id;
+    QTest::newRow("simulator") << id << true << "" << 6;
+    sim::Identity i = id;
+    i.name = "QMX001 rev B"; // blanks dropped on the way
+    QTest::newRow("more after QMX001") << i << true << "" << 6;
+    i = id;
+    i.name = "QMX002";
+    QTest::newRow("foreign name") << i << false << "cannot connect QMX-001." << 2;
+    i = id;
+    i.version = "V1.10";
+    QTest::newRow("version 1.10") << i << true << "" << 6;
+    i.version = "V1.09";
+    QTest::newRow("version 1.09") << i << false << "Cannot use old QMX-001 version." << 6;
+    i.version = "V1.2";
+    QTest::newRow("version not numeric") << i << false << "Cannot use old QMX-001 version." << 6;
+}
+
+void TestLink::connectController() {
+    QFETCH(sim::Identity, identity);
+    QFETCH(bool, accepted);
+    QFETCH(QString, box);
+    QFETCH(int, sent);
+    model_->identity = identity;
+    OpenSim();
+    QCOMPARE(QMXModule::ConnectController(), accepted);
+    QCOMPARE(model_->Log(), kIdentify.first(sent));
+    QCOMPARE(boxes_.shown.size(), box.isEmpty() ? 0 : 1);
+    if (!box.isEmpty()) {
+        QCOMPARE(boxes_.shown[0].text, box);
+        QCOMPARE(boxes_.shown[0].title, QString("QMX-001 LINK"));
+        QCOMPARE(boxes_.shown[0].icon, platform::MsgIcon::Critical);
+    }
+    QVERIFY(!progress_.visible);
+    if (accepted) {
+        const ProgramState& s = MainModule::State;
+        QCOMPARE(s.ControllerSerialNo, identity.serialNo);
+        QCOMPARE(s.ControllerVersionText, identity.version.right(4));
+        QCOMPARE(s.ControllerRevision, identity.revision);
+        QCOMPARE(s.ControllerBuildDate, identity.buildDate);
+        QCOMPARE(progress_.values.last(), 100);
+    }
+}
+
+void TestLink::store_data() {
+    QTest::addColumn<sim::Faults>("faults");
+    QTest::addColumn<bool>("ok");
+    QTest::addColumn<int>("sent");
+
+    sim::Faults f;
+    QTest::newRow("all accepted") << f << true << 36;
+    f.replies.insert("Z:EP1", "NG");
+    QTest::newRow("refused at Z:EP1") << f << false << 16;
+    f = {};
+    f.silentAt = "Z:UW";
+    QTest::newRow("no reply to Z:UW") << f << false << 36 + 4;
+}
+
+void TestLink::store() {
+    QFETCH(sim::Faults, faults);
+    QFETCH(bool, ok);
+    QFETCH(int, sent);
+    model_->faults = faults;
+    OpenSim();
+    QCOMPARE(QMXModule::StoreConfigToController(), ok);
+    // The lines the controller received are the store's commands, as built.
+    const QStringList commands = *QMXModule::StoreCommands(FactoryDefaults());
+    QStringList expected = commands.first(std::min<qsizetype>(sent, 36));
+    while (expected.size() < sent)
+        expected.append(commands.last()); // the unanswered last command, tried again
+    QCOMPARE(model_->Log(), expected);
+    QCOMPARE(boxes_.shown.size(), ok ? 0 : 1);
+    QVERIFY(!progress_.visible);
+    if (ok)
+        QCOMPARE(progress_.values.last(), 100);
+}
+
+void TestLink::load_data() {
+    QTest::addColumn<QStringList>("parameters"); // CODE=VALUE set in the controller
+    QTest::addColumn<sim::Faults>("faults");
+    QTest::addColumn<bool>("ok");
+    QTest::addColumn<ConfigRecord>("expected");
+
+    const QStringList params{"D0=600", "D1=7000", "J2=50",  "EF=0", "N=-250",
+                             "ML0=-1", "CR=1000", "CS=500", "CT=6", "EM=20"};
+    ConfigRecord loaded = Record({{&ConfigRecord::defaultSpeedMin, 600},
+                                  {&ConfigRecord::defaultSpeedMax, 7000},
+                                  {&ConfigRecord::originOffset, -250}},
+                                 {{&ConfigRecord::jogAccelTime, 50},
+                                  {&ConfigRecord::excitationAtEmergencyStop, kFalse},
+                                  {&ConfigRecord::runCurrent, 480},
+                                  {&ConfigRecord::stopCurrent, 240},
+                                  {&ConfigRecord::ctValue, 30},
+                                  {&ConfigRecord::jogDialPulses, 20},
+                                  {&ConfigRecord::reservedSwitch, 3}});
+    loaded.limitSensorMode[0] = -1;
+    QTest::newRow("takes the controller's values") << params << sim::Faults{} << true << loaded;
+
+    // The speed fields come before "?:EP"; everything after it keeps its old value.
+    ConfigRecord partly = RecordBeforeLoad();
+    partly.defaultSpeedMin = 600;
+    partly.defaultSpeedMax = 7000;
+    partly.jogAccelTime = 50;
+    sim::Faults f;
+    f.silentAt = "?:EP";
+    QTest::newRow("no reply at ?:EP") << params << f << false << partly;
+}
+
+void TestLink::load() {
+    QFETCH(QStringList, parameters);
+    QFETCH(sim::Faults, faults);
+    QFETCH(bool, ok);
+    QFETCH(ConfigRecord, expected);
+    for (const QString& p : parameters)
+        QVERIFY(model_->SetParameter(p.section('=', 0, 0), p.section('=', 1).toLongLong()));
+    model_->faults = faults;
+    MainModule::Config = RecordBeforeLoad();
+    OpenSim();
+    QCOMPARE(QMXModule::LoadConfigFromController(), ok);
+    QVERIFY(MainModule::Config == expected);
+    QCOMPARE(model_->Log().size(), ok ? 31 : 9 + kAttempts);
+    QCOMPARE(boxes_.shown.size(), ok ? 0 : 1);
+    QVERIFY(!progress_.visible);
+}
+
+// ---- End to end: qmx-sim on a pseudo-terminal, the real serial control --------------------
+
+void TestLink::endToEnd_data() {
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<bool>("ok");
+    QTest::addColumn<QString>("reply");
+
+    QTest::newRow("OK") << QStringList{} << "Z:D0600" << true << "OK";
+    QTest::newRow("blanks dropped")
+        << QStringList{"--reply", "?:V=V 1.23"} << "?:V" << true << "V1.23";
+    QTest::newRow("split between CR and LF")
+        << QStringList{"--split-crlf"} << "?:D0" << false << "";
+    QTest::newRow("CR CR LF") << QStringList{"--double-cr"} << "?:D0" << false << "";
+    QTest::newRow("two lines joined")
+        << QStringList{"--second-line", "EXTRA"} << "?:D0" << true << "500EXTRA";
+    QTest::newRow("no controller") << QStringList{"--silent-after", "0"} << "?:D0" << false << "";
+    QTest::newRow("9600 bit/s") << QStringList{"--baud", "9600"} << "?:N" << true << "QMX001-SIM";
+}
+
+void TestLink::endToEnd() {
+    if (testing::SimProgram().isEmpty())
+        QSKIP("qmx-sim not built (QMX_BUILD_DIR unset)");
+    QFETCH(QStringList, args);
+    QFETCH(QString, command);
+    QFETCH(bool, ok);
+    QFETCH(QString, reply);
+    testing::SimProcess sim;
+    QVERIFY(OpenPty(sim, args));
+    QString got = "stale";
+    QCOMPARE(ComQuery(command, got), ok);
+    QCOMPARE(got, reply);
+    ComClose();
+    QVERIFY(!port_->IsOpen());
+    QVERIFY(boxes_.shown.isEmpty());
+}
+
+void TestLink::endToEndConnectLoadStore() {
+    if (testing::SimProgram().isEmpty())
+        QSKIP("qmx-sim not built (QMX_BUILD_DIR unset)");
+    QTemporaryDir dir;
+    const QString log = dir.filePath("sim.log");
+    testing::SimProcess sim;
+    QVERIFY(OpenPty(sim, {"--log", log}));
+    QVERIFY(QMXModule::ConnectController());
+    MainModule::Config.defaultSpeedMin = 1;
+    QVERIFY(QMXModule::LoadConfigFromController());
+    QVERIFY(MainModule::Config == FactoryDefaults());
+
+    // An edited record, with speeds beyond the controller's F, goes in whole.
+    MainModule::Config.defaultSpeedMin = 8000;
+    MainModule::Config.defaultSpeedMax = 9000;
+    MainModule::Config.runCurrent = 660;
+    MainModule::Config.stopCurrent = 330;
+    QVERIFY(QMXModule::StoreConfigToController());
+    QString reply;
+    QVERIFY(ComQuery("?:D0", reply));
+    QCOMPARE(reply, QString("8000"));
+    ComClose();
+
+    // Closed and opened again, the terminal still answers.
+    QVERIFY(ComOpen());
+    QVERIFY(ComQuery("?:CR", reply));
+    QCOMPARE(reply, QString("1375"));
+    ComClose();
+    QVERIFY(boxes_.shown.isEmpty());
+
+    QCOMPARE(sim.Terminate(), 0);
+    QFile file(log);
+    QVERIFY(file.open(QIODevice::ReadOnly | QIODevice::Text));
+    const QStringList lines = QString::fromLatin1(file.readAll()).split('\n', Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), 6 + 31 + 36 + 2);
+    QCOMPARE(lines.first(6), kIdentify);
+    QCOMPARE(lines.mid(37, 36), *QMXModule::StoreCommands(MainModule::Config));
+}
+
+void TestLink::endToEndOpenFailure() {
+    qputenv("QMX_COM1", "/nonexistent/ttyQMX");
+    port_ = std::make_unique<platform::QtSerialControl>();
+    SetSerialControl(port_.get());
+    ComInit(1, 1);
+    QVERIFY(!ComOpen());
+    QCOMPARE(Link.PortIsOpen, kFalse);
+    QCOMPARE(boxes_.shown.size(), 1);
+    QVERIFY2(boxes_.shown[0].text.contains("/nonexistent/ttyQMX"),
+             qPrintable(boxes_.shown[0].text));
+    QCOMPARE(boxes_.shown[0].title, QString("QMX-001 LINK"));
+    QCOMPARE(boxes_.shown[0].icon, platform::MsgIcon::Critical);
+}
+
+void TestLink::simulatorKilledMidTransaction() {
+    if (testing::SimProgram().isEmpty())
+        QSKIP("qmx-sim not built (QMX_BUILD_DIR unset)");
+    testing::SimProcess sim;
+    QVERIFY(OpenPty(sim, {"--silent-at", "?:D0"}));
+    QString reply;
+    QVERIFY(ComQuery("?:N", reply));
+    QTimer::singleShot(100, [&sim] { sim.Kill(); });
+    bool ok = true;
+    const Cost cost = Measure([&] { ok = ComQuery("?:D0", reply); });
+    QVERIFY(!ok);
+    QCOMPARE(reply, QString());
+    QVERIFY(!port_->IsOpen());
+    QVERIFY2(cost.wall < 3.0, qPrintable(QString::number(cost.wall)));
+    QVERIFY2(cost.cpu < 0.5 * cost.wall,
+             qPrintable(QStringLiteral("cpu %1 s of %2 s").arg(cost.cpu).arg(cost.wall)));
+    // Later transactions fail at once; closing is harmless.
+    QVERIFY(!ComQuery("?:N", reply));
+    ComClose();
+    QCOMPARE(Link.PortIsOpen, kFalse);
+}
+
+void TestLink::waitingForNoReplyCostsLittleCpu() {
+    if (testing::SimProgram().isEmpty())
+        QSKIP("qmx-sim not built (QMX_BUILD_DIR unset)");
+    testing::SimProcess sim;
+    QVERIFY(OpenPty(sim, {"--silent-after", "0"}));
+    QString reply;
+    bool ok = true;
+    const Cost cost = Measure([&] { ok = ComQuery("?:N", reply); });
+    QVERIFY(!ok);
+    QVERIFY2(cost.wall > 0.7, qPrintable(QString::number(cost.wall)));
+    QVERIFY2(cost.cpu < 0.2 * cost.wall,
+             qPrintable(QStringLiteral("cpu %1 s of %2 s").arg(cost.cpu).arg(cost.wall)));
+}
+
+QTEST_GUILESS_MAIN(TestLink)
+#include "tst_link.moc"
