@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace sim {
 
@@ -50,7 +51,11 @@ void SimEndpoint::Input(const QByteArray& bytes) {
             if (line_.size() < kMaxLine)
                 line_.append(byte);
             else
-                line_.clear();
+                overlong_ = true;
+            continue;
+        }
+        if (std::exchange(overlong_, false)) {
+            line_.clear();
             continue;
         }
         if (line_.endsWith('\r'))
@@ -65,6 +70,7 @@ void SimEndpoint::Input(const QByteArray& bytes) {
 
 void SimEndpoint::Reset() {
     line_.clear();
+    overlong_ = false;
     queue_.clear();
     timer_.stop();
 }

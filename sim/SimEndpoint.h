@@ -50,7 +50,8 @@ private:
 
     DeviceModel& model_;
     QByteArray line_;
-    QList<Due> queue_; // in time order
+    bool overlong_ = false; // the line outgrew any command: dropped at its end
+    QList<Due> queue_;      // in time order
     QElapsedTimer clock_;
     QTimer timer_;
 };
