@@ -6,7 +6,7 @@ namespace sim {
 
 namespace {
 
-struct ParamSpec {
+struct ParamInfo {
     const char* code;
     qint64 factory;
     qint64 min;
@@ -15,7 +15,7 @@ struct ParamSpec {
 };
 
 // In controller units. The order is the order of the state text.
-constexpr std::array<ParamSpec, 31> kParams{{
+constexpr std::array<ParamInfo, 31> kParams{{
     {"D0", 500, 100, 30000, true}, {"D1", 5000, 100, 30000, true},  {"D2", 200, 0, 1000, true},
     {"O0", 500, 100, 30000, true}, {"O1", 5000, 100, 30000, true},  {"O2", 200, 0, 1000, true},
     {"J0", 500, 100, 30000, true}, {"J1", 500, 100, 30000, true},   {"J2", 0, 0, 1000, true},
@@ -29,10 +29,10 @@ constexpr std::array<ParamSpec, 31> kParams{{
     {"EM", 10, 1, 9999, true},
 }};
 
-const ParamSpec* Spec(QStringView code) {
-    for (const ParamSpec& spec : kParams)
-        if (code == QLatin1String(spec.code))
-            return &spec;
+const ParamInfo* FindParam(QStringView code) {
+    for (const ParamInfo& info : kParams)
+        if (code == QLatin1String(info.code))
+            return &info;
     return nullptr;
 }
 
@@ -71,8 +71,8 @@ DeviceModel::DeviceModel() {
 
 void DeviceModel::ResetToFactory() {
     params_.clear();
-    for (const ParamSpec& spec : kParams)
-        params_[QLatin1String(spec.code)] = spec.factory;
+    for (const ParamInfo& info : kParams)
+        params_[QLatin1String(info.code)] = info.factory;
 }
 
 void DeviceModel::ResetCounters() {
@@ -160,8 +160,8 @@ QString DeviceModel::Query(const QString& code) const {
 }
 
 QString DeviceModel::Setting(const QString& code, const QString& valueText) {
-    const ParamSpec* spec = Spec(code);
-    if (!spec || !spec->writable)
+    const ParamInfo* info = FindParam(code);
+    if (!info || !info->writable)
         return QLatin1String(kRefused);
     const std::optional<qint64> value = ParseValue(valueText);
     if (!value || !Accepts(code, *value))
@@ -171,8 +171,8 @@ QString DeviceModel::Setting(const QString& code, const QString& valueText) {
 }
 
 bool DeviceModel::Accepts(const QString& code, qint64 value) const {
-    const ParamSpec* spec = Spec(code);
-    if (!spec || value < spec->min || value > spec->max)
+    const ParamInfo* info = FindParam(code);
+    if (!info || value < info->min || value > info->max)
         return false;
     for (const SpeedPair& pair : kSpeedPairs) {
         if (code == QLatin1String(pair.s))
@@ -189,10 +189,10 @@ bool DeviceModel::Accepts(const QString& code, qint64 value) const {
 
 QByteArray DeviceModel::StateText() const {
     QByteArray text;
-    for (const ParamSpec& spec : kParams) {
-        text += spec.code;
+    for (const ParamInfo& info : kParams) {
+        text += info.code;
         text += '=';
-        text += QByteArray::number(params_.at(QLatin1String(spec.code)));
+        text += QByteArray::number(params_.at(QLatin1String(info.code)));
         text += '\n';
     }
     return text;
@@ -215,13 +215,13 @@ bool DeviceModel::LoadStateText(const QByteArray& text, QString* error) {
         if (eq <= 0)
             return fail(lineNumber, QStringLiteral("expected CODE=VALUE"));
         const QString code = line.left(eq).trimmed();
-        const ParamSpec* spec = Spec(code);
-        if (!spec)
+        const ParamInfo* info = FindParam(code);
+        if (!info)
             return fail(lineNumber, QStringLiteral("unknown code %1").arg(code));
         const QString valueText = line.mid(eq + 1).trimmed();
         const std::optional<qint64> value =
             valueText.isEmpty() ? std::nullopt : ParseValue(valueText);
-        if (!value || *value < spec->min || *value > spec->max)
+        if (!value || *value < info->min || *value > info->max)
             return fail(lineNumber, QStringLiteral("bad value for %1").arg(code));
         loaded[code] = *value;
     }
