@@ -74,14 +74,15 @@ bool QtSerialControl::Open(int portNumber, const QString& settings) {
     }
     if (port_.isOpen())
         port_.close();
-    port_.setPortName(ComPortDeviceName(portNumber));
+    const QString device = ComPortDeviceName(portNumber);
+    port_.setPortName(device);
     port_.setBaudRate(line->baudRate);
     port_.setParity(line->parity);
     port_.setDataBits(line->dataBits);
     port_.setStopBits(line->stopBits);
     port_.setFlowControl(QSerialPort::NoFlowControl);
     if (!port_.open(QIODevice::ReadWrite)) {
-        errorText_ = QStringLiteral("%1: %2").arg(port_.portName(), port_.errorString());
+        errorText_ = QStringLiteral("%1: %2").arg(device, port_.errorString());
         return false;
     }
     return true;
