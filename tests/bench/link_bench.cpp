@@ -1,0 +1,108 @@
+// Times CONNECT, LOAD and STORE against qmx-sim at 9600 bit/s over a pseudo-terminal with the
+// real serial stack, next to the floor the protocol itself sets, and the CPU time they use.
+//
+//   QMX_BUILD_DIR=build build/link-bench [rounds]
+
+#include "link/ComSupport.h"
+#include "link/QMXModule.h"
+#include "shell/MainModule.h"
+#include "sim/DeviceModel.h"
+#include "tests/sim/SimHarness.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+
+#include <algorithm>
+#include <cstdio>
+#include <ctime>
+#include <functional>
+
+namespace {
+
+constexpr int kBaud = 9600;
+
+double CpuSeconds() {
+    timespec ts{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+    return double(ts.tv_sec) + double(ts.tv_nsec) / 1e9;
+}
+
+struct Floor {
+    double shortest; // the receive wait at its shortest: one whole tick and a sliver
+    double longest;  // two whole ticks
+};
+
+// What the protocol itself costs: each command line on the wire, then the reply, which the
+// receive event reads a 2-tick wait after its first character. The wait overlaps the rest of
+// the reply and lasts one to two tick periods, depending on where the first tick falls.
+Floor FloorSeconds(const QStringList& commands) {
+    sim::DeviceModel model;
+    const double byteSeconds = sim::ByteDelayForBaud(kBaud) / 1000.0;
+    const double tick = ComSupport::kTickMs / 1000.0;
+    Floor floor{0.0, 0.0};
+    for (const QString& command : commands) {
+        const QString reply = model.Answer(command).value_or(QString());
+        const double out = (command.size() + 2) * byteSeconds;
+        const double back = (reply.size() + 2) * byteSeconds;
+        floor.shortest += out + byteSeconds + std::max(back - byteSeconds, tick);
+        floor.longest += out + byteSeconds + std::max(back - byteSeconds, 2 * tick);
+    }
+    return floor;
+}
+
+QStringList IdentifyCommands() {
+    return {"Z:IE0", "?:N", "?:B", "?:S", "?:V", "?:-"};
+}
+
+QStringList LoadCommands() {
+    return {"?:D0", "?:D1",  "?:D2",  "?:J0", "?:J1", "?:J2", "?:O0", "?:O1",
+            "?:O2", "?:EP",  "?:EA",  "?:EF", "?:EJ", "?:IS", "?:IF", "?:MO",
+            "V:N",  "?:ML0", "?:ML1", "?:MD", "?:MS", "?:CF", "?:CC", "?:CR",
+            "?:CS", "?:CT",  "?:CH",  "?:CL", "?:MT", "?:ED", "?:EM"};
+}
+
+void Measure(const char* name, int rounds, Floor floor, const std::function<bool()>& run) {
+    double wall = 0.0;
+    double cpu = 0.0;
+    for (int i = 0; i < rounds; ++i) {
+        QElapsedTimer timer;
+        const double cpuStart = CpuSeconds();
+        timer.start();
+        if (!run()) {
+            std::printf("%-8s failed\n", name);
+            return;
+        }
+        wall += double(timer.nsecsElapsed()) / 1e9;
+        cpu += CpuSeconds() - cpuStart;
+    }
+    std::printf("%-8s %7.3f s   floor %.3f .. %.3f s   cpu %6.3f s (%4.1f %%)\n", name,
+                wall / rounds, floor.shortest, floor.longest, cpu / rounds, 100.0 * cpu / wall);
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    QCoreApplication app(argc, argv);
+    const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 3;
+
+    testing::SimProcess sim;
+    QString error;
+    if (!sim.Start({"--baud", QString::number(kBaud), "--log", "/dev/null"}, &error)) {
+        std::fprintf(stderr, "cannot start qmx-sim (set QMX_BUILD_DIR): %s\n", qPrintable(error));
+        return 1;
+    }
+    qputenv("QMX_COM1", sim.PtyPath().toLocal8Bit());
+    MainModule::InitProgram("/L:E");
+    ComSupport::CreateTickTimer(&app);
+    ComSupport::ComInit(1, 1);
+    if (!ComSupport::ComOpen())
+        return 1;
+
+    std::printf("qmx-sim at %d bit/s, mean of %d rounds\n", kBaud, rounds);
+    Measure("connect", rounds, FloorSeconds(IdentifyCommands()), QMXModule::ConnectController);
+    Measure("load", rounds, FloorSeconds(LoadCommands()), QMXModule::LoadConfigFromController);
+    Measure("store", rounds, FloorSeconds(*QMXModule::StoreCommands(MainModule::Config)),
+            QMXModule::StoreConfigToController);
+    ComSupport::ComClose();
+    return 0;
+}
