@@ -1,0 +1,32 @@
+#include "ui/main/StartUp.h"
+
+#include "link/ComSupport.h"
+#include "shell/MainModule.h"
+#include "ui/main/frmMain.h"
+
+#include <QTabWidget>
+#include <QTimer>
+
+frmMain* StartProgram(const QString& commandLine) {
+    MainModule::InitProgram(commandLine);
+
+    // Loading the window restores its placement, presents the record and picks the language.
+    auto* window = new frmMain;
+    window->show();
+
+    window->setWindowTitle(MainModule::WindowTitle());
+    window->SetFileEntriesEnabled(false);
+    if (!IsTrue(MainModule::State.ExtendedMode)) {
+        window->MainTab->setTabEnabled(3, false);
+        window->MainTab->setTabEnabled(4, false);
+    }
+    window->DispStatusMsg(0);
+
+    ComSupport::Link.ReplyTicks = 0;
+    ComSupport::Link.WaitTicks = 0;
+    window->Timer1->setInterval(ComSupport::kTickMs);
+    window->Timer1->start();
+
+    ComSupport::ComInit(MainModule::Options.ComPort, MainModule::Options.ComSpeed);
+    return window;
+}

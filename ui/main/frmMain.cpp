@@ -1,0 +1,491 @@
+#include "ui/main/frmMain.h"
+
+#include "link/ComSupport.h"
+#include "platform/SettingsStore.h"
+#include "shell/MainModule.h"
+#include "shell/Numbers.h"
+#include "ui/main/Twips.h"
+#include "ui/main/WidgetSeams.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QDate>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QMenu>
+#include <QPainter>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSlider>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QTime>
+#include <QTimer>
+
+#include <cmath>
+
+namespace {
+
+frmMain* instance = nullptr;
+
+// Caption of every control that has one: Japanese, and English where the English mode
+// replaces it (nullptr keeps the Japanese caption).
+struct Caption {
+    const char* control;
+    const char* japanese;
+    const char* english;
+};
+
+constexpr Caption kCaptions[] = {
+    {"InfoFrame", "QMX-001 操作", "QMX-001 OPERATION"},
+    {"mnuFile", "ﾌｧｲﾙ(&F)", "File(&F)"},
+    {"mnuFileOpen", "開く(&O)...", "&Open"},
+    {"mnuFileClose", "閉じる(&C)", "&Close"},
+    {"mnuFileBar0", "-", nullptr},
+    {"mnuFileSave", "上書き保存(&S)", "&Save"},
+    {"mnuFileSaveAs", "名前を付けて保存(&A)...", "Save &As"},
+    {"mnuFileBar1", "-", nullptr},
+    {"mnuFileExit", "終了(&X)", "E&xit"},
+    {"mnuTools", "ﾂｰﾙ(&T)", "Tools(&T)"},
+    {"mnuToolsOptions", "ｵﾌﾟｼｮﾝ(&O)...", "&Options"},
+    {"mnuHelp", "ﾍﾙﾌﾟ(&H)", "Help(&H)"},
+    {"mnuHelpAbout", "ﾊﾞｰｼﾞｮﾝ情報(&A)", "&About Version"},
+    {"infoLabel(0)", "シリアル番号", "Serial No."},
+    {"infoLabel(3)", "----------", nullptr},
+    {"infoLabel(1)", "Version", nullptr},
+    {"infoLabel(4)", "-.--", nullptr},
+    {"infoLabel(2)", "Revision", nullptr},
+    {"infoLabel(5)", "---", nullptr},
+    {"infoLabel(6)", "Build Date", nullptr},
+    {"infoLabel(7)", "------", nullptr},
+    {"CmdConnect", "接続", "CONNECT"},
+    {"CmdLoad", "設定値読出", "LOAD"},
+    {"CmdStore", "設定値書込", "STORE"},
+    {"RunFrame", "動作条件設定", "BASIC CONDITION"},
+    {"StageMode(0)", "直動ステージ", "Translation stage"},
+    {"StageMode(1)", "回転ステージ", "Rotation stage"},
+    {"SplitOption(0)", "Half Step 駆動", "Half step drive"},
+    {"SplitOption(1)", "Full Step 駆動", "Full step drive"},
+    {"DirOption(0)", "正転", "Normal"},
+    {"DirOption(1)", "逆転", "Reverse"},
+    {"OrgFrame", "原点復帰設定", "ORIGIN MODE"},
+    {"OrgModeOption(0)", "MINIモード", "MINI SYSTEM"},
+    {"OrgModeOption(1)", "LS間中央モード", "CENTER SYSTEM"},
+    {"OrgLabel(0)", "原点オフセット", "OFFSET of ORIGIN"},
+    {"MotorFrame", "モータ電流設定", "MOTOR CURRENT"},
+    {"MotorLabel(0)", "駆動(RUN)電流", "RUN CURRENT"},
+    {"MotorLabel(2)", "mA", nullptr},
+    {"MotorLabel(1)", "停止(STOP)電流", "STOP CURRENT"},
+    {"MotorLabel(3)", "mA", nullptr},
+    {"MotorCmd(0)", "駆動電流 350mA", "RUN CURRENT 350mA"},
+    {"MotorCmd(1)", "駆動電流 660mA", "RUN CURRENT 660mA"},
+    {"MotorCmd(2)", "駆動電流 750mA", "RUN CURRENT 750mA"},
+    {"JogFrame", "ジョグ動作設定", "JOG OPERATION"},
+    {"JogCheck", "ジョグスイッチ／外部ジョグ動作有効", "ENABLE JOG SW/SIGNAL"},
+    {"JogLabel(0)", "ジョグ動作速度", "JOG SPEED"},
+    {"JogLabel(1)", "PPS", nullptr},
+    {"LSSetupFrame", "リミットセンサ設定", "LIMIT SENSOR SET UP"},
+    {"LSFrame(0)", "LS(+) 設定", "LS(+) CONDITION"},
+    {"LSOption(0)", "Normal Close 設定", "Normal Close"},
+    {"LSOption(1)", "Normal Open 設定", "Normal Open"},
+    {"LSFrame(1)", "LS(-) 設定", "LS(-) CONDITION"},
+    {"LSOption(2)", "Norlmal Close 設定", "Normal Close"},
+    {"LSOption(3)", "Normal Open 設定", "Normal Open"},
+    {"EmgStopFrame", "非常停止設定", "EMG-STOP OPERATION"},
+    {"EmgPowerCheck", "非常停止時に励磁をOFFにする", "ENABLE MOTOR FREE"},
+    {"ComSpeedFrame", "通信速度", "BAUD RATE"},
+    {"ComSpeedOption(0)", " 4800", nullptr},
+    {"ComSpeedOption(1)", " 9600", nullptr},
+    {"ComSpeedOption(2)", "19200", nullptr},
+    {"ComSpeedOption(3)", "38400", nullptr},
+    {"ComFlowFrame", "フロー制御", "FLOW CONTROL"},
+    {"ComFlowCheck", "フロー制御有効", "ENABLE FLOW CONTROL"},
+    {"PowerUpFrame", "励磁動作設定", "MOTOR EXCITATION SET UP"},
+    {"PowerUpCheck", "起動時に励磁する", "EXCITATION AT START-UP"},
+    {"AutoPowerCheck", "励磁ONを自動的に行なう", "AUTOMATIC MOTOR LOCK"},
+    {"ExtLSFrame", "拡張リミットセンサ設定", "EXTENDED LIMIT SENSOR SET UP"},
+    {"ExtLSCheck(0)", "LS(+) 有効", "ENABLE LS(+)"},
+    {"ExtLSCheck(1)", "LS(-) 有効", "ENABLE LS(-)"},
+    {"JDialFrame", "ジョグダイヤル設定", "OPTION Extend JOG Dial"},
+    {"ExtJDialCheck", "外部ジョグダイヤルを使用する", "Enable JOG Dial"},
+    {"ExtJdialLabel(0)", "ジョグダイヤルパルス数", "execute pulse"},
+    {"ExtJdialLabel(1)", "パルス", "PULSE"},
+    {"DefSpeedFrame", "速度初期値設定", "DEFAULT SPEED"},
+    {"DefORGSpeedFrame", "ORG速度初期値設定", "ORG SPEED"},
+    {"DefJOGSpeedFrame", "JOG速度詳細設定", "JOG SPEED"},
+    {"MainTab(0)", "基本設定", "BASIC 1/2"},
+    {"MainTab(1)", "基本設定２", "BASIC 2/2"},
+    {"MainTab(2)", "通信設定", "COM PORT"},
+    {"MainTab(3)", "拡張設定１", "EXTEND 1/2"},
+    {"MainTab(4)", "拡張設定２", "EXTEND 2/2"},
+    {"CmdInit", "設定値初期化", "INITIALIZED DEFAULT"},
+    {"DefSpeedLabel(0)", "運転速度S", "MINIMUN FREQUENCY RATE (S)"},
+    {"DefSpeedLabel(1)", "運転速度F", "MAXIMUN FREQUENCY RATE (F)"},
+    {"DefSpeedLabel(2)", "加減速時間", "ACCELERATION TIME"},
+    {"DefSpeedLabel(3)", "PPS", nullptr},
+    {"DefSpeedLabel(4)", "PPS", nullptr},
+    {"DefSpeedLabel(5)", "mS", nullptr},
+    {"OrgSpeedLabel(0)", "運転速度S", "MINIMUN FREQUENCY RATE (S)"},
+    {"OrgSpeedLabel(1)", "運転速度F", "MAXIMUN FREQUENCY RATE (F)"},
+    {"OrgSpeedLabel(2)", "加減速時間", "ACCELERATION TIME"},
+    {"OrgSpeedLabel(3)", "PPS", nullptr},
+    {"OrgSpeedLabel(4)", "PPS", nullptr},
+    {"OrgSpeedLabel(5)", "mS", nullptr},
+    {"DefJOGSpeedLabel(0)", "運転速度S", "MINIMUN FREQUENCY RATE (S)"},
+    {"DefJOGSpeedLabel(1)", "運転速度F", "MAXIMUN FREQUENCY RATE (F)"},
+    {"DefJOGSpeedLabel(2)", "加減速時間", "ACCELERATION TIME"},
+    {"DefJOGSpeedLabel(3)", "PPS", nullptr},
+    {"DefJOGSpeedLabel(4)", "PPS", nullptr},
+    {"DefJOGSpeedLabel(5)", "mS", nullptr},
+};
+
+struct StatusMessage {
+    const char* japanese;
+    const char* english;
+};
+
+constexpr StatusMessage kStatusMessages[] = {
+    {"QMX-001設定プログラムへようこそ", "Welcome QMX-001 configuration."},
+    {"QMX-001が接続されました。", "Connected QMX-001."},
+    {"QMX-001が接続され、設定値が読み込まれました。", "Connected QMX-001,with load config data."},
+    {"QMX-001から設定値を読込みました。", "Load complete config data from QMX-001."},
+    {"QMX-001に設定値を書込みました。", "Store complete config data."},
+    {"QMX-001が切断されました。", "Disconnected QMX-001."},
+    {"ファイルから設定値を読込みました。", "Load complete config data from file."},
+    {"ファイルに設定値を書込みました。", "Store complete config data for file."},
+};
+
+// Window placement in the settings store, in twips.
+struct PlacementKey {
+    const char* key;
+    double defaultTwips;
+};
+constexpr PlacementKey kLeft{"MainLeft", 105};
+constexpr PlacementKey kTop{"MainTop", 105};
+constexpr PlacementKey kWidth{"MainWidth", 10350};
+constexpr PlacementKey kHeight{"MainHeight", 8010};
+// Far beyond any screen; larger stored values are taken as damaged.
+constexpr double kPlacementLimitTwips = 1.0e7;
+
+double ReadPlacement(const PlacementKey& entry) {
+    const QString text = platform::GetSetting(
+        QLatin1String(MainModule::kAppTitle), QLatin1String(MainModule::kSettingsSection),
+        QLatin1String(entry.key), Numbers::ShowNumber(qint64(entry.defaultTwips)));
+    const std::optional<double> value = Numbers::ParseEntry(text);
+    if (!value)
+        return entry.defaultTwips;
+    const float single = static_cast<float>(*value);
+    if (!std::isfinite(single) || std::fabs(single) > kPlacementLimitTwips)
+        return entry.defaultTwips;
+    return single;
+}
+
+void SavePlacementValue(const PlacementKey& entry, int pixels) {
+    platform::SaveSetting(QLatin1String(MainModule::kAppTitle),
+                          QLatin1String(MainModule::kSettingsSection), QLatin1String(entry.key),
+                          Numbers::ShowNumber(Twips::FromPixels(pixels)));
+}
+
+void SetCaption(QTabWidget* tabs, QObject* control, const QString& text) {
+    if (auto* button = qobject_cast<QAbstractButton*>(control))
+        button->setText(text);
+    else if (auto* label = qobject_cast<QLabel*>(control))
+        label->setText(text);
+    else if (auto* frame = qobject_cast<QGroupBox*>(control))
+        frame->setTitle(text);
+    else if (auto* menu = qobject_cast<QMenu*>(control))
+        menu->setTitle(text);
+    else if (auto* action = qobject_cast<QAction*>(control))
+        action->setText(text);
+    else if (auto* page = qobject_cast<QWidget*>(control); page && tabs->indexOf(page) >= 0)
+        tabs->setTabText(tabs->indexOf(page), text);
+}
+
+} // namespace
+
+LampShape::LampShape(QWidget* parent) : QWidget(parent), fill_(255, 0, 0) {}
+
+void LampShape::SetFillColor(const QColor& color) {
+    fill_ = color;
+    update();
+}
+
+void LampShape::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(Qt::black, 1));
+    painter.setBrush(fill_);
+    painter.drawEllipse(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5));
+}
+
+frmMain::frmMain(QWidget* parent) : QMainWindow(parent) {
+    instance = this;
+    setObjectName(QStringLiteral("frmMain"));
+    setFont(UiFont());
+    BuildWindow();
+
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setTimerType(Qt::PreciseTimer);
+    Timer1->setInterval(ComSupport::kTickMs);
+    connect(Timer1, &QTimer::timeout, this, [] { ComSupport::ComTick(); });
+
+    clockTimer_ = new QTimer(this);
+    clockTimer_->setInterval(1000);
+    connect(clockTimer_, &QTimer::timeout, this, &frmMain::UpdateClock);
+    clockTimer_->start();
+    UpdateClock();
+
+    SetJapaneseCaptions();
+    SetLamp(false);
+    ConnectReactions();
+    Form_Load();
+}
+
+frmMain::~frmMain() {
+    if (messageBoxes_ && &platform::Boxes() == messageBoxes_.get())
+        platform::SetMessageBoxes(nullptr);
+    if (fileDialogs_ && &platform::Dialogs() == fileDialogs_.get())
+        platform::SetFileDialogs(nullptr);
+    if (&platform::Progress() == this)
+        platform::SetProgressDisplay(nullptr);
+    if (instance == this)
+        instance = nullptr;
+}
+
+frmMain* frmMain::Instance() {
+    return instance;
+}
+
+QFont frmMain::UiFont(double pointSize, bool bold) {
+    static const QString family = QString::fromUtf8("ＭＳ Ｐゴシック");
+    static const bool substituted = [] {
+        QFont::insertSubstitutions(
+            family, {QStringLiteral("IPAPGothic"), QStringLiteral("Noto Sans CJK JP")});
+        return true;
+    }();
+    Q_UNUSED(substituted);
+    QFont font(family);
+    font.setPointSizeF(pointSize);
+    font.setBold(bold);
+    return font;
+}
+
+void frmMain::SetJapaneseCaptions() {
+    for (const Caption& caption : kCaptions) {
+        QObject* control = findChild<QObject*>(QLatin1String(caption.control));
+        Q_ASSERT_X(control, "SetJapaneseCaptions", caption.control);
+        if (control)
+            SetCaption(MainTab, control, QString::fromUtf8(caption.japanese));
+    }
+}
+
+void frmMain::ApplyEnglishCaptions() {
+    for (const Caption& caption : kCaptions) {
+        if (!caption.english)
+            continue;
+        if (QObject* control = findChild<QObject*>(QLatin1String(caption.control)))
+            SetCaption(MainTab, control, QString::fromUtf8(caption.english));
+    }
+}
+
+void frmMain::DispStatusMsg(int number) {
+    QString text;
+    if (number >= 0 && number < int(std::size(kStatusMessages))) {
+        const StatusMessage& message = kStatusMessages[number];
+        text = QString::fromUtf8(MainModule::English() ? message.english : message.japanese);
+    }
+    statusPanel_[0]->setText(text);
+}
+
+QString frmMain::StatusText() const {
+    return statusPanel_[0]->text();
+}
+
+void frmMain::UpdateClock() {
+    const QLocale locale = QLocale::system();
+    statusPanel_[1]->setText(locale.toString(QDate::currentDate(), QLocale::ShortFormat));
+    statusPanel_[2]->setText(locale.toString(QTime::currentTime(), QLocale::ShortFormat));
+}
+
+void frmMain::SetLamp(bool connected) {
+    Shape->SetFillColor(connected ? QColor(0, 255, 0) : QColor(255, 0, 0));
+}
+
+void frmMain::SetFileEntriesEnabled(bool enabled) {
+    mnuFileClose->setEnabled(enabled);
+    mnuFileSave->setEnabled(enabled);
+}
+
+void frmMain::UnloadMainWindow() {
+    close();
+}
+
+void frmMain::ShowProgress(int value) {
+    ProgressBar->setValue(value);
+    ProgressBar->setVisible(true);
+}
+
+void frmMain::SetProgress(int value) {
+    ProgressBar->setValue(value);
+}
+
+void frmMain::HideProgress() {
+    ProgressBar->setVisible(false);
+}
+
+void frmMain::InstallWidgetSeams() {
+    if (!messageBoxes_)
+        messageBoxes_ = std::make_unique<WidgetMessageBoxes>(this);
+    if (!fileDialogs_)
+        fileDialogs_ = std::make_unique<WidgetFileDialogs>(this);
+    platform::SetMessageBoxes(messageBoxes_.get());
+    platform::SetFileDialogs(fileDialogs_.get());
+    platform::SetProgressDisplay(this);
+}
+
+void frmMain::Form_Load() {
+    RestorePlacement();
+    DispConfigData();
+    if (MainModule::English())
+        ApplyEnglishCaptions();
+}
+
+void frmMain::RestorePlacement() {
+    const double left = ReadPlacement(kLeft);
+    const double top = ReadPlacement(kTop);
+    const double width = ReadPlacement(kWidth);
+    const double height = ReadPlacement(kHeight);
+    move(Twips::ToPixels(left), Twips::ToPixels(top));
+    // The stored size is the outer one; the frame is only known once the window is shown.
+    const QSize outer(Twips::ToPixels(width), Twips::ToPixels(height));
+    const QSize frame = frameGeometry().size() - size();
+    resize(outer - frame);
+    pendingOuterSize_ = frame.isNull() ? outer : QSize();
+}
+
+void frmMain::ApplyPendingOuterSize() {
+    if (!pendingOuterSize_.isValid() || !isVisible())
+        return;
+    const QSize frame = frameGeometry().size() - size();
+    if (frame.isNull())
+        return;
+    const QSize outer = pendingOuterSize_;
+    pendingOuterSize_ = QSize();
+    resize(outer - frame);
+}
+
+void frmMain::SavePlacement() {
+    if (isMinimized())
+        return;
+    const QRect outer = frameGeometry();
+    SavePlacementValue(kLeft, outer.x());
+    SavePlacementValue(kTop, outer.y());
+    SavePlacementValue(kWidth, outer.width());
+    SavePlacementValue(kHeight, outer.height());
+}
+
+bool frmMain::event(QEvent* event) {
+    const bool result = QMainWindow::event(event);
+    switch (event->type()) {
+    case QEvent::Show:
+    case QEvent::Move:
+    case QEvent::Resize:
+    case QEvent::WindowActivate:
+        ApplyPendingOuterSize();
+        break;
+    default:
+        break;
+    }
+    return result;
+}
+
+void frmMain::closeEvent(QCloseEvent* event) {
+    // Every other window of the program goes first, the most recent one first.
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    for (auto it = windows.crbegin(); it != windows.crend(); ++it) {
+        QWidget* window = *it;
+        if (window != this && window->isVisible())
+            window->close();
+    }
+    SavePlacement();
+    event->accept();
+}
+
+bool frmMain::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::FocusOut) {
+        const auto reaction = entryReactions_.constFind(watched);
+        if (reaction != entryReactions_.constEnd())
+            reaction.value()();
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void frmMain::TakePendingEntry() {
+    const auto reaction = entryReactions_.constFind(focusWidget());
+    if (reaction != entryReactions_.constEnd())
+        reaction.value()();
+}
+
+void frmMain::ConnectReactions() {
+    for (int i = 0; i < 2; ++i) {
+        connect(StageMode[size_t(i)], &QAbstractButton::clicked, this,
+                [this, i] { StageMode_Click(i); });
+        connect(DirOption[size_t(i)], &QAbstractButton::clicked, this,
+                [this, i] { DirOption_Click(i); });
+        connect(SplitOption[size_t(i)], &QAbstractButton::clicked, this,
+                [this, i] { SplitOption_Click(i); });
+        connect(OrgModeOption[size_t(i)], &QAbstractButton::clicked, this,
+                [this, i] { OrgModeOption_Click(i); });
+        connect(ExtLSCheck[size_t(i)], &QAbstractButton::clicked, this,
+                [this, i] { ExtLSCheck_Click(i); });
+        connect(MotorSlider[size_t(i)], &QAbstractSlider::valueChanged, this,
+                [this, i] { MotorSlider_Change(i); });
+    }
+    for (int i = 0; i < 4; ++i) {
+        connect(LSOption[size_t(i)], &QAbstractButton::clicked, this,
+                [this, i] { LSOption_Click(i); });
+        connect(ComSpeedOption[size_t(i)], &QAbstractButton::clicked, this,
+                [this, i] { ComSpeedOption_Click(i); });
+    }
+    for (int i = 0; i < 3; ++i)
+        connect(MotorCmd[size_t(i)], &QAbstractButton::clicked, this,
+                [this, i] { MotorCmd_Click(i); });
+    connect(JogCheck, &QAbstractButton::clicked, this, &frmMain::JogCheck_Click);
+    connect(ComFlowCheck, &QAbstractButton::clicked, this, &frmMain::ComFlowCheck_Click);
+    connect(EmgPowerCheck, &QAbstractButton::clicked, this, &frmMain::EmgPowerCheck_Click);
+    connect(PowerUpCheck, &QAbstractButton::clicked, this, &frmMain::PowerUpCheck_Click);
+    connect(AutoPowerCheck, &QAbstractButton::clicked, this, &frmMain::AutoPowerCheck_Click);
+    connect(ExtJDialCheck, &QAbstractButton::clicked, this, &frmMain::ExtJDialCheck_Click);
+
+    // Number boxes take their entry when they lose the focus, for whatever reason.
+    const auto watch = [this](QLineEdit* box, std::function<void()> reaction) {
+        entryReactions_.insert(box, std::move(reaction));
+        box->installEventFilter(this);
+    };
+    for (int i = 0; i < 3; ++i) {
+        watch(DefSpeedText[size_t(i)], [this, i] { DefSpeedText_LostFocus(i); });
+        watch(OrgSpeedText[size_t(i)], [this, i] { OrgSpeedText_LostFocus(i); });
+        watch(DefJOGSpeedText[size_t(i)], [this, i] { DefJOGSpeedText_LostFocus(i); });
+    }
+    watch(JogSpeedText, [this] { JogSpeedText_LostFocus(); });
+    watch(OrgOffsetText, [this] { OrgOffsetText_LostFocus(); });
+    watch(ExtJDialPulse, [this] { ExtJDialPulse_LostFocus(); });
+
+    connect(CmdConnect, &QAbstractButton::clicked, this, &frmMain::CmdConnect_Click);
+    connect(CmdLoad, &QAbstractButton::clicked, this, &frmMain::CmdLoad_Click);
+    connect(CmdStore, &QAbstractButton::clicked, this, &frmMain::CmdStore_Click);
+    connect(CmdInit, &QAbstractButton::clicked, this, &frmMain::CmdInit_Click);
+    connect(mnuFileOpen, &QAction::triggered, this, &frmMain::mnuFileOpen_Click);
+    connect(mnuFileClose, &QAction::triggered, this, &frmMain::mnuFileClose_Click);
+    connect(mnuFileSave, &QAction::triggered, this, &frmMain::mnuFileSave_Click);
+    connect(mnuFileSaveAs, &QAction::triggered, this, &frmMain::mnuFileSaveAs_Click);
+    connect(mnuFileExit, &QAction::triggered, this, &frmMain::mnuFileExit_Click);
+    connect(mnuToolsOptions, &QAction::triggered, this, &frmMain::mnuToolsOptions_Click);
+    connect(mnuHelpAbout, &QAction::triggered, this, &frmMain::mnuHelpAbout_Click);
+}

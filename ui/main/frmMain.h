@@ -1,0 +1,251 @@
+#pragma once
+
+#include "platform/ProgressDisplay.h"
+
+#include <QColor>
+#include <QFont>
+#include <QHash>
+#include <QMainWindow>
+#include <QSize>
+
+#include <array>
+#include <functional>
+#include <memory>
+
+class QAction;
+class QButtonGroup;
+class QCheckBox;
+class QFrame;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QProgressBar;
+class QPushButton;
+class QRadioButton;
+class QSlider;
+class QStatusBar;
+class QTabWidget;
+class QTimer;
+
+namespace platform {
+class MessageBoxes;
+class FileDialogs;
+} // namespace platform
+
+// The connection lamp: a filled circle with a thin outline.
+class LampShape : public QWidget {
+    Q_OBJECT
+public:
+    explicit LampShape(QWidget* parent = nullptr);
+    QColor FillColor() const { return fill_; }
+    void SetFillColor(const QColor& color);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    QColor fill_;
+};
+
+// The program's one working window: controller operation column, five parameter pages, status
+// bar and menus. Controls are public and named as in the window's layout so that the commands
+// of the other modules reach them directly.
+class frmMain : public QMainWindow, public platform::ProgressDisplay {
+    Q_OBJECT
+public:
+    explicit frmMain(QWidget* parent = nullptr);
+    ~frmMain() override;
+
+    // The window created by the start-up, or nullptr.
+    static frmMain* Instance();
+    // The window's Japanese Gothic font, with its stand-ins where it is missing.
+    static QFont UiFont(double pointSize = 9.0, bool bold = false);
+
+    void DispConfigData();
+    void DispStatusMsg(int number);
+    void ApplyEnglishCaptions();
+    void SetLamp(bool connected);
+    // Close and Save of the File menu.
+    void SetFileEntriesEnabled(bool enabled);
+    void UnloadMainWindow();
+    // Takes over what the operator typed into the focused number box, as losing the focus would.
+    void TakePendingEntry();
+    QString StatusText() const;
+
+    // Real message boxes, file dialogs and this window's progress bar for the core.
+    void InstallWidgetSeams();
+
+    // ProgressDisplay
+    void ShowProgress(int value) override;
+    void SetProgress(int value) override;
+    void HideProgress() override;
+
+    // Commands; each takes a pending entry first.
+    void CmdConnect_Click();
+    void CmdLoad_Click();
+    void CmdStore_Click();
+    void Disconnect();
+    void mnuFileOpen_Click();
+    void mnuFileClose_Click();
+    void mnuFileSave_Click();
+    void mnuFileSaveAs_Click();
+    void mnuFileExit_Click();
+    void mnuToolsOptions_Click();
+    void mnuHelpAbout_Click();
+    void CmdInit_Click();
+
+    // Menus
+    QMenu* mnuFile = nullptr;
+    QAction* mnuFileOpen = nullptr;
+    QAction* mnuFileClose = nullptr;
+    QAction* mnuFileBar0 = nullptr;
+    QAction* mnuFileSave = nullptr;
+    QAction* mnuFileSaveAs = nullptr;
+    QAction* mnuFileBar1 = nullptr;
+    QAction* mnuFileExit = nullptr;
+    QMenu* mnuTools = nullptr;
+    QAction* mnuToolsOptions = nullptr;
+    QMenu* mnuHelp = nullptr;
+    QAction* mnuHelpAbout = nullptr;
+
+    // Controller operation column
+    QGroupBox* InfoFrame = nullptr;
+    std::array<QLabel*, 8> infoLabel{};
+    QFrame* Line1 = nullptr;
+    LampShape* Shape = nullptr;
+    QFrame* Line2 = nullptr;
+    QPushButton* CmdConnect = nullptr;
+    QPushButton* CmdLoad = nullptr;
+    QPushButton* CmdStore = nullptr;
+    QProgressBar* ProgressBar = nullptr;
+    QPushButton* CmdInit = nullptr;
+
+    QTabWidget* MainTab = nullptr;
+    QStatusBar* sbStatusBar = nullptr;
+    // Time base of the serial link; started by the start-up.
+    QTimer* Timer1 = nullptr;
+
+    // Page 0
+    QGroupBox* RunFrame = nullptr;
+    QFrame* DummyFrame2 = nullptr;
+    std::array<QRadioButton*, 2> StageMode{};
+    QFrame* DummyFrame1 = nullptr;
+    std::array<QRadioButton*, 2> SplitOption{};
+    std::array<QRadioButton*, 2> DirOption{};
+    QGroupBox* OrgFrame = nullptr;
+    std::array<QRadioButton*, 2> OrgModeOption{};
+    std::array<QLabel*, 1> OrgLabel{};
+    QLineEdit* OrgOffsetText = nullptr;
+    QGroupBox* MotorFrame = nullptr;
+    std::array<QLabel*, 4> MotorLabel{};
+    std::array<QLabel*, 2> MotorInfo{};
+    std::array<QSlider*, 2> MotorSlider{};
+    QFrame* Line3 = nullptr;
+    std::array<QPushButton*, 3> MotorCmd{};
+
+    // Page 1
+    QGroupBox* JogFrame = nullptr;
+    QCheckBox* JogCheck = nullptr;
+    std::array<QLabel*, 2> JogLabel{};
+    QLineEdit* JogSpeedText = nullptr;
+    QGroupBox* LSSetupFrame = nullptr;
+    std::array<QGroupBox*, 2> LSFrame{};
+    std::array<QRadioButton*, 4> LSOption{};
+    QGroupBox* EmgStopFrame = nullptr;
+    QCheckBox* EmgPowerCheck = nullptr;
+
+    // Page 2
+    QGroupBox* ComSpeedFrame = nullptr;
+    std::array<QRadioButton*, 4> ComSpeedOption{};
+    QGroupBox* ComFlowFrame = nullptr;
+    QCheckBox* ComFlowCheck = nullptr;
+
+    // Page 3
+    QGroupBox* PowerUpFrame = nullptr;
+    QCheckBox* PowerUpCheck = nullptr;
+    QCheckBox* AutoPowerCheck = nullptr;
+    QGroupBox* ExtLSFrame = nullptr;
+    std::array<QCheckBox*, 2> ExtLSCheck{};
+    QGroupBox* JDialFrame = nullptr;
+    QCheckBox* ExtJDialCheck = nullptr;
+    std::array<QLabel*, 2> ExtJdialLabel{};
+    QLineEdit* ExtJDialPulse = nullptr;
+
+    // Page 4
+    QGroupBox* DefSpeedFrame = nullptr;
+    std::array<QLabel*, 6> DefSpeedLabel{};
+    std::array<QLineEdit*, 3> DefSpeedText{};
+    QGroupBox* DefORGSpeedFrame = nullptr;
+    std::array<QLabel*, 6> OrgSpeedLabel{};
+    std::array<QLineEdit*, 3> OrgSpeedText{};
+    QGroupBox* DefJOGSpeedFrame = nullptr;
+    std::array<QLabel*, 6> DefJOGSpeedLabel{};
+    std::array<QLineEdit*, 3> DefJOGSpeedText{};
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    // Building the window (frmMainLayout.cpp)
+    void BuildWindow();
+    void BuildMenus();
+    void BuildInfoColumn(QWidget* client);
+    void BuildPage0(QWidget* page);
+    void BuildPage1(QWidget* page);
+    void BuildPage2(QWidget* page);
+    void BuildPage3(QWidget* page);
+    void BuildPage4(QWidget* page);
+    void BuildSpeedFrame(QGroupBox* frame, const QString& labelName, std::array<QLabel*, 6>& labels,
+                         const QString& textName, std::array<QLineEdit*, 3>& texts);
+    void BuildStatusBar();
+    void ConnectReactions();
+    void SetJapaneseCaptions();
+    void UpdateClock();
+
+    void Form_Load();
+    void RestorePlacement();
+    void SavePlacement();
+    void ApplyPendingOuterSize();
+
+    // Edit reactions (frmMainEdit.cpp)
+    void StageMode_Click(int index);
+    void DirOption_Click(int index);
+    void SplitOption_Click(int index);
+    void OrgModeOption_Click(int index);
+    void LSOption_Click(int index);
+    void ComSpeedOption_Click(int index);
+    void JogCheck_Click();
+    void ComFlowCheck_Click();
+    void EmgPowerCheck_Click();
+    void PowerUpCheck_Click();
+    void AutoPowerCheck_Click();
+    void ExtLSCheck_Click(int index);
+    void ExtJDialCheck_Click();
+    void MotorCmd_Click(int index);
+    void MotorSlider_Change(int index);
+    void DefSpeedText_LostFocus(int index);
+    void OrgSpeedText_LostFocus(int index);
+    void DefJOGSpeedText_LostFocus(int index);
+    void JogSpeedText_LostFocus();
+    void OrgOffsetText_LostFocus();
+    void ExtJDialPulse_LostFocus();
+
+    void DispCurrents();
+    void SetOriginModeEnabled(bool offsetEditable);
+    void SetSensorEnabled(int sensor, bool used);
+    void SetJogDialEnabled(bool enabled);
+    void SetSliderQuietly(int index, int value);
+    void SetComSpeedButtons(int index);
+
+    bool presenting_ = false;
+    QButtonGroup* comSpeedGroup_ = nullptr;
+    QHash<QObject*, std::function<void()>> entryReactions_;
+    std::array<QLabel*, 3> statusPanel_{};
+    QTimer* clockTimer_ = nullptr;
+    QSize pendingOuterSize_;
+    std::unique_ptr<platform::MessageBoxes> messageBoxes_;
+    std::unique_ptr<platform::FileDialogs> fileDialogs_;
+};
