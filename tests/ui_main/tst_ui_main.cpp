@@ -1,0 +1,1245 @@
+#include "link/ComSupport.h"
+#include "platform/SettingsStore.h"
+#include "shell/ConfigRecord.h"
+#include "shell/MainModule.h"
+#include "tests/support/Scripted.h"
+#include "ui/main/StartUp.h"
+#include "ui/main/WidgetSeams.h"
+#include "ui/main/frmMain.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QDialog>
+#include <QDir>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSettings>
+#include <QSlider>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QTest>
+#include <QTimer>
+
+#include <functional>
+#include <memory>
+
+Q_DECLARE_METATYPE(ConfigRecord)
+
+namespace {
+
+using MainModule::Config;
+
+struct ExpectedCaption {
+    const char* control;
+    const char* japanese;
+    const char* english; // "" = the English mode keeps the Japanese caption
+};
+
+// The window's captions as the operator must see them.
+const ExpectedCaption kExpectedCaptions[] = {
+    {"InfoFrame", "QMX-001 操作", "QMX-001 OPERATION"},
+    {"CmdInit", "設定値初期化", "INITIALIZED DEFAULT"},
+    {"MainTab(0)", "基本設定", "BASIC 1/2"},
+    {"MainTab(1)", "基本設定２", "BASIC 2/2"},
+    {"MainTab(2)", "通信設定", "COM PORT"},
+    {"MainTab(3)", "拡張設定１", "EXTEND 1/2"},
+    {"MainTab(4)", "拡張設定２", "EXTEND 2/2"},
+    {"mnuFile", "ﾌｧｲﾙ(&F)", "File(&F)"},
+    {"mnuFileOpen", "開く(&O)...", "&Open"},
+    {"mnuFileClose", "閉じる(&C)", "&Close"},
+    {"mnuFileSave", "上書き保存(&S)", "&Save"},
+    {"mnuFileSaveAs", "名前を付けて保存(&A)...", "Save &As"},
+    {"mnuFileExit", "終了(&X)", "E&xit"},
+    {"mnuTools", "ﾂｰﾙ(&T)", "Tools(&T)"},
+    {"mnuToolsOptions", "ｵﾌﾟｼｮﾝ(&O)...", "&Options"},
+    {"mnuHelp", "ﾍﾙﾌﾟ(&H)", "Help(&H)"},
+    {"mnuHelpAbout", "ﾊﾞｰｼﾞｮﾝ情報(&A)", "&About Version"},
+    {"infoLabel(0)", "シリアル番号", "Serial No."},
+    {"infoLabel(3)", "----------", ""},
+    {"infoLabel(1)", "Version", ""},
+    {"infoLabel(4)", "-.--", ""},
+    {"infoLabel(2)", "Revision", ""},
+    {"infoLabel(5)", "---", ""},
+    {"infoLabel(6)", "Build Date", ""},
+    {"infoLabel(7)", "------", ""},
+    {"CmdConnect", "接続", "CONNECT"},
+    {"CmdLoad", "設定値読出", "LOAD"},
+    {"CmdStore", "設定値書込", "STORE"},
+    {"RunFrame", "動作条件設定", "BASIC CONDITION"},
+    {"StageMode(0)", "直動ステージ", "Translation stage"},
+    {"StageMode(1)", "回転ステージ", "Rotation stage"},
+    {"SplitOption(0)", "Half Step 駆動", "Half step drive"},
+    {"SplitOption(1)", "Full Step 駆動", "Full step drive"},
+    {"DirOption(0)", "正転", "Normal"},
+    {"DirOption(1)", "逆転", "Reverse"},
+    {"OrgFrame", "原点復帰設定", "ORIGIN MODE"},
+    {"OrgModeOption(0)", "MINIモード", "MINI SYSTEM"},
+    {"OrgModeOption(1)", "LS間中央モード", "CENTER SYSTEM"},
+    {"OrgLabel(0)", "原点オフセット", "OFFSET of ORIGIN"},
+    {"MotorFrame", "モータ電流設定", "MOTOR CURRENT"},
+    {"MotorLabel(0)", "駆動(RUN)電流", "RUN CURRENT"},
+    {"MotorLabel(2)", "mA", ""},
+    {"MotorLabel(1)", "停止(STOP)電流", "STOP CURRENT"},
+    {"MotorLabel(3)", "mA", ""},
+    {"MotorCmd(0)", "駆動電流 350mA", "RUN CURRENT 350mA"},
+    {"MotorCmd(1)", "駆動電流 660mA", "RUN CURRENT 660mA"},
+    {"MotorCmd(2)", "駆動電流 750mA", "RUN CURRENT 750mA"},
+    {"JogFrame", "ジョグ動作設定", "JOG OPERATION"},
+    {"JogCheck", "ジョグスイッチ／外部ジョグ動作有効", "ENABLE JOG SW/SIGNAL"},
+    {"JogLabel(0)", "ジョグ動作速度", "JOG SPEED"},
+    {"JogLabel(1)", "PPS", ""},
+    {"LSSetupFrame", "リミットセンサ設定", "LIMIT SENSOR SET UP"},
+    {"LSFrame(0)", "LS(+) 設定", "LS(+) CONDITION"},
+    {"LSOption(0)", "Normal Close 設定", "Normal Close"},
+    {"LSOption(1)", "Normal Open 設定", "Normal Open"},
+    {"LSFrame(1)", "LS(-) 設定", "LS(-) CONDITION"},
+    {"LSOption(2)", "Norlmal Close 設定", "Normal Close"},
+    {"LSOption(3)", "Normal Open 設定", "Normal Open"},
+    {"EmgStopFrame", "非常停止設定", "EMG-STOP OPERATION"},
+    {"EmgPowerCheck", "非常停止時に励磁をOFFにする", "ENABLE MOTOR FREE"},
+    {"ComSpeedFrame", "通信速度", "BAUD RATE"},
+    {"ComSpeedOption(0)", " 4800", ""},
+    {"ComSpeedOption(1)", " 9600", ""},
+    {"ComSpeedOption(2)", "19200", ""},
+    {"ComSpeedOption(3)", "38400", ""},
+    {"ComFlowFrame", "フロー制御", "FLOW CONTROL"},
+    {"ComFlowCheck", "フロー制御有効", "ENABLE FLOW CONTROL"},
+    {"PowerUpFrame", "励磁動作設定", "MOTOR EXCITATION SET UP"},
+    {"PowerUpCheck", "起動時に励磁する", "EXCITATION AT START-UP"},
+    {"AutoPowerCheck", "励磁ONを自動的に行なう", "AUTOMATIC MOTOR LOCK"},
+    {"ExtLSFrame", "拡張リミットセンサ設定", "EXTENDED LIMIT SENSOR SET UP"},
+    {"ExtLSCheck(0)", "LS(+) 有効", "ENABLE LS(+)"},
+    {"ExtLSCheck(1)", "LS(-) 有効", "ENABLE LS(-)"},
+    {"JDialFrame", "ジョグダイヤル設定", "OPTION Extend JOG Dial"},
+    {"ExtJDialCheck", "外部ジョグダイヤルを使用する", "Enable JOG Dial"},
+    {"ExtJdialLabel(0)", "ジョグダイヤルパルス数", "execute pulse"},
+    {"ExtJdialLabel(1)", "パルス", "PULSE"},
+    {"DefSpeedFrame", "速度初期値設定", "DEFAULT SPEED"},
+    {"DefORGSpeedFrame", "ORG速度初期値設定", "ORG SPEED"},
+    {"DefJOGSpeedFrame", "JOG速度詳細設定", "JOG SPEED"},
+};
+
+const char* const kSpeedLabelArrays[] = {"DefSpeedLabel", "OrgSpeedLabel", "DefJOGSpeedLabel"};
+const ExpectedCaption kSpeedRows[] = {
+    {"0", "運転速度S", "MINIMUN FREQUENCY RATE (S)"},
+    {"1", "運転速度F", "MAXIMUN FREQUENCY RATE (F)"},
+    {"2", "加減速時間", "ACCELERATION TIME"},
+    {"3", "PPS", ""},
+    {"4", "PPS", ""},
+    {"5", "mS", ""},
+};
+
+ConfigRecord Factory() {
+    return FactoryDefaults();
+}
+
+ConfigRecord Rec(const std::function<void(ConfigRecord&)>& change) {
+    ConfigRecord record = FactoryDefaults();
+    change(record);
+    return record;
+}
+
+// Field-by-field differences, so that a failure says what changed.
+QStringList Differences(const ConfigRecord& a, const ConfigRecord& b) {
+    QStringList out;
+#define QMX_FIELD(f)                                                                               \
+    if (!(a.f == b.f))                                                                             \
+        out << QStringLiteral(#f);
+    QMX_FIELD(defaultSpeedMin)
+    QMX_FIELD(defaultSpeedMax)
+    QMX_FIELD(defaultAccelTime)
+    QMX_FIELD(originSpeedMin)
+    QMX_FIELD(originSpeedMax)
+    QMX_FIELD(originAccelTime)
+    QMX_FIELD(jogSpeedMin)
+    QMX_FIELD(jogSpeedMax)
+    QMX_FIELD(jogAccelTime)
+    QMX_FIELD(excitationAtStartUp)
+    QMX_FIELD(autoExcitation)
+    QMX_FIELD(excitationAtEmergencyStop)
+    QMX_FIELD(jogInputEnabled)
+    QMX_FIELD(reservedSwitch)
+    QMX_FIELD(comSpeedIndex)
+    QMX_FIELD(comFlowControl)
+    QMX_FIELD(originMode)
+    QMX_FIELD(originOffset)
+    QMX_FIELD(limitSensorMode)
+    QMX_FIELD(reverseDirection)
+    QMX_FIELD(stepMode)
+    QMX_FIELD(runCurrent)
+    QMX_FIELD(stopCurrent)
+    QMX_FIELD(ctValue)
+    QMX_FIELD(chValue)
+    QMX_FIELD(clValue)
+    QMX_FIELD(currentScale)
+    QMX_FIELD(ctScale)
+    QMX_FIELD(rotationStage)
+    QMX_FIELD(jogDialEnabled)
+    QMX_FIELD(jogDialPulses)
+#undef QMX_FIELD
+    return out;
+}
+
+QString CaptionOf(frmMain& window, const QString& name) {
+    if (name.startsWith(QLatin1String("MainTab(")))
+        return window.MainTab->tabText(name.mid(8, 1).toInt());
+    QObject* control = window.findChild<QObject*>(name);
+    if (auto* button = qobject_cast<QAbstractButton*>(control))
+        return button->text();
+    if (auto* label = qobject_cast<QLabel*>(control))
+        return label->text();
+    if (auto* frame = qobject_cast<QGroupBox*>(control))
+        return frame->title();
+    if (auto* menu = qobject_cast<QMenu*>(control))
+        return menu->title();
+    if (auto* action = qobject_cast<QAction*>(control))
+        return action->text();
+    return QStringLiteral("<no control %1>").arg(name);
+}
+
+void Reveal(frmMain& window, QWidget* widget) {
+    for (int i = 0; i < window.MainTab->count(); ++i)
+        if (window.MainTab->widget(i)->isAncestorOf(widget))
+            window.MainTab->setCurrentIndex(i);
+}
+
+// Clicks where the operator would: on the box or circle of check and option buttons.
+void Click(frmMain& window, QAbstractButton* button) {
+    Reveal(window, button);
+    const bool pushButton = qobject_cast<QPushButton*>(button) != nullptr;
+    const QPoint where = pushButton ? button->rect().center() : QPoint(8, button->height() / 2);
+    QTest::mouseClick(button, Qt::LeftButton, Qt::NoModifier, where);
+}
+
+void Type(frmMain& window, QLineEdit* box, const QString& text) {
+    Reveal(window, box);
+    box->setFocus(Qt::MouseFocusReason);
+    box->selectAll();
+    if (text.isEmpty())
+        QTest::keyClick(box, Qt::Key_Delete);
+    else
+        QTest::keyClicks(box, text);
+}
+
+// Actions in a row: "type BOX TEXT" (then Tab away), "click NAME", "slider NAME VALUE",
+// "key NAME Left|Right", "present" (DispConfigData).
+bool Perform(frmMain& window, const QString& action) {
+    const QString verb = action.section(u' ', 0, 0);
+    const QString name = action.section(u' ', 1, 1);
+    const QString rest = action.section(u' ', 2);
+    if (verb == QLatin1String("present")) {
+        window.DispConfigData();
+        return true;
+    }
+    QWidget* widget = window.findChild<QWidget*>(name);
+    if (!widget)
+        return false;
+    if (verb == QLatin1String("type")) {
+        auto* box = qobject_cast<QLineEdit*>(widget);
+        if (!box || !box->isEnabled())
+            return false;
+        Type(window, box, rest);
+        QTest::keyClick(box, Qt::Key_Tab);
+        return !box->hasFocus();
+    }
+    if (verb == QLatin1String("click")) {
+        auto* button = qobject_cast<QAbstractButton*>(widget);
+        if (!button || !button->isEnabled())
+            return false;
+        Click(window, button);
+        return true;
+    }
+    auto* slider = qobject_cast<QSlider*>(widget);
+    if (!slider)
+        return false;
+    if (verb == QLatin1String("slider")) {
+        slider->setValue(rest.toInt());
+        return true;
+    }
+    if (verb == QLatin1String("key")) {
+        Reveal(window, slider);
+        slider->setFocus();
+        QTest::keyClick(slider, rest == QLatin1String("Left") ? Qt::Key_Left : Qt::Key_Right);
+        return true;
+    }
+    return false;
+}
+
+// "NAME=checked|unchecked|enabled|disabled|visible|hidden|text:T|value:N"
+QString CheckState(frmMain& window, const QString& expectation) {
+    const QString name = expectation.section(u'=', 0, 0);
+    const QString state = expectation.section(u'=', 1);
+    auto* widget = window.findChild<QWidget*>(name);
+    if (!widget)
+        return QStringLiteral("no control ") + name;
+    auto* button = qobject_cast<QAbstractButton*>(widget);
+    QString actual;
+    if (state == QLatin1String("checked") || state == QLatin1String("unchecked"))
+        actual =
+            button && button->isChecked() ? QStringLiteral("checked") : QStringLiteral("unchecked");
+    else if (state == QLatin1String("enabled") || state == QLatin1String("disabled"))
+        actual = widget->isEnabled() ? QStringLiteral("enabled") : QStringLiteral("disabled");
+    else if (state == QLatin1String("visible") || state == QLatin1String("hidden"))
+        actual =
+            widget->isVisibleTo(&window) ? QStringLiteral("visible") : QStringLiteral("hidden");
+    else if (state.startsWith(QLatin1String("text:"))) {
+        if (auto* box = qobject_cast<QLineEdit*>(widget))
+            actual = QStringLiteral("text:") + box->text();
+        else if (auto* label = qobject_cast<QLabel*>(widget))
+            actual = QStringLiteral("text:") + label->text();
+    } else if (state.startsWith(QLatin1String("value:"))) {
+        if (auto* slider = qobject_cast<QSlider*>(widget))
+            actual = QStringLiteral("value:") + QString::number(slider->value());
+    }
+    return actual == state ? QString() : name + QStringLiteral(" is ") + actual;
+}
+
+QString PictureFolder() {
+    const QString build = qEnvironmentVariable("QMX_BUILD_DIR", QDir::currentPath());
+    return QDir(build).filePath(QStringLiteral("pictures"));
+}
+
+void ClearPlacement() {
+    QSettings store(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("qmxconfig"),
+                    QLatin1String(MainModule::kAppTitle));
+    store.remove(QLatin1String(MainModule::kSettingsSection));
+    store.sync();
+}
+
+QString StoredPlacement(const char* key) {
+    return platform::GetSetting(QLatin1String(MainModule::kAppTitle),
+                                QLatin1String(MainModule::kSettingsSection), QLatin1String(key),
+                                QStringLiteral("missing"));
+}
+
+void StorePlacement(const char* key, const QString& value) {
+    platform::SaveSetting(QLatin1String(MainModule::kAppTitle),
+                          QLatin1String(MainModule::kSettingsSection), QLatin1String(key), value);
+}
+
+} // namespace
+
+class TestUiMain : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void captions_data();
+    void captions();
+    void menus();
+    void controlsAndPlaces();
+    void startUp_data();
+    void startUp();
+    void statusMessages_data();
+    void statusMessages();
+    void lampAndProgress();
+    void fileFilter_data();
+    void fileFilter();
+
+    void placementDefaults();
+    void placementRoundTrip();
+    void placementMinimised();
+    void placementNotANumber_data();
+    void placementNotANumber();
+    void closingClosesOtherWindows();
+
+    void factoryPresentation();
+    void presentation_data();
+    void presentation();
+    void presentingKeepsFocusedEntry();
+    void initializedDefault();
+
+    void numericEntries_data();
+    void numericEntries() { RunEditRow(); }
+    void entryTakenBeforeCommand_data();
+    void entryTakenBeforeCommand();
+    void switches_data();
+    void switches() { RunEditRow(); }
+    void currents_data();
+    void currents() { RunEditRow(); }
+
+    void pictures();
+
+private:
+    frmMain* MakeWindow(const QString& commandLine = QString());
+    frmMain* MakeShownWindow(const QString& commandLine = QString());
+    void EditColumns();
+    void RunEditRow();
+
+    std::unique_ptr<frmMain> window_;
+};
+
+void TestUiMain::initTestCase() {
+    testing::UseTemporarySettings();
+    QApplication::setFont(frmMain::UiFont());
+}
+
+void TestUiMain::init() {
+    MainModule::InitProgram(QString());
+    ComSupport::ComInit(1, 1);
+}
+
+void TestUiMain::cleanup() {
+    window_.reset();
+}
+
+frmMain* TestUiMain::MakeWindow(const QString& commandLine) {
+    window_.reset();
+    MainModule::InitProgram(commandLine);
+    window_ = std::make_unique<frmMain>();
+    return window_.get();
+}
+
+// A shown, active window presenting whatever Config holds now.
+frmMain* TestUiMain::MakeShownWindow(const QString& commandLine) {
+    const ConfigRecord record = Config;
+    MakeWindow(commandLine);
+    Config = record;
+    window_->DispConfigData();
+    window_->show();
+    window_->activateWindow();
+    if (!QTest::qWaitForWindowActive(window_.get()))
+        qWarning("window did not become active");
+    return window_.get();
+}
+
+void TestUiMain::captions_data() {
+    QTest::addColumn<QString>("control");
+    QTest::addColumn<QString>("japanese");
+    QTest::addColumn<QString>("english");
+    const auto add = [](const QString& control, const char* japanese, const char* english) {
+        const QString ja = QString::fromUtf8(japanese);
+        const QString en = *english ? QString::fromUtf8(english) : ja;
+        QTest::newRow(qPrintable(control)) << control << ja << en;
+    };
+    for (const ExpectedCaption& caption : kExpectedCaptions)
+        add(QLatin1String(caption.control), caption.japanese, caption.english);
+    for (const char* array : kSpeedLabelArrays)
+        for (const ExpectedCaption& row : kSpeedRows)
+            add(QStringLiteral("%1(%2)").arg(QLatin1String(array), QLatin1String(row.control)),
+                row.japanese, row.english);
+}
+
+void TestUiMain::captions() {
+    QFETCH(QString, control);
+    QFETCH(QString, japanese);
+    QFETCH(QString, english);
+    QCOMPARE(CaptionOf(*MakeWindow(), control), japanese);
+    QCOMPARE(CaptionOf(*MakeWindow(QStringLiteral("/L:E")), control), english);
+}
+
+void TestUiMain::menus() {
+    frmMain* window = MakeWindow();
+    QStringList bar;
+    for (QAction* action : window->menuBar()->actions())
+        bar << action->menu()->objectName();
+    QCOMPARE(bar, (QStringList{"mnuFile", "mnuTools", "mnuHelp"}));
+
+    QStringList file;
+    for (QAction* action : window->mnuFile->actions())
+        file << action->objectName() + (action->isSeparator() ? QStringLiteral(" -") : QString());
+    QCOMPARE(file, (QStringList{"mnuFileOpen", "mnuFileClose", "mnuFileBar0 -", "mnuFileSave",
+                                "mnuFileSaveAs", "mnuFileBar1 -", "mnuFileExit"}));
+    QCOMPARE(window->mnuTools->actions(), QList<QAction*>{window->mnuToolsOptions});
+    QCOMPARE(window->mnuHelp->actions(), QList<QAction*>{window->mnuHelpAbout});
+}
+
+void TestUiMain::controlsAndPlaces() {
+    frmMain* window = MakeWindow();
+    const QList<std::pair<QString, const char*>> controls{
+        {"DefSpeedText(0)", "QLineEdit"},
+        {"OrgSpeedText(2)", "QLineEdit"},
+        {"DefJOGSpeedText(1)", "QLineEdit"},
+        {"JogSpeedText", "QLineEdit"},
+        {"OrgOffsetText", "QLineEdit"},
+        {"ExtJDialPulse", "QLineEdit"},
+        {"MotorInfo(0)", "QLabel"},
+        {"MotorInfo(1)", "QLabel"},
+        {"MotorSlider(0)", "QSlider"},
+        {"MotorSlider(1)", "QSlider"},
+        {"DummyFrame1", "QFrame"},
+        {"DummyFrame2", "QFrame"},
+        {"Line1", "QFrame"},
+        {"Line2", "QFrame"},
+        {"Line3", "QFrame"},
+        {"Shape", "LampShape"},
+        {"ProgressBar", "QProgressBar"},
+        {"sbStatusBar", "QStatusBar"},
+        {"MainTab", "QTabWidget"},
+        {"Timer1", "QTimer"},
+    };
+    for (const auto& [name, kind] : controls) {
+        QObject* control = window->findChild<QObject*>(name);
+        QVERIFY2(control && control->inherits(kind), qPrintable(name));
+    }
+    // Option buttons are grouped by their container.
+    QCOMPARE(window->StageMode[0]->parentWidget(), window->DummyFrame2);
+    QCOMPARE(window->SplitOption[0]->parentWidget(), window->DummyFrame1);
+    QCOMPARE(window->DirOption[1]->parentWidget(), window->RunFrame);
+    QCOMPARE(window->LSOption[1]->parentWidget(), window->LSFrame[0]);
+    QCOMPARE(window->LSOption[2]->parentWidget(), window->LSFrame[1]);
+    QCOMPARE(window->LSFrame[1]->parentWidget(), window->LSSetupFrame);
+    for (QSlider* slider : window->MotorSlider) {
+        QCOMPARE(slider->minimum(), 100);
+        QCOMPARE(slider->maximum(), 799);
+    }
+    QCOMPARE(window->ProgressBar->maximum(), 100);
+    // Places in twips, 15 to a pixel.
+    QCOMPARE(window->InfoFrame->geometry(), QRect(8, 16, 209, 369));
+    QCOMPARE(window->CmdInit->geometry(), QRect(72, 400, 145, 41));
+    QCOMPARE(window->MainTab->geometry(), QRect(224, 8, 449, 433));
+    QCOMPARE(window->Shape->size(), QSize(33, 33));
+    QCOMPARE(window->LSFrame[1]->geometry(), QRect(216, 24, 187, 81));
+    QCOMPARE(window->MotorFrame->size(), QSize(417, 193));
+    QCOMPARE(window->sbStatusBar->height(), 26);
+}
+
+void TestUiMain::startUp_data() {
+    QTest::addColumn<QString>("commandLine");
+    QTest::addColumn<QString>("titleHead");
+    QTest::addColumn<bool>("extended");
+    QTest::addColumn<QString>("welcome");
+    QTest::addColumn<int>("port");
+    const QString ja = QString::fromUtf8("QMX-001 設定プログラム  Ver 1.23  ");
+    const QString en = QStringLiteral("QMX-001 Configuration  Ver 1.23  ");
+    const QString welcomeJa = QString::fromUtf8("QMX-001設定プログラムへようこそ");
+    const QString welcomeEn = QStringLiteral("Welcome QMX-001 configuration.");
+    QTest::newRow("plain") << "" << ja << false << welcomeJa << 1;
+    QTest::newRow("extended") << "/EXT" << ja << true << welcomeJa << 1;
+    QTest::newRow("english") << "/L:E /COM:3" << en << false << welcomeEn << 3;
+    QTest::newRow("english extended") << "/l:e /ext" << en << true << welcomeEn << 1;
+}
+
+void TestUiMain::startUp() {
+    QFETCH(QString, commandLine);
+    QFETCH(QString, titleHead);
+    QFETCH(bool, extended);
+    QFETCH(QString, welcome);
+    QFETCH(int, port);
+    ComSupport::Link.ReplyTicks = 7;
+    ComSupport::Link.WaitTicks = 7;
+    window_.reset(StartProgram(commandLine));
+    frmMain* window = window_.get();
+    QCOMPARE(frmMain::Instance(), window);
+    QVERIFY(window->isVisible());
+    QVERIFY(window->windowTitle().startsWith(titleHead));
+    QVERIFY(window->windowTitle().size() > titleHead.size());
+    QCOMPARE(window->MainTab->count(), 5);
+    QCOMPARE(window->MainTab->currentIndex(), 0);
+    for (int i = 0; i < 5; ++i) {
+        QVERIFY(window->MainTab->isTabVisible(i));
+        QCOMPARE(window->MainTab->isTabEnabled(i), i < 3 || extended);
+    }
+    QCOMPARE(window->StatusText(), welcome);
+    QVERIFY(!window->mnuFileClose->isEnabled());
+    QVERIFY(!window->mnuFileSave->isEnabled());
+    QVERIFY(window->mnuFileOpen->isEnabled());
+    QVERIFY(window->mnuToolsOptions->isEnabled());
+    QVERIFY(!window->CmdLoad->isEnabled());
+    QVERIFY(!window->CmdStore->isEnabled());
+    QVERIFY(window->CmdConnect->isEnabled());
+    QVERIFY(!window->ProgressBar->isVisible());
+    QCOMPARE(window->Shape->FillColor(), QColor(255, 0, 0));
+    QVERIFY(window->Timer1->isActive());
+    QCOMPARE(window->Timer1->interval(), 20);
+    QCOMPARE(ComSupport::Link.ComPortNumber, port);
+    QCOMPARE(ComSupport::Link.ComSpeedCode, 2);
+    QVERIFY(!IsTrue(ComSupport::Link.PortIsOpen));
+    // The counters start at 0 and the running timer keeps them there.
+    QCOMPARE(ComSupport::Link.ReplyTicks, 0);
+    QCOMPARE(ComSupport::Link.WaitTicks, 0);
+}
+
+void TestUiMain::statusMessages_data() {
+    QTest::addColumn<int>("number");
+    QTest::addColumn<QString>("japanese");
+    QTest::addColumn<QString>("english");
+    const auto row = [](int n, const char* ja, const char* en) {
+        QTest::newRow(qPrintable(QString::number(n)))
+            << n << QString::fromUtf8(ja) << QString::fromUtf8(en);
+    };
+    row(0, "QMX-001設定プログラムへようこそ", "Welcome QMX-001 configuration.");
+    row(1, "QMX-001が接続されました。", "Connected QMX-001.");
+    row(2, "QMX-001が接続され、設定値が読み込まれました。",
+        "Connected QMX-001,with load config data.");
+    row(3, "QMX-001から設定値を読込みました。", "Load complete config data from QMX-001.");
+    row(4, "QMX-001に設定値を書込みました。", "Store complete config data.");
+    row(5, "QMX-001が切断されました。", "Disconnected QMX-001.");
+    row(6, "ファイルから設定値を読込みました。", "Load complete config data from file.");
+    row(7, "ファイルに設定値を書込みました。", "Store complete config data for file.");
+    row(8, "", "");
+    row(-1, "", "");
+}
+
+void TestUiMain::statusMessages() {
+    QFETCH(int, number);
+    QFETCH(QString, japanese);
+    QFETCH(QString, english);
+    for (const bool inEnglish : {false, true}) {
+        frmMain* window = MakeWindow(inEnglish ? QStringLiteral("/L:E") : QString());
+        window->DispStatusMsg(0);
+        window->DispStatusMsg(number);
+        window->DispStatusMsg(number);
+        QCOMPARE(window->StatusText(), inEnglish ? english : japanese);
+    }
+}
+
+void TestUiMain::lampAndProgress() {
+    frmMain* window = MakeShownWindow();
+    QCOMPARE(window->Shape->FillColor(), QColor(255, 0, 0));
+    window->SetLamp(true);
+    QCOMPARE(window->Shape->FillColor(), QColor(0, 255, 0));
+    window->SetLamp(false);
+    QCOMPARE(window->Shape->FillColor(), QColor(255, 0, 0));
+
+    window->InstallWidgetSeams();
+    platform::Progress().ShowProgress(0);
+    QVERIFY(window->ProgressBar->isVisible());
+    platform::Progress().SetProgress(40);
+    QCOMPARE(window->ProgressBar->value(), 40);
+    platform::Progress().HideProgress();
+    QVERIFY(!window->ProgressBar->isVisible());
+    window_.reset();
+    // The seams do not outlive the window.
+    platform::Progress().ShowProgress(10);
+}
+
+void TestUiMain::fileFilter_data() {
+    QTest::addColumn<QString>("filter");
+    QTest::addColumn<QString>("qt");
+    QTest::newRow("english") << "QMX config file (*.QMX)|*.QMX"
+                             << "QMX config file (*.QMX)";
+    QTest::newRow("japanese") << QString::fromUtf8("QMX設定ファイル名 (*.QMX)|*.QMX")
+                              << QString::fromUtf8("QMX設定ファイル名 (*.QMX)");
+    QTest::newRow("no parentheses") << "Files|*.A;*.B"
+                                    << "Files (*.A *.B)";
+    QTest::newRow("two entries") << "A (*.A)|*.A|All (*.*)|*.*"
+                                 << "A (*.A);;All (*.*)";
+}
+
+void TestUiMain::fileFilter() {
+    QFETCH(QString, filter);
+    QFETCH(QString, qt);
+    QCOMPARE(WidgetFileDialogs::QtFilter(filter), qt);
+}
+
+void TestUiMain::placementDefaults() {
+    ClearPlacement();
+    frmMain* window = MakeWindow();
+    QCOMPARE(window->frameGeometry().topLeft(), QPoint(7, 7));
+    QCOMPARE(window->frameGeometry().size(), QSize(690, 534));
+}
+
+void TestUiMain::placementRoundTrip() {
+    ClearPlacement();
+    frmMain* window = MakeShownWindow();
+    window->move(200, 150);
+    window->resize(800, 600);
+    const QRect outer = window->frameGeometry();
+    QVERIFY(window->close());
+    QCOMPARE(StoredPlacement("MainLeft"), QString::number(outer.x() * 15));
+    QCOMPARE(StoredPlacement("MainTop"), QString::number(outer.y() * 15));
+    QCOMPARE(StoredPlacement("MainWidth"), QString::number(outer.width() * 15));
+    QCOMPARE(StoredPlacement("MainHeight"), QString::number(outer.height() * 15));
+
+    window = MakeShownWindow();
+    QCOMPARE(window->frameGeometry(), outer);
+}
+
+void TestUiMain::placementMinimised() {
+    StorePlacement("MainLeft", QStringLiteral("1500"));
+    StorePlacement("MainTop", QStringLiteral("1200"));
+    StorePlacement("MainWidth", QStringLiteral("12000"));
+    StorePlacement("MainHeight", QStringLiteral("9000"));
+    frmMain* window = MakeShownWindow();
+    QCOMPARE(window->frameGeometry(), QRect(100, 80, 800, 600));
+    window->move(300, 300);
+    window->showMinimized();
+    QVERIFY(window->isMinimized());
+    QVERIFY(window->close());
+    QCOMPARE(StoredPlacement("MainLeft"), QStringLiteral("1500"));
+    QCOMPARE(StoredPlacement("MainTop"), QStringLiteral("1200"));
+    QCOMPARE(StoredPlacement("MainWidth"), QStringLiteral("12000"));
+    QCOMPARE(StoredPlacement("MainHeight"), QStringLiteral("9000"));
+}
+
+void TestUiMain::placementNotANumber_data() {
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<int>("left");
+    QTest::newRow("number") << "3000" << 200;
+    QTest::newRow("blanks around") << " 3000 " << 200;
+    QTest::newRow("fraction") << "1507.4" << 100;
+    QTest::newRow("negative") << "-1500" << -100;
+    QTest::newRow("text") << "left" << 7;
+    QTest::newRow("empty") << "" << 7;
+    QTest::newRow("number then text") << "3000px" << 7;
+    QTest::newRow("far beyond any screen") << "1e300" << 7;
+}
+
+void TestUiMain::placementNotANumber() {
+    QFETCH(QString, stored);
+    QFETCH(int, left);
+    ClearPlacement();
+    StorePlacement("MainLeft", stored);
+    StorePlacement("MainWidth", QStringLiteral("wide"));
+    frmMain* window = MakeWindow();
+    QCOMPARE(window->frameGeometry().x(), left);
+    QCOMPARE(window->frameGeometry().y(), 7);
+    QCOMPARE(window->frameGeometry().width(), 690);
+}
+
+void TestUiMain::closingClosesOtherWindows() {
+    frmMain* window = MakeShownWindow();
+    QDialog other;
+    other.show();
+    QVERIFY(other.isVisible());
+    QVERIFY(window->close());
+    QVERIFY(!other.isVisible());
+}
+
+void TestUiMain::factoryPresentation() {
+    MainModule::ResetToFactoryDefaults();
+    frmMain* window = MakeWindow();
+    const QStringList expected{
+        "StageMode(0)=checked",        "StageMode(1)=unchecked",
+        "DirOption(0)=checked",        "DirOption(1)=unchecked",
+        "SplitOption(0)=checked",      "SplitOption(1)=unchecked",
+        "OrgModeOption(0)=checked",    "OrgModeOption(1)=unchecked",
+        "OrgOffsetText=enabled",       "OrgLabel(0)=enabled",
+        "OrgOffsetText=text:0",        "MotorInfo(0)=text:350",
+        "MotorInfo(1)=text:175",       "MotorSlider(0)=value:350",
+        "MotorSlider(1)=value:175",    "JogCheck=checked",
+        "JogSpeedText=text:500",       "ExtLSCheck(0)=checked",
+        "ExtLSCheck(1)=checked",       "LSOption(0)=checked",
+        "LSOption(1)=unchecked",       "LSOption(2)=checked",
+        "LSOption(3)=unchecked",       "LSFrame(0)=enabled",
+        "LSFrame(1)=enabled",          "LSOption(0)=enabled",
+        "LSOption(3)=enabled",         "ComSpeedOption(0)=unchecked",
+        "ComSpeedOption(1)=checked",   "ComSpeedOption(2)=unchecked",
+        "ComSpeedOption(3)=unchecked", "ComFlowCheck=checked",
+        "EmgPowerCheck=unchecked",     "PowerUpCheck=checked",
+        "AutoPowerCheck=unchecked",    "ExtJDialCheck=unchecked",
+        "ExtJDialPulse=disabled",      "ExtJdialLabel(0)=disabled",
+        "ExtJdialLabel(1)=disabled",   "ExtJDialPulse=text:10",
+        "DefSpeedText(0)=text:500",    "DefSpeedText(1)=text:5000",
+        "DefSpeedText(2)=text:200",    "OrgSpeedText(0)=text:500",
+        "OrgSpeedText(1)=text:5000",   "OrgSpeedText(2)=text:200",
+        "DefJOGSpeedText(0)=text:500", "DefJOGSpeedText(1)=text:500",
+        "DefJOGSpeedText(2)=text:0",   "infoLabel(3)=text:----------",
+        "infoLabel(4)=text:-.--",      "infoLabel(5)=text:---",
+        "infoLabel(7)=text:------",    "CmdLoad=disabled",
+        "CmdStore=disabled",           "ProgressBar=hidden",
+    };
+    for (const QString& state : expected)
+        QVERIFY2(CheckState(*window, state).isEmpty(), qPrintable(CheckState(*window, state)));
+    QVERIFY(Config == FactoryDefaults());
+}
+
+void TestUiMain::presentation_data() {
+    QTest::addColumn<ConfigRecord>("before");
+    QTest::addColumn<ConfigRecord>("record");
+    QTest::addColumn<QStringList>("states");
+    const ConfigRecord f = Factory();
+    QTest::newRow("step mode 5 is half step")
+        << f << Rec([](ConfigRecord& c) { c.stepMode = 5; })
+        << QStringList{"SplitOption(0)=checked", "SplitOption(1)=unchecked"};
+    QTest::newRow("full step") << f << Rec([](ConfigRecord& c) { c.stepMode = 0; })
+                               << QStringList{"SplitOption(1)=checked"};
+    QTest::newRow("rotation stage 1 is translation")
+        << f << Rec([](ConfigRecord& c) { c.rotationStage = 1; })
+        << QStringList{"StageMode(0)=checked", "StageMode(1)=unchecked"};
+    QTest::newRow("rotation stage") << f << Rec([](ConfigRecord& c) { c.rotationStage = kTrue; })
+                                    << QStringList{"StageMode(1)=checked"};
+    QTest::newRow("reverse") << f << Rec([](ConfigRecord& c) { c.reverseDirection = kTrue; })
+                             << QStringList{"DirOption(1)=checked", "DirOption(0)=unchecked"};
+    QTest::newRow("center system") << f << Rec([](ConfigRecord& c) {
+        c.originMode = 1;
+    }) << QStringList{"OrgModeOption(1)=checked", "OrgOffsetText=disabled", "OrgLabel(0)=disabled"};
+    const ConfigRecord center = Rec([](ConfigRecord& c) { c.originMode = 1; });
+    QTest::newRow("origin mode 7 keeps center")
+        << center << Rec([](ConfigRecord& c) { c.originMode = 7; })
+        << QStringList{"OrgModeOption(1)=checked", "OrgModeOption(0)=unchecked",
+                       "OrgOffsetText=disabled", "OrgLabel(0)=disabled"};
+    QTest::newRow("origin mode 7 keeps mini")
+        << f << Rec([](ConfigRecord& c) { c.originMode = 7; })
+        << QStringList{"OrgModeOption(0)=checked", "OrgOffsetText=enabled"};
+    QTest::newRow("negative offset") << f << Rec([](ConfigRecord& c) { c.originOffset = -1000; })
+                                     << QStringList{"OrgOffsetText=text:-1000"};
+    QTest::newRow("line speed 9 clears all")
+        << Rec([](ConfigRecord& c) { c.comSpeedIndex = 3; })
+        << Rec([](ConfigRecord& c) { c.comSpeedIndex = 9; })
+        << QStringList{"ComSpeedOption(0)=unchecked", "ComSpeedOption(1)=unchecked",
+                       "ComSpeedOption(2)=unchecked", "ComSpeedOption(3)=unchecked"};
+    QTest::newRow("line speed 0") << f << Rec([](ConfigRecord& c) {
+        c.comSpeedIndex = 0;
+    }) << QStringList{"ComSpeedOption(0)=checked", "ComSpeedOption(1)=unchecked"};
+    QTest::newRow("LS(-) not used")
+        << f << Rec([](ConfigRecord& c) { c.limitSensorMode[1] = -1; })
+        << QStringList{"ExtLSCheck(1)=unchecked", "LSFrame(1)=disabled", "LSOption(2)=disabled",
+                       "LSOption(3)=disabled",    "LSOption(2)=checked", "ExtLSCheck(0)=checked",
+                       "LSFrame(0)=enabled"};
+    QTest::newRow("LS(+) open after unused")
+        << Rec([](ConfigRecord& c) { c.limitSensorMode[0] = -1; })
+        << Rec([](ConfigRecord& c) { c.limitSensorMode[0] = 1; })
+        << QStringList{"ExtLSCheck(0)=checked", "LSOption(1)=checked", "LSOption(0)=unchecked",
+                       "LSFrame(0)=enabled", "LSOption(1)=enabled"};
+    QTest::newRow("LS(+) mode 5 is open")
+        << f << Rec([](ConfigRecord& c) { c.limitSensorMode[0] = 5; })
+        << QStringList{"LSOption(1)=checked"};
+    QTest::newRow("run below stop")
+        << f << Rec([](ConfigRecord& c) {
+               c.runCurrent = 200;
+               c.stopCurrent = 300;
+           })
+        << QStringList{"MotorSlider(0)=value:200", "MotorSlider(1)=value:300",
+                       "MotorInfo(0)=text:200", "MotorInfo(1)=text:300"};
+    QTest::newRow("currents outside the sliders")
+        << f << Rec([](ConfigRecord& c) {
+               c.runCurrent = 900;
+               c.stopCurrent = 50;
+           })
+        << QStringList{"MotorSlider(0)=value:799", "MotorSlider(1)=value:100",
+                       "MotorInfo(0)=text:900", "MotorInfo(1)=text:50"};
+    QTest::newRow("switches inverted")
+        << f << Rec([](ConfigRecord& c) {
+               c.jogInputEnabled = kFalse;
+               c.comFlowControl = kFalse;
+               c.excitationAtEmergencyStop = kFalse;
+               c.excitationAtStartUp = kFalse;
+               c.autoExcitation = kTrue;
+           })
+        << QStringList{"JogCheck=unchecked", "ComFlowCheck=unchecked", "EmgPowerCheck=checked",
+                       "PowerUpCheck=unchecked", "AutoPowerCheck=checked"};
+    QTest::newRow("jog dial on") << f << Rec([](ConfigRecord& c) {
+        c.jogDialEnabled = kTrue;
+        c.jogDialPulses = 0;
+    })
+                                 << QStringList{"ExtJDialCheck=checked", "ExtJDialPulse=enabled",
+                                                "ExtJdialLabel(0)=enabled", "ExtJDialPulse=text:0"};
+    QTest::newRow("jog dial 1 is off")
+        << f << Rec([](ConfigRecord& c) { c.jogDialEnabled = 1; })
+        << QStringList{"ExtJDialCheck=unchecked", "ExtJDialPulse=disabled"};
+    QTest::newRow("speeds") << f << Rec([](ConfigRecord& c) {
+        c.defaultSpeedMin = 0;
+        c.originSpeedMax = 2147483647;
+        c.jogSpeedMax = 1234;
+        c.jogAccelTime = -5;
+    })
+                            << QStringList{"DefSpeedText(0)=text:0",
+                                           "OrgSpeedText(1)=text:2147483647",
+                                           "JogSpeedText=text:1234", "DefJOGSpeedText(1)=text:1234",
+                                           "DefJOGSpeedText(2)=text:-5"};
+}
+
+void TestUiMain::presentation() {
+    QFETCH(ConfigRecord, before);
+    QFETCH(ConfigRecord, record);
+    QFETCH(QStringList, states);
+    Config = before;
+    frmMain* window = MakeShownWindow();
+    Config = record;
+    window->DispConfigData();
+    QVERIFY2(Config == record, qPrintable(Differences(Config, record).join(u' ')));
+    for (const QString& state : states)
+        QVERIFY2(CheckState(*window, state).isEmpty(), qPrintable(CheckState(*window, state)));
+    // Presenting again changes neither the record nor what is shown.
+    window->DispConfigData();
+    QVERIFY2(Config == record, qPrintable(Differences(Config, record).join(u' ')));
+    for (const QString& state : states)
+        QVERIFY2(CheckState(*window, state).isEmpty(), qPrintable(CheckState(*window, state)));
+}
+
+void TestUiMain::presentingKeepsFocusedEntry() {
+    // A box that loses the focus because presenting disables it must not write into the new record.
+    frmMain* window = MakeShownWindow();
+    Type(*window, window->OrgOffsetText, QStringLiteral("123"));
+    QVERIFY(window->OrgOffsetText->hasFocus());
+    const ConfigRecord record = Rec([](ConfigRecord& c) {
+        c.originMode = 1;
+        c.originOffset = 77;
+    });
+    Config = record;
+    window->DispConfigData();
+    QVERIFY(!window->OrgOffsetText->isEnabled());
+    QVERIFY2(Config == record, qPrintable(Differences(Config, record).join(u' ')));
+    QCOMPARE(window->OrgOffsetText->text(), QStringLiteral("77"));
+}
+
+void TestUiMain::initializedDefault() {
+    Config = Rec([](ConfigRecord& c) {
+        c.defaultSpeedMax = 9000;
+        c.limitSensorMode = {-1, 1};
+        c.runCurrent = 700;
+    });
+    frmMain* window = MakeShownWindow();
+    MainModule::State.CurrentFileName = QStringLiteral("kept.QMX");
+    window->DispStatusMsg(6);
+    Click(*window, window->CmdInit);
+    QVERIFY(Config == FactoryDefaults());
+    QCOMPARE(window->DefSpeedText[1]->text(), QStringLiteral("5000"));
+    QVERIFY(window->ExtLSCheck[0]->isChecked());
+    QCOMPARE(window->MotorSlider[0]->value(), 350);
+    QCOMPARE(MainModule::State.CurrentFileName, QStringLiteral("kept.QMX"));
+    QCOMPARE(window->StatusText(), QString::fromUtf8("ファイルから設定値を読込みました。"));
+}
+
+void TestUiMain::EditColumns() {
+    QTest::addColumn<ConfigRecord>("start");
+    QTest::addColumn<QStringList>("actions");
+    QTest::addColumn<ConfigRecord>("expected");
+    QTest::addColumn<QStringList>("states");
+}
+
+void TestUiMain::RunEditRow() {
+    QFETCH(ConfigRecord, start);
+    QFETCH(QStringList, actions);
+    QFETCH(ConfigRecord, expected);
+    QFETCH(QStringList, states);
+    Config = start;
+    frmMain* window = MakeShownWindow();
+    const LinkState link = ComSupport::Link;
+    for (const QString& action : actions)
+        QVERIFY2(Perform(*window, action), qPrintable(action));
+    QVERIFY2(Config == expected, qPrintable(Differences(Config, expected).join(u' ')));
+    for (const QString& state : states)
+        QVERIFY2(CheckState(*window, state).isEmpty(), qPrintable(CheckState(*window, state)));
+    // Editing never touches the program's own link.
+    QCOMPARE(ComSupport::Link.ComSpeedCode, link.ComSpeedCode);
+    QCOMPARE(ComSupport::Link.ComPortNumber, link.ComPortNumber);
+}
+
+void TestUiMain::numericEntries_data() {
+    EditColumns();
+    const ConfigRecord f = Factory();
+    const auto row = [&f](const char* name, const QString& box, const QString& entry,
+                          const ConfigRecord& expected, const QString& shown) {
+        QTest::newRow(name) << f << QStringList{QStringLiteral("type %1 %2").arg(box, entry)}
+                            << expected << QStringList{box + QStringLiteral("=text:") + shown};
+    };
+    // S with F = 5000
+    row("S 60", "DefSpeedText(0)", "60", Rec([](ConfigRecord& c) { c.defaultSpeedMin = 100; }),
+        "100");
+    row("S 49", "DefSpeedText(0)", "49", f, "500");
+    row("S 5000", "DefSpeedText(0)", "5000", Rec([](ConfigRecord& c) { c.defaultSpeedMin = 5000; }),
+        "5000");
+    row("S 5100", "DefSpeedText(0)", "5100", f, "500");
+    row("S 250 to even", "OrgSpeedText(0)", "250",
+        Rec([](ConfigRecord& c) { c.originSpeedMin = 200; }), "200");
+    row("S 149.6 rounds twice", "DefJOGSpeedText(0)", "149.6",
+        Rec([](ConfigRecord& c) { c.jogSpeedMin = 200; }), "200");
+    // F with S = 500
+    row("F 30049", "DefSpeedText(1)", "30049",
+        Rec([](ConfigRecord& c) { c.defaultSpeedMax = 30000; }), "30000");
+    row("F 30050", "DefSpeedText(1)", "30050",
+        Rec([](ConfigRecord& c) { c.defaultSpeedMax = 30000; }), "30000");
+    row("F 30051", "DefSpeedText(1)", "30051", f, "5000");
+    row("F 449", "DefSpeedText(1)", "449", f, "5000");
+    row("F 450", "OrgSpeedText(1)", "450", f, "5000");
+    row("F 550", "OrgSpeedText(1)", "550", Rec([](ConfigRecord& c) { c.originSpeedMax = 600; }),
+        "600");
+    // Times
+    row("time 1000", "OrgSpeedText(2)", "1000",
+        Rec([](ConfigRecord& c) { c.originAccelTime = 1000; }), "1000");
+    row("time 1001", "OrgSpeedText(2)", "1001", f, "200");
+    row("time -1", "OrgSpeedText(2)", "-1", f, "200");
+    row("time 0", "OrgSpeedText(2)", "0", Rec([](ConfigRecord& c) { c.originAccelTime = 0; }), "0");
+    row("time 250", "DefSpeedText(2)", "250",
+        Rec([](ConfigRecord& c) { c.defaultAccelTime = 250; }), "250");
+    row("time 70000", "DefJOGSpeedText(2)", "70000", f, "0");
+    // Offset
+    row("offset -1000", "OrgOffsetText", "-1000",
+        Rec([](ConfigRecord& c) { c.originOffset = -1000; }), "-1000");
+    row("offset 16777215", "OrgOffsetText", "16777215",
+        Rec([](ConfigRecord& c) { c.originOffset = 16777215; }), "16777215");
+    row("offset -1001", "OrgOffsetText", "-1001", f, "0");
+    row("offset 16777216", "OrgOffsetText", "16777216", f, "0");
+    row("offset 12.5", "OrgOffsetText", "12.5", Rec([](ConfigRecord& c) { c.originOffset = 12; }),
+        "12");
+    row("offset 13.5", "OrgOffsetText", "13.5", Rec([](ConfigRecord& c) { c.originOffset = 14; }),
+        "14");
+    row("offset blanks", "OrgOffsetText", " 42 ", Rec([](ConfigRecord& c) { c.originOffset = 42; }),
+        "42");
+    // Jog dial pulses, the box being available only with the dial on
+    const auto dial = [](qint16 pulses) {
+        return Rec([pulses](ConfigRecord& c) {
+            c.jogDialEnabled = kTrue;
+            c.jogDialPulses = pulses;
+        });
+    };
+    for (const auto& [entry, stored] :
+         {std::pair{"0", 10}, {"10000", 10}, {"1", 1}, {"9999", 9999}})
+        QTest::newRow(qPrintable(QStringLiteral("pulses %1").arg(QLatin1String(entry))))
+            << dial(10)
+            << QStringList{QStringLiteral("type ExtJDialPulse %1").arg(QLatin1String(entry))}
+            << dial(qint16(stored))
+            << QStringList{QStringLiteral("ExtJDialPulse=text:%1").arg(stored)};
+    // Entries that are no number
+    row("not a number", "DefSpeedText(1)", "fast", f, "5000");
+    row("empty", "DefSpeedText(0)", "", f, "500");
+    row("number and text", "OrgOffsetText", "12abc", f, "0");
+    row("beyond 32 bits", "OrgOffsetText", "99999999999", f, "0");
+    row("beyond 32 bits negative", "DefSpeedText(2)", "-3000000000", f, "200");
+    row("unchanged text", "DefSpeedText(1)", "5000", f, "5000");
+
+    // The one-box jog speed
+    const auto jogSpeed = [](qint32 speed) {
+        return Rec([speed](ConfigRecord& c) {
+            c.jogSpeedMin = speed;
+            c.jogSpeedMax = speed;
+            c.jogAccelTime = 0;
+        });
+    };
+    row("jog 99", "JogSpeedText", "99", f, "500");
+    row("jog 30049", "JogSpeedText", "30049", f, "500");
+    row("jog 30000", "JogSpeedText", "30000", jogSpeed(30000), "30000");
+    row("jog 99.5 rounds into range", "JogSpeedText", "99.5", jogSpeed(100), "100");
+    row("jog text", "JogSpeedText", "x", f, "500");
+    QTest::newRow("jog 150 sets the group")
+        << Rec([](ConfigRecord& c) { c.jogAccelTime = 100; })
+        << QStringList{"type JogSpeedText 150"} << jogSpeed(200)
+        << QStringList{"JogSpeedText=text:200", "DefJOGSpeedText(0)=text:200",
+                       "DefJOGSpeedText(1)=text:200", "DefJOGSpeedText(2)=text:0"};
+    const ConfigRecord slowStart = Rec([](ConfigRecord& c) {
+        c.jogSpeedMin = 300;
+        c.jogAccelTime = 100;
+    });
+    QTest::newRow("jog equal to F changes nothing")
+        << slowStart << QStringList{"type JogSpeedText 500"} << slowStart
+        << QStringList{"JogSpeedText=text:500", "DefJOGSpeedText(0)=text:300",
+                       "DefJOGSpeedText(2)=text:100"};
+    QTest::newRow("jog 540 rounds to F") << slowStart << QStringList{"type JogSpeedText 540"}
+                                         << slowStart << QStringList{"JogSpeedText=text:500"};
+    QTest::newRow("jog F follows the group")
+        << f << QStringList{"type DefJOGSpeedText(1) 2500"}
+        << Rec([](ConfigRecord& c) { c.jogSpeedMax = 2500; })
+        << QStringList{"JogSpeedText=text:2500", "DefJOGSpeedText(1)=text:2500"};
+    QTest::newRow("S then F, F first")
+        << f
+        << QStringList{"type DefSpeedText(0) 8000", "type DefSpeedText(1) 9000",
+                       "type DefSpeedText(0) 8000"}
+        << Rec([](ConfigRecord& c) {
+               c.defaultSpeedMin = 8000;
+               c.defaultSpeedMax = 9000;
+           })
+        << QStringList{"DefSpeedText(0)=text:8000", "DefSpeedText(1)=text:9000"};
+}
+
+void TestUiMain::entryTakenBeforeCommand_data() {
+    QTest::addColumn<QString>("command");
+    QTest::newRow("STORE clicked") << "CmdStore";
+    QTest::newRow("LOAD clicked") << "CmdLoad";
+    QTest::newRow("CONNECT clicked") << "CmdConnect";
+    QTest::newRow("Save") << "mnuFileSave";
+    QTest::newRow("Save As") << "mnuFileSaveAs";
+    QTest::newRow("Open") << "mnuFileOpen";
+    QTest::newRow("Close") << "mnuFileClose";
+    QTest::newRow("Options") << "mnuToolsOptions";
+    QTest::newRow("About") << "mnuHelpAbout";
+}
+
+void TestUiMain::entryTakenBeforeCommand() {
+    QFETCH(QString, command);
+    frmMain* window = MakeShownWindow();
+    window->CmdLoad->setEnabled(true);
+    window->CmdStore->setEnabled(true);
+    qint32 seen = 0;
+    Type(*window, window->DefSpeedText[1], QStringLiteral("6049"));
+    if (auto* button = window->findChild<QPushButton*>(command)) {
+        connect(button, &QPushButton::clicked, this, [&seen] { seen = Config.defaultSpeedMax; });
+        Click(*window, button);
+    } else {
+        // A menu command chosen by its shortcut leaves the focus in the box.
+        auto* action = window->findChild<QAction*>(command);
+        QVERIFY(action);
+        connect(action, &QAction::triggered, this, [&seen] { seen = Config.defaultSpeedMax; });
+        action->trigger();
+        QVERIFY(window->DefSpeedText[1]->hasFocus());
+    }
+    QCOMPARE(seen, 6000);
+    QCOMPARE(window->DefSpeedText[1]->text(), QStringLiteral("6000"));
+    // Taking the same entry again stores the same value.
+    window->TakePendingEntry();
+    QCOMPARE(Config.defaultSpeedMax, 6000);
+}
+
+void TestUiMain::switches_data() {
+    EditColumns();
+    const ConfigRecord f = Factory();
+    QTest::newRow("half step writes 1")
+        << Rec([](ConfigRecord& c) { c.stepMode = 0; }) << QStringList{"click SplitOption(0)"} << f
+        << QStringList{"SplitOption(0)=checked"};
+    QTest::newRow("full step writes 0")
+        << f << QStringList{"click SplitOption(1)"} << Rec([](ConfigRecord& c) { c.stepMode = 0; })
+        << QStringList{"SplitOption(1)=checked"};
+    QTest::newRow("rotation stage")
+        << f << QStringList{"click StageMode(1)"}
+        << Rec([](ConfigRecord& c) { c.rotationStage = kTrue; }) << QStringList{};
+    QTest::newRow("translation stage") << Rec([](ConfigRecord& c) { c.rotationStage = kTrue; })
+                                       << QStringList{"click StageMode(0)"} << f << QStringList{};
+    QTest::newRow("reverse keeps the other groups")
+        << f << QStringList{"click DirOption(1)"}
+        << Rec([](ConfigRecord& c) { c.reverseDirection = kTrue; })
+        << QStringList{"DirOption(1)=checked", "DirOption(0)=unchecked", "StageMode(0)=checked",
+                       "SplitOption(0)=checked"};
+    QTest::newRow("LS(+) open keeps LS(-)")
+        << f << QStringList{"click LSOption(1)"}
+        << Rec([](ConfigRecord& c) { c.limitSensorMode[0] = 1; })
+        << QStringList{"LSOption(1)=checked", "LSOption(0)=unchecked", "LSOption(2)=checked"};
+    QTest::newRow("LS(-) open and close")
+        << f << QStringList{"click LSOption(3)"}
+        << Rec([](ConfigRecord& c) { c.limitSensorMode[1] = 1; })
+        << QStringList{"LSOption(3)=checked", "LSOption(0)=checked"};
+    QTest::newRow("LS(-) normal close")
+        << Rec([](ConfigRecord& c) { c.limitSensorMode[1] = 1; })
+        << QStringList{"click LSOption(2)"} << f << QStringList{"LSOption(2)=checked"};
+    QTest::newRow("line speed 38400")
+        << f << QStringList{"click ComSpeedOption(3)"}
+        << Rec([](ConfigRecord& c) { c.comSpeedIndex = 3; })
+        << QStringList{"ComSpeedOption(3)=checked", "ComSpeedOption(1)=unchecked"};
+    QTest::newRow("line speed after none") << Rec([](ConfigRecord& c) { c.comSpeedIndex = 9; })
+                                           << QStringList{"click ComSpeedOption(0)"}
+                                           << Rec([](ConfigRecord& c) { c.comSpeedIndex = 0; })
+                                           << QStringList{"ComSpeedOption(0)=checked"};
+    QTest::newRow("check boxes off") << f
+                                     << QStringList{"click JogCheck", "click ComFlowCheck",
+                                                    "click PowerUpCheck", "click AutoPowerCheck"}
+                                     << Rec([](ConfigRecord& c) {
+                                            c.jogInputEnabled = kFalse;
+                                            c.comFlowControl = kFalse;
+                                            c.excitationAtStartUp = kFalse;
+                                            c.autoExcitation = kTrue;
+                                        })
+                                     << QStringList{"JogCheck=unchecked", "AutoPowerCheck=checked"};
+    QTest::newRow("motor free ticked writes False")
+        << f << QStringList{"click EmgPowerCheck"}
+        << Rec([](ConfigRecord& c) { c.excitationAtEmergencyStop = kFalse; })
+        << QStringList{"EmgPowerCheck=checked"};
+    QTest::newRow("motor free cleared writes True")
+        << f << QStringList{"click EmgPowerCheck", "click EmgPowerCheck"} << f
+        << QStringList{"EmgPowerCheck=unchecked"};
+    const ConfigRecord open = Rec([](ConfigRecord& c) { c.limitSensorMode[0] = 1; });
+    QTest::newRow("sensor off") << open << QStringList{"click ExtLSCheck(0)"}
+                                << Rec([](ConfigRecord& c) { c.limitSensorMode[0] = -1; })
+                                << QStringList{"LSFrame(0)=disabled",   "LSOption(0)=disabled",
+                                               "LSOption(1)=disabled",  "LSOption(0)=checked",
+                                               "LSOption(1)=unchecked", "LSFrame(1)=enabled"};
+    QTest::newRow("sensor back on is normal close")
+        << open << QStringList{"click ExtLSCheck(0)", "click ExtLSCheck(0)"} << f
+        << QStringList{"LSFrame(0)=enabled", "LSOption(0)=enabled", "LSOption(0)=checked",
+                       "ExtLSCheck(0)=checked"};
+    QTest::newRow("LS(-) off") << f << QStringList{"click ExtLSCheck(1)"}
+                               << Rec([](ConfigRecord& c) { c.limitSensorMode[1] = -1; })
+                               << QStringList{"LSFrame(1)=disabled", "LSOption(3)=disabled"};
+    QTest::newRow("jog dial on") << f << QStringList{"click ExtJDialCheck"}
+                                 << Rec([](ConfigRecord& c) { c.jogDialEnabled = kTrue; })
+                                 << QStringList{"ExtJDialPulse=enabled", "ExtJdialLabel(0)=enabled",
+                                                "ExtJdialLabel(1)=enabled",
+                                                "ExtJDialPulse=text:10"};
+    QTest::newRow("jog dial on, pulses, off")
+        << f << QStringList{"click ExtJDialCheck", "type ExtJDialPulse 25", "click ExtJDialCheck"}
+        << Rec([](ConfigRecord& c) { c.jogDialPulses = 25; })
+        << QStringList{"ExtJDialPulse=disabled", "ExtJDialPulse=text:25"};
+    QTest::newRow("center system keeps the offset") << Rec([](ConfigRecord& c) {
+        c.originOffset = 300;
+    }) << QStringList{"click OrgModeOption(1)"} << Rec([](ConfigRecord& c) {
+        c.originOffset = 300;
+        c.originMode = 1;
+    }) << QStringList{"OrgOffsetText=disabled", "OrgLabel(0)=disabled", "OrgOffsetText=text:300"};
+    QTest::newRow("mini system again")
+        << f << QStringList{"click OrgModeOption(1)", "click OrgModeOption(0)"} << f
+        << QStringList{"OrgOffsetText=enabled", "OrgLabel(0)=enabled"};
+}
+
+void TestUiMain::currents_data() {
+    EditColumns();
+    const ConfigRecord f = Factory();
+    const auto currents = [](qint16 run, qint16 stop) {
+        return Rec([run, stop](ConfigRecord& c) {
+            c.runCurrent = run;
+            c.stopCurrent = stop;
+        });
+    };
+    QTest::newRow("preset 660") << f << QStringList{"click MotorCmd(1)"} << currents(660, 330)
+                                << QStringList{"MotorSlider(0)=value:660",
+                                               "MotorSlider(1)=value:330", "MotorInfo(0)=text:660",
+                                               "MotorInfo(1)=text:330"};
+    QTest::newRow("preset 660 twice") << f << QStringList{"click MotorCmd(1)", "click MotorCmd(1)"}
+                                      << currents(660, 330) << QStringList{};
+    QTest::newRow("preset with equal run current keeps stop")
+        << currents(660, 200) << QStringList{"click MotorCmd(1)"} << currents(660, 200)
+        << QStringList{"MotorSlider(1)=value:200", "MotorInfo(1)=text:200"};
+    QTest::newRow("preset 750") << f << QStringList{"click MotorCmd(2)"} << currents(750, 375)
+                                << QStringList{"MotorInfo(0)=text:750"};
+    QTest::newRow("preset 350 from out of range")
+        << currents(900, 50) << QStringList{"click MotorCmd(0)"} << currents(350, 175)
+        << QStringList{"MotorSlider(0)=value:350", "MotorSlider(1)=value:175"};
+    QTest::newRow("stop above run snaps back")
+        << f << QStringList{"slider MotorSlider(1) 400"} << f
+        << QStringList{"MotorSlider(1)=value:175", "MotorInfo(1)=text:175"};
+    QTest::newRow("stop equal to run")
+        << f << QStringList{"slider MotorSlider(1) 350"} << currents(350, 350)
+        << QStringList{"MotorInfo(1)=text:350"};
+    QTest::newRow("run below stop snaps back")
+        << f << QStringList{"slider MotorSlider(0) 150"} << f
+        << QStringList{"MotorSlider(0)=value:350", "MotorInfo(0)=text:350"};
+    QTest::newRow("run up") << f << QStringList{"slider MotorSlider(0) 799"} << currents(799, 175)
+                            << QStringList{"MotorInfo(0)=text:799"};
+    QTest::newRow("run by key") << f << QStringList{"key MotorSlider(0) Right"}
+                                << currents(351, 175) << QStringList{"MotorInfo(0)=text:351"};
+    QTest::newRow("stop by key") << f << QStringList{"key MotorSlider(1) Left"}
+                                 << currents(350, 174) << QStringList{"MotorInfo(1)=text:174"};
+    QTest::newRow("stop key at run refused")
+        << currents(350, 350) << QStringList{"key MotorSlider(1) Right"} << currents(350, 350)
+        << QStringList{"MotorSlider(1)=value:350"};
+    QTest::newRow("out of range current kept until moved")
+        << currents(900, 175) << QStringList{"present"} << currents(900, 175)
+        << QStringList{"MotorSlider(0)=value:799", "MotorInfo(0)=text:900"};
+}
+
+void TestUiMain::pictures() {
+    const QString folder = PictureFolder();
+    QVERIFY(QDir().mkpath(folder));
+    const auto save = [&folder](QWidget* window, const QString& name) {
+        const QPixmap picture = window->grab();
+        QVERIFY2(!picture.isNull(), qPrintable(name));
+        QVERIFY2(picture.save(QDir(folder).filePath(name + QStringLiteral(".png"))),
+                 qPrintable(name));
+    };
+    for (const bool english : {false, true}) {
+        window_.reset(StartProgram(english ? QStringLiteral("/L:E /EXT") : QStringLiteral("/EXT")));
+        for (int page = 0; page < 5; ++page) {
+            window_->MainTab->setCurrentIndex(page);
+            save(window_.get(),
+                 QStringLiteral("main_%1_page%2").arg(english ? "en" : "ja").arg(page));
+        }
+    }
+    for (const bool english : {false, true}) {
+        window_.reset(StartProgram(english ? QStringLiteral("/L:E /EXT") : QStringLiteral("/EXT")));
+        Config.limitSensorMode[1] = -1;
+        Config.originMode = 1;
+        Config.jogDialEnabled = kTrue;
+        Config.runCurrent = 660;
+        Config.stopCurrent = 330;
+        window_->DispConfigData();
+        window_->SetLamp(true);
+        window_->ShowProgress(60);
+        window_->DispStatusMsg(2);
+        for (int page = 0; page < 5; ++page) {
+            window_->MainTab->setCurrentIndex(page);
+            save(window_.get(),
+                 QStringLiteral("main_%1_unusual_page%2").arg(english ? "en" : "ja").arg(page));
+        }
+    }
+}
+
+QTEST_MAIN(TestUiMain)
+#include "tst_ui_main.moc"
