@@ -2,6 +2,8 @@
 #include "platform/SettingsStore.h"
 #include "shell/ConfigRecord.h"
 #include "shell/MainModule.h"
+#include "sim/DeviceModel.h"
+#include "sim/SimSerialControl.h"
 #include "tests/support/Scripted.h"
 #include "ui/main/StartUp.h"
 #include "ui/main/WidgetSeams.h"
@@ -1048,9 +1050,28 @@ void TestUiMain::entryTakenBeforeCommand_data() {
 
 void TestUiMain::entryTakenBeforeCommand() {
     QFETCH(QString, command);
+    // The commands run for real: against a simulated controller, with scripted boxes and
+    // dialogs, and any modal dialog closed as soon as it shows.
+    sim::DeviceModel model;
+    sim::SimSerialControl serial(model);
+    ComSupport::SetSerialControl(&serial);
+    QTimer* ticks = ComSupport::CreateTickTimer(this);
+    testing::ScriptedMessageBoxes boxes;
+    testing::ScriptedFileDialogs dialogs;
+    QTimer closer;
+    connect(&closer, &QTimer::timeout, [] {
+        if (QWidget* modal = QApplication::activeModalWidget())
+            modal->close();
+    });
+    closer.start(10);
     frmMain* window = MakeShownWindow();
-    window->CmdLoad->setEnabled(true);
-    window->CmdStore->setEnabled(true);
+    if (command == u"CmdLoad" || command == u"CmdStore") {
+        MainModule::State.IsConnected = kTrue;
+        MainModule::Options.ConfirmStore = kFalse;
+        QVERIFY(ComSupport::ComOpen());
+        window->CmdLoad->setEnabled(true);
+        window->CmdStore->setEnabled(true);
+    }
     qint32 seen = 0;
     Type(*window, window->DefSpeedText[1], QStringLiteral("6049"));
     if (auto* button = window->findChild<QPushButton*>(command)) {
@@ -1062,13 +1083,28 @@ void TestUiMain::entryTakenBeforeCommand() {
         QVERIFY(action);
         connect(action, &QAction::triggered, this, [&seen] { seen = Config.defaultSpeedMax; });
         action->trigger();
-        QVERIFY(window->DefSpeedText[1]->hasFocus());
+        const bool modal = command == u"mnuToolsOptions" || command == u"mnuHelpAbout";
+        QVERIFY(modal || window->DefSpeedText[1]->hasFocus());
     }
-    QCOMPARE(seen, 6000);
-    QCOMPARE(window->DefSpeedText[1]->text(), QStringLiteral("6000"));
-    // Taking the same entry again stores the same value.
-    window->TakePendingEntry();
-    QCOMPARE(Config.defaultSpeedMax, 6000);
+    if (command == u"CmdLoad") {
+        // Taken first, so it cannot overwrite what the controller sent afterwards.
+        QCOMPARE(seen, 5000);
+        QCOMPARE(window->DefSpeedText[1]->text(), QStringLiteral("5000"));
+        QVERIFY(model.Log().contains(QStringLiteral("?:D1")));
+    } else {
+        QCOMPARE(seen, 6000);
+    }
+    if (command == u"CmdStore")
+        QVERIFY(model.Log().contains(QStringLiteral("Z:D16000")));
+    if (command != u"CmdLoad") {
+        QCOMPARE(window->DefSpeedText[1]->text(), QStringLiteral("6000"));
+        // Taking the same entry again stores the same value.
+        window->TakePendingEntry();
+        QCOMPARE(Config.defaultSpeedMax, 6000);
+    }
+    ComSupport::ComClose();
+    ComSupport::SetSerialControl(nullptr);
+    delete ticks;
 }
 
 void TestUiMain::switches_data() {

@@ -406,6 +406,11 @@ bool frmMain::event(QEvent* event) {
 }
 
 void frmMain::closeEvent(QCloseEvent* event) {
+    if (sequenceRunning_) {
+        closeRequested_ = true;
+        event->ignore();
+        return;
+    }
     // Every other window of the program goes first, the most recent one first.
     const QWidgetList windows = QApplication::topLevelWidgets();
     for (auto it = windows.crbegin(); it != windows.crend(); ++it) {

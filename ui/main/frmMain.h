@@ -73,6 +73,9 @@ public:
     void TakePendingEntry();
     QString StatusText() const;
 
+    // A connect, load or store is running: commands that would start another wait it out.
+    bool SequenceRunning() const;
+
     // Real message boxes, file dialogs and this window's progress bar for the core.
     void InstallWidgetSeams();
 
@@ -240,6 +243,9 @@ private:
     void SetSliderQuietly(int index, int value);
     void SetComSpeedButtons(int index);
 
+    class Sequence;
+    bool sequenceRunning_ = false;
+    bool closeRequested_ = false; // held back until the running sequence ends
     bool presenting_ = false;
     QButtonGroup* comSpeedGroup_ = nullptr;
     QHash<QObject*, std::function<void()>> entryReactions_;

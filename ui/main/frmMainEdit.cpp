@@ -123,6 +123,9 @@ void frmMain::DispConfigData() {
 }
 
 void frmMain::CmdInit_Click() {
+    TakePendingEntry();
+    if (sequenceRunning_)
+        return;
     MainModule::ResetToFactoryDefaults();
     DispConfigData();
 }
