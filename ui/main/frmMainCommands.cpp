@@ -35,6 +35,14 @@ private:
     frmMain& window_;
 };
 
+void RunFileCommand(frmMain& window, void (*command)(FileCommandsView&)) {
+    window.TakePendingEntry();
+    if (window.SequenceRunning())
+        return;
+    WindowFileView view(window);
+    command(view);
+}
+
 } // namespace
 
 // A connect, load or store lets the window's events run while it waits for the controller.
@@ -150,43 +158,23 @@ void frmMain::CmdStore_Click() {
 }
 
 void frmMain::mnuFileOpen_Click() {
-    TakePendingEntry();
-    if (sequenceRunning_)
-        return;
-    WindowFileView view(*this);
-    FileCommands::FileOpen(view);
+    RunFileCommand(*this, FileCommands::FileOpen);
 }
 
 void frmMain::mnuFileClose_Click() {
-    TakePendingEntry();
-    if (sequenceRunning_)
-        return;
-    WindowFileView view(*this);
-    FileCommands::FileClose(view);
+    RunFileCommand(*this, FileCommands::FileClose);
 }
 
 void frmMain::mnuFileSave_Click() {
-    TakePendingEntry();
-    if (sequenceRunning_)
-        return;
-    WindowFileView view(*this);
-    FileCommands::FileSave(view);
+    RunFileCommand(*this, FileCommands::FileSave);
 }
 
 void frmMain::mnuFileSaveAs_Click() {
-    TakePendingEntry();
-    if (sequenceRunning_)
-        return;
-    WindowFileView view(*this);
-    FileCommands::FileSaveAs(view);
+    RunFileCommand(*this, FileCommands::FileSaveAs);
 }
 
 void frmMain::mnuFileExit_Click() {
-    TakePendingEntry();
-    if (sequenceRunning_)
-        return;
-    WindowFileView view(*this);
-    FileCommands::FileExit(view);
+    RunFileCommand(*this, FileCommands::FileExit);
 }
 
 void frmMain::mnuToolsOptions_Click() {
