@@ -104,5 +104,19 @@ int main(int argc, char* argv[]) {
     Measure("store", rounds, FloorSeconds(*QMXModule::StoreCommands(MainModule::Config)),
             QMXModule::StoreConfigToController);
     ComSupport::ComClose();
+
+    // A controller that never answers: five time-outs of 9 to 10 ticks each, spent sleeping
+    // in the event loop.
+    testing::SimProcess silent;
+    if (!silent.Start({"--silent-after", "0", "--log", "/dev/null"}, &error))
+        return 1;
+    qputenv("QMX_COM1", silent.PtyPath().toLocal8Bit());
+    if (!ComSupport::ComOpen())
+        return 1;
+    Measure("no reply", 1, Floor{0.9, 1.0}, [] {
+        QString reply;
+        return !ComSupport::ComQuery(QStringLiteral("?:N"), reply);
+    });
+    ComSupport::ComClose();
     return 0;
 }
