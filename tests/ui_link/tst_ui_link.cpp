@@ -1,0 +1,1159 @@
+#include "link/ComSupport.h"
+#include "platform/ProgressDisplay.h"
+#include "shell/ConfigRecord.h"
+#include "shell/MainModule.h"
+#include "sim/DeviceModel.h"
+#include "sim/SimSerialControl.h"
+#include "tests/sim/SimHarness.h"
+#include "tests/support/Scripted.h"
+#include "ui/main/StartUp.h"
+#include "ui/main/frmMain.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSlider>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <algorithm>
+#include <array>
+#include <memory>
+
+// The main window's CONNECT, LOAD, STORE and DISCONNECT, clicked as the operator would: end to
+// end against qmx-sim on a pseudo-terminal through the real serial port, and in-process against
+// the same simulated controller for the failures, one step at a time.
+
+Q_DECLARE_METATYPE(ConfigRecord)
+
+namespace {
+
+using MainModule::Config;
+
+// In-process the controller answers at once; a short tick keeps the many no-reply rows quick
+// without changing what the link counts.
+constexpr int kFastTickMs = 2;
+
+const QStringList kIdentify{"Z:IE0", "?:N", "?:B", "?:S", "?:V", "?:-"};
+
+const QStringList kLoadQueries{"?:D0", "?:D1",  "?:D2",  "?:J0", "?:J1", "?:J2", "?:O0", "?:O1",
+                               "?:O2", "?:EP",  "?:EA",  "?:EF", "?:EJ", "?:IS", "?:IF", "?:MO",
+                               "V:N",  "?:ML0", "?:ML1", "?:MD", "?:MS", "?:CF", "?:CC", "?:CR",
+                               "?:CS", "?:CT",  "?:CH",  "?:CL", "?:MT", "?:ED", "?:EM"};
+
+struct StoreLine {
+    const char* command;
+    int progress; // -1: the bar is not moved
+};
+
+// The store of the factory record, as the controller must receive it.
+const std::array<StoreLine, 36> kFactoryStore{{
+    {"Z:D0100", -1}, {"Z:D130000", -1}, {"Z:D0500", 3},   {"Z:D15000", 6},  {"Z:D2200", 9},
+    {"Z:J0100", -1}, {"Z:J130000", -1}, {"Z:J0500", 12},  {"Z:J1500", 15},  {"Z:J20", 18},
+    {"Z:O0100", -1}, {"Z:O130000", -1}, {"Z:O0500", 21},  {"Z:O15000", 24}, {"Z:O2200", 27},
+    {"Z:EP1", 30},   {"Z:EA0", 32},     {"Z:EF1", 34},    {"Z:EJ1", 36},    {"Z:IS1", 40},
+    {"Z:IF1", 45},   {"Z:MO0", 50},     {"S:N0", 55},     {"Z:ML00", 60},   {"Z:ML10", 62},
+    {"Z:MD0", 64},   {"Z:MS1", 66},     {"Z:CR4095", -1}, {"Z:CS0", -1},    {"Z:CR729", 70},
+    {"Z:CS365", 75}, {"Z:CT4", 80},     {"Z:MT0", 82},    {"Z:ED0", 84},    {"Z:EM10", 86},
+    {"Z:UW", 100},
+}};
+
+QStringList FactoryStoreCommands() {
+    QStringList commands;
+    for (const StoreLine& line : kFactoryStore)
+        commands << QLatin1String(line.command);
+    return commands;
+}
+
+// A controller whose every parameter differs from the factory values.
+const QByteArray kControllerState = "D0=1200\nD1=8000\nD2=350\n"
+                                    "O0=300\nO1=2000\nO2=50\n"
+                                    "J0=200\nJ1=900\nJ2=150\n"
+                                    "EP=0\nEA=1\nEF=0\nEJ=0\nIS=3\nIF=0\n"
+                                    "MO=1\nN=-250\nML0=1\nML1=-1\nMD=1\nMS=0\n"
+                                    "CF=400\nCC=4\nCR=1500\nCS=750\nCT=6\nCH=700\nCL=90\n"
+                                    "MT=1\nED=1\nEM=25\n";
+
+// That controller's parameters in program units.
+ConfigRecord ControllerRecord() {
+    ConfigRecord r = FactoryDefaults();
+    r.defaultSpeedMin = 1200;
+    r.defaultSpeedMax = 8000;
+    r.defaultAccelTime = 350;
+    r.originSpeedMin = 300;
+    r.originSpeedMax = 2000;
+    r.originAccelTime = 50;
+    r.jogSpeedMin = 200;
+    r.jogSpeedMax = 900;
+    r.jogAccelTime = 150;
+    r.excitationAtStartUp = kFalse;
+    r.autoExcitation = kTrue;
+    r.excitationAtEmergencyStop = kFalse;
+    r.jogInputEnabled = kFalse;
+    r.comSpeedIndex = 3;
+    r.comFlowControl = kFalse;
+    r.originMode = 1;
+    r.originOffset = -250;
+    r.limitSensorMode = {1, -1};
+    r.reverseDirection = kTrue;
+    r.stepMode = 0;
+    r.currentScale = 400;
+    r.ctScale = 4.0;
+    r.runCurrent = 600;  // 1500 x 400 / 1000
+    r.stopCurrent = 300; // 750 x 400 / 1000
+    r.ctValue = 24;      // 4 x 6
+    r.chValue = 700;
+    r.clValue = 90;
+    r.rotationStage = kTrue;
+    r.jogDialEnabled = kTrue;
+    r.jogDialPulses = 25;
+    return r;
+}
+
+// How the window presents that controller.
+const QStringList kControllerShown{
+    "DefSpeedText(0)=text:1200",   "DefSpeedText(1)=text:8000",   "DefSpeedText(2)=text:350",
+    "OrgSpeedText(0)=text:300",    "OrgSpeedText(1)=text:2000",   "OrgSpeedText(2)=text:50",
+    "DefJOGSpeedText(0)=text:200", "DefJOGSpeedText(1)=text:900", "DefJOGSpeedText(2)=text:150",
+    "JogSpeedText=text:900",       "OrgOffsetText=text:-250",     "OrgOffsetText=disabled",
+    "OrgModeOption(1)=checked",    "StageMode(1)=checked",        "DirOption(1)=checked",
+    "SplitOption(1)=checked",      "MotorInfo(0)=text:600",       "MotorInfo(1)=text:300",
+    "MotorSlider(0)=value:600",    "MotorSlider(1)=value:300",    "JogCheck=unchecked",
+    "ExtLSCheck(0)=checked",       "LSOption(1)=checked",         "ExtLSCheck(1)=unchecked",
+    "LSOption(2)=checked",         "LSFrame(1)=disabled",         "ComSpeedOption(3)=checked",
+    "ComFlowCheck=unchecked",      "EmgPowerCheck=checked",       "PowerUpCheck=unchecked",
+    "AutoPowerCheck=checked",      "ExtJDialCheck=checked",       "ExtJDialPulse=text:25",
+    "ExtJDialPulse=enabled"};
+
+// A few controls that still show the factory record.
+const QStringList kFactoryShown{"DefSpeedText(0)=text:500",  "OrgOffsetText=text:0",
+                                "MotorInfo(0)=text:350",     "ExtJDialPulse=text:10",
+                                "ComSpeedOption(1)=checked", "StageMode(0)=checked"};
+
+// What each load step writes, in load order: the field taken from the controller.
+using CopyStep = void (*)(ConfigRecord& to, const ConfigRecord& from);
+const std::array<CopyStep, 31> kLoadCopies{{
+    [](ConfigRecord& t, const ConfigRecord& f) { t.defaultSpeedMin = f.defaultSpeedMin; },
+    [](ConfigRecord& t, const ConfigRecord& f) { t.defaultSpeedMax = f.defaultSpeedMax; },
+    [](ConfigRecord& t, const ConfigRecord& f) { t.defaultAccelTime = f.defaultAccelTime; },
+    [](ConfigRecord& t, const ConfigRecord& f) { t.jogSpeedMin = f.jogSpeedMin; },
+    [](ConfigRecord& t, const ConfigRecord& f) { t.jogSpeedMax = f.jogSpeedMax; },
+    [](ConfigRecord& t, const ConfigRecord& f) { t.jogAccelTime = f.jogAccelTime; },
+    [](ConfigRecord& t, const ConfigRecord& f) { t.originSpeedMin = f.originSpeedMin; },
+    [](ConfigRecord& t, const ConfigRecord& f) { t.originSpeedMax = f.originSpeedMax; },
+    [](ConfigRecord& t, const ConfigRecord& f) { t.originAccelTime = f.originAccelTime; },
+    [](ConfigRecord& t, const ConfigRecord& f) { t.excitationAtStartUp = f.excitationAtStartUp; },
+    [](ConfigRecord& t, const ConfigRecord& f) { t.autoExcitation = f.autoExcitation; },
+    [](ConfigRecord& t, const ConfigRecord& f) {
+        t.excitationAtEmergencyStop = f.excitationAtEmergencyStop;
+    },
+    [](ConfigRecord& t, const ConfigRecord& f) { t.jogInputEnabled = f.jogInputEnabled; },
+    [](ConfigRecord& t, const ConfigRecord& f) { t.comSpeedIndex = f.comSpeedIndex; },
+    [](ConfigRecord& t, const ConfigRecord& f) { t.comFlowControl = f.comFlowControl; },
+    [](ConfigRecord& t, const ConfigRecord& f) { t.originMode = f.originMode; },
+    [](ConfigRecord& t, const ConfigRecord& f) { t.originOffset = f.originOffset; },
+    [](ConfigRecord& t, const ConfigRecord& f) { t.limitSensorMode[0] = f.limitSensorMode[0]; },
+    [](ConfigRecord& t, const ConfigRecord& f) { t.limitSensorMode[1] = f.limitSensorMode[1]; },
+    [](ConfigRecord& t, const ConfigRecord& f) { t.reverseDirection = f.reverseDirection; },
+    [](ConfigRecord& t, const ConfigRecord& f) { t.stepMode = f.stepMode; },
+    [](ConfigRecord& t, const ConfigRecord& f) { t.currentScale = f.currentScale; },
+    [](ConfigRecord& t, const ConfigRecord& f) { t.ctScale = f.ctScale; },
+    [](ConfigRecord& t, const ConfigRecord& f) { t.runCurrent = f.runCurrent; },
+    [](ConfigRecord& t, const ConfigRecord& f) { t.stopCurrent = f.stopCurrent; },
+    [](ConfigRecord& t, const ConfigRecord& f) { t.ctValue = f.ctValue; },
+    [](ConfigRecord& t, const ConfigRecord& f) { t.chValue = f.chValue; },
+    [](ConfigRecord& t, const ConfigRecord& f) { t.clValue = f.clValue; },
+    [](ConfigRecord& t, const ConfigRecord& f) { t.rotationStage = f.rotationStage; },
+    [](ConfigRecord& t, const ConfigRecord& f) { t.jogDialEnabled = f.jogDialEnabled; },
+    [](ConfigRecord& t, const ConfigRecord& f) { t.jogDialPulses = f.jogDialPulses; },
+}};
+
+QString Text(bool english, const char* japanese, const char* inEnglish) {
+    return QString::fromUtf8(english ? inEnglish : japanese);
+}
+
+QString CannotConnect(bool english) {
+    return Text(english, "QMX-001との接続ができません。", "cannot connect QMX-001.");
+}
+
+QString LinkTitle(bool english) {
+    return Text(english, "QMX-001通信", "QMX-001 LINK");
+}
+
+QString StatusMessage(int number, bool english) {
+    switch (number) {
+    case 0:
+        return Text(english, "QMX-001設定プログラムへようこそ", "Welcome QMX-001 configuration.");
+    case 1:
+        return Text(english, "QMX-001が接続されました。", "Connected QMX-001.");
+    case 2:
+        return Text(english, "QMX-001が接続され、設定値が読み込まれました。",
+                    "Connected QMX-001,with load config data.");
+    case 3:
+        return Text(english, "QMX-001から設定値を読込みました。",
+                    "Load complete config data from QMX-001.");
+    case 4:
+        return Text(english, "QMX-001に設定値を書込みました。", "Store complete config data.");
+    case 5:
+        return Text(english, "QMX-001が切断されました。", "Disconnected QMX-001.");
+    default:
+        return {};
+    }
+}
+
+// Field-by-field differences, so that a failure says what changed.
+QStringList Differences(const ConfigRecord& a, const ConfigRecord& b) {
+    QStringList out;
+#define QMX_FIELD(f)                                                                               \
+    if (!(a.f == b.f))                                                                             \
+        out << QStringLiteral(#f);
+    QMX_FIELD(defaultSpeedMin)
+    QMX_FIELD(defaultSpeedMax)
+    QMX_FIELD(defaultAccelTime)
+    QMX_FIELD(originSpeedMin)
+    QMX_FIELD(originSpeedMax)
+    QMX_FIELD(originAccelTime)
+    QMX_FIELD(jogSpeedMin)
+    QMX_FIELD(jogSpeedMax)
+    QMX_FIELD(jogAccelTime)
+    QMX_FIELD(excitationAtStartUp)
+    QMX_FIELD(autoExcitation)
+    QMX_FIELD(excitationAtEmergencyStop)
+    QMX_FIELD(jogInputEnabled)
+    QMX_FIELD(reservedSwitch)
+    QMX_FIELD(comSpeedIndex)
+    QMX_FIELD(comFlowControl)
+    QMX_FIELD(originMode)
+    QMX_FIELD(originOffset)
+    QMX_FIELD(limitSensorMode)
+    QMX_FIELD(reverseDirection)
+    QMX_FIELD(stepMode)
+    QMX_FIELD(runCurrent)
+    QMX_FIELD(stopCurrent)
+    QMX_FIELD(ctValue)
+    QMX_FIELD(chValue)
+    QMX_FIELD(clValue)
+    QMX_FIELD(currentScale)
+    QMX_FIELD(ctScale)
+    QMX_FIELD(rotationStage)
+    QMX_FIELD(jogDialEnabled)
+    QMX_FIELD(jogDialPulses)
+#undef QMX_FIELD
+    return out;
+}
+
+void Reveal(frmMain& window, QWidget* widget) {
+    for (int i = 0; i < window.MainTab->count(); ++i)
+        if (window.MainTab->widget(i)->isAncestorOf(widget))
+            window.MainTab->setCurrentIndex(i);
+}
+
+// Clicks where the operator would: on the box or circle of check and option buttons.
+void Click(frmMain& window, QAbstractButton* button) {
+    Reveal(window, button);
+    const bool pushButton = qobject_cast<QPushButton*>(button) != nullptr;
+    const QPoint where = pushButton ? button->rect().center() : QPoint(8, button->height() / 2);
+    QTest::mouseClick(button, Qt::LeftButton, Qt::NoModifier, where);
+}
+
+// "type BOX TEXT" (then Tab away), "click NAME", "slider NAME VALUE".
+bool Perform(frmMain& window, const QString& action) {
+    const QString verb = action.section(u' ', 0, 0);
+    const QString name = action.section(u' ', 1, 1);
+    const QString rest = action.section(u' ', 2);
+    QWidget* widget = window.findChild<QWidget*>(name);
+    if (!widget || !widget->isEnabled())
+        return false;
+    Reveal(window, widget);
+    if (verb == u"type") {
+        auto* box = qobject_cast<QLineEdit*>(widget);
+        if (!box)
+            return false;
+        box->setFocus(Qt::MouseFocusReason);
+        box->selectAll();
+        QTest::keyClicks(box, rest);
+        QTest::keyClick(box, Qt::Key_Tab);
+        return !box->hasFocus();
+    }
+    if (verb == u"click") {
+        auto* button = qobject_cast<QAbstractButton*>(widget);
+        if (!button)
+            return false;
+        Click(window, button);
+        return true;
+    }
+    if (verb == u"slider") {
+        auto* slider = qobject_cast<QSlider*>(widget);
+        if (!slider)
+            return false;
+        slider->setFocus();
+        slider->setValue(rest.toInt());
+        return true;
+    }
+    return false;
+}
+
+// "NAME=checked|unchecked|enabled|disabled|text:T|value:N"; empty when the control agrees.
+QString Mismatch(frmMain& window, const QString& expectation) {
+    const QString name = expectation.section(u'=', 0, 0);
+    const QString state = expectation.section(u'=', 1);
+    auto* widget = window.findChild<QWidget*>(name);
+    if (!widget)
+        return QStringLiteral("no control ") + name;
+    QString actual;
+    if (state == u"checked" || state == u"unchecked") {
+        auto* button = qobject_cast<QAbstractButton*>(widget);
+        actual =
+            button && button->isChecked() ? QStringLiteral("checked") : QStringLiteral("unchecked");
+    } else if (state == u"enabled" || state == u"disabled") {
+        actual = widget->isEnabled() ? QStringLiteral("enabled") : QStringLiteral("disabled");
+    } else if (state.startsWith(u"text:")) {
+        if (auto* box = qobject_cast<QLineEdit*>(widget))
+            actual = QStringLiteral("text:") + box->text();
+        else if (auto* label = qobject_cast<QLabel*>(widget))
+            actual = QStringLiteral("text:") + label->text();
+    } else if (state.startsWith(u"value:")) {
+        if (auto* slider = qobject_cast<QSlider*>(widget))
+            actual = QStringLiteral("value:") + QString::number(slider->value());
+    }
+    return actual == state ? QString() : name + QStringLiteral(" is ") + actual;
+}
+
+QStringList Mismatches(frmMain& window, const QStringList& expectations) {
+    QStringList out;
+    for (const QString& expectation : expectations)
+        if (const QString problem = Mismatch(window, expectation); !problem.isEmpty())
+            out << problem;
+    return out;
+}
+
+enum class LinkView { Start, Connected, Disconnected };
+
+// Everything the operator sees of the link, plus the port, against one of its three states.
+// labels: the four value labels when connected.
+QStringList LinkProblems(frmMain& w, LinkView link, bool english, const QStringList& labels = {}) {
+    QStringList out;
+    const auto expect = [&out](bool ok, const char* what) {
+        if (!ok)
+            out << QLatin1String(what);
+    };
+    const bool connected = link == LinkView::Connected;
+    const QString caption =
+        connected ? Text(english, "切断", "DISCONNECT") : Text(english, "接続", "CONNECT");
+    if (w.CmdConnect->text() != caption)
+        out << QStringLiteral("CONNECT caption %1").arg(w.CmdConnect->text());
+    expect(w.Shape->FillColor() == (connected ? QColor(0, 255, 0) : QColor(255, 0, 0)), "lamp");
+    expect(w.CmdLoad->isEnabled() == connected, "LOAD enabled");
+    expect(w.CmdStore->isEnabled() == connected, "STORE enabled");
+    expect(w.mnuToolsOptions->isEnabled() == !connected, "Options enabled");
+    expect(IsTrue(MainModule::State.IsConnected) == connected, "IsConnected");
+    expect(IsTrue(ComSupport::Link.PortIsOpen) == connected, "port open");
+    expect(!w.ProgressBar->isVisible(), "progress bar hidden");
+    QStringList shown{w.infoLabel[3]->text(), w.infoLabel[4]->text(), w.infoLabel[5]->text(),
+                      w.infoLabel[7]->text()};
+    const QStringList wanted =
+        link == LinkView::Start          ? QStringList{"----------", "-.--", "---", "------"}
+        : link == LinkView::Disconnected ? QStringList{"xxxxxxxxxx", "x.xx", "xxx", "xxxxxx"}
+                                         : labels;
+    if (shown != wanted)
+        out << QStringLiteral("labels ") + shown.join(u' ');
+    return out;
+}
+
+QStringList Repeated(const QString& command, int times) {
+    QStringList out;
+    for (int i = 0; i < times; ++i)
+        out << command;
+    return out;
+}
+
+} // namespace
+
+class TestUiLink : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    // End to end: qmx-sim, the real serial port, the real window.
+    void connectShowsController_data();
+    void connectShowsController();
+    void load_data();
+    void load();
+    void store_data();
+    void store();
+    void storeAnsweredNo_data();
+    void storeAnsweredNo();
+    void disconnectSendsNothing_data();
+    void disconnectSendsNothing();
+
+    // In-process controller with faults.
+    void identifyNoReply_data();
+    void identifyNoReply();
+    void identifyReplies_data();
+    void identifyReplies();
+    void loadOnConnectFails_data();
+    void loadOnConnectFails();
+    void loadStepFails_data();
+    void loadStepFails();
+    void storeStepRefused_data();
+    void storeStepRefused();
+    void storeRecordRefused_data();
+    void storeRecordRefused();
+    void sequenceHoldsOtherCommands_data();
+    void sequenceHoldsOtherCommands();
+    void progressDuringConnect();
+
+private:
+    enum class Ticks { Real, Fast };
+    frmMain* StartWindow(const QString& commandLine, Ticks ticks);
+    bool StartSim(const QStringList& arguments, const QByteArray& state = {});
+    QStringList SimLog() const;
+    void UseInProcessController();
+    bool ClickConnect();
+
+    ConfigRecord loadedController_{}; // what one successful load made of the controller
+
+    std::unique_ptr<QTemporaryDir> dir_;
+    std::unique_ptr<testing::SimProcess> sim_;
+    std::unique_ptr<sim::DeviceModel> model_;
+    std::unique_ptr<sim::SimSerialControl> serial_;
+    std::unique_ptr<testing::ScriptedMessageBoxes> boxes_;
+    std::unique_ptr<testing::ScriptedFileDialogs> dialogs_;
+    std::unique_ptr<frmMain> window_;
+};
+
+void TestUiLink::initTestCase() {
+    testing::UseTemporarySettings();
+    QApplication::setFont(frmMain::UiFont());
+
+    // One successful load: the expectation for every partial load below.
+    init();
+    UseInProcessController();
+    QVERIFY(model_->LoadStateText(kControllerState));
+    frmMain* window = StartWindow(QString(), Ticks::Fast);
+    QVERIFY(ClickConnect());
+    Click(*window, window->CmdLoad);
+    QVERIFY(boxes_->shown.isEmpty());
+    loadedController_ = Config;
+    cleanup();
+}
+
+void TestUiLink::init() {
+    dir_ = std::make_unique<QTemporaryDir>();
+    boxes_ = std::make_unique<testing::ScriptedMessageBoxes>();
+    dialogs_ = std::make_unique<testing::ScriptedFileDialogs>();
+}
+
+void TestUiLink::cleanup() {
+    ComSupport::ComClose();
+    window_.reset();
+    ComSupport::SetSerialControl(nullptr);
+    serial_.reset();
+    model_.reset();
+    sim_.reset();
+    dialogs_.reset();
+    boxes_.reset();
+    dir_.reset();
+    MainModule::State.IsConnected = kFalse;
+}
+
+// The program's own start-up; this window is also the progress display.
+frmMain* TestUiLink::StartWindow(const QString& commandLine, Ticks ticks) {
+    window_.reset(StartProgram(commandLine));
+    platform::SetProgressDisplay(window_.get());
+    if (ticks == Ticks::Fast)
+        window_->Timer1->setInterval(kFastTickMs);
+    window_->activateWindow();
+    if (!QTest::qWaitForWindowActive(window_.get()))
+        qWarning("window did not become active");
+    return window_.get();
+}
+
+// qmx-sim with its command log and state file in this test's folder, on COM 1.
+bool TestUiLink::StartSim(const QStringList& arguments, const QByteArray& state) {
+    const QString statePath = dir_->filePath(QStringLiteral("state.txt"));
+    if (!state.isEmpty()) {
+        QFile file(statePath);
+        if (!file.open(QIODevice::WriteOnly) || file.write(state) != state.size())
+            return false;
+    }
+    sim_ = std::make_unique<testing::SimProcess>();
+    QString error;
+    const QStringList all =
+        QStringList{"--log", dir_->filePath(QStringLiteral("sim.log")), "--state", statePath} +
+        arguments;
+    if (!sim_->Start(all, &error)) {
+        qWarning("%s", qPrintable(error));
+        return false;
+    }
+    qputenv("QMX_COM1", sim_->PtyPath().toLocal8Bit());
+    ComSupport::SetSerialControl(nullptr);
+    return true;
+}
+
+// Every command line qmx-sim received. It logs a line before answering it, so everything
+// answered so far is there.
+QStringList TestUiLink::SimLog() const {
+    QFile file(dir_->filePath(QStringLiteral("sim.log")));
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+        return {};
+    return QString::fromLatin1(file.readAll()).split(u'\n', Qt::SkipEmptyParts);
+}
+
+void TestUiLink::UseInProcessController() {
+    model_ = std::make_unique<sim::DeviceModel>();
+    serial_ = std::make_unique<sim::SimSerialControl>(*model_);
+    ComSupport::SetSerialControl(serial_.get());
+}
+
+bool TestUiLink::ClickConnect() {
+    Click(*window_, window_->CmdConnect);
+    return IsTrue(MainModule::State.IsConnected);
+}
+
+// ---- End to end ------------------------------------------------------------------------------
+
+void TestUiLink::connectShowsController_data() {
+    QTest::addColumn<bool>("english");
+    QTest::addColumn<bool>("loadOnConnect");
+    QTest::newRow("japanese") << false << false;
+    QTest::newRow("english") << true << false;
+    QTest::newRow("japanese, load on connect") << false << true;
+    QTest::newRow("english, load on connect") << true << true;
+}
+
+void TestUiLink::connectShowsController() {
+    if (testing::SimProgram().isEmpty())
+        QSKIP("qmx-sim not built (QMX_BUILD_DIR unset)");
+    QFETCH(bool, english);
+    QFETCH(bool, loadOnConnect);
+    QVERIFY(StartSim({"--serial", "QX12345678", "--firmware", "FW-2.05", "--revision", "B07",
+                      "--build-date", "20250102"},
+                     kControllerState));
+    frmMain* window =
+        StartWindow(english ? QStringLiteral("/L:E /EXT") : QStringLiteral("/EXT"), Ticks::Real);
+    MainModule::Options.LoadOnConnect = ToBoolean(loadOnConnect);
+
+    QVERIFY(ClickConnect());
+    const QStringList problems = LinkProblems(*window, LinkView::Connected, english,
+                                              {"QX12345678", "2.05", "B07", "20250102"});
+    QVERIFY2(problems.isEmpty(), qPrintable(problems.join(u'\n')));
+    QCOMPARE(window->StatusText(), StatusMessage(loadOnConnect ? 2 : 1, english));
+    QCOMPARE(SimLog(), loadOnConnect ? kIdentify + kLoadQueries : kIdentify);
+    QVERIFY(boxes_->shown.isEmpty());
+    if (loadOnConnect) {
+        QVERIFY2(Config == ControllerRecord(),
+                 qPrintable(Differences(Config, ControllerRecord()).join(u' ')));
+        const QStringList shown = Mismatches(*window, kControllerShown);
+        QVERIFY2(shown.isEmpty(), qPrintable(shown.join(u'\n')));
+    } else {
+        // Connecting alone leaves the record and what the window shows.
+        QVERIFY(Config == FactoryDefaults());
+        const QStringList shown = Mismatches(*window, kFactoryShown);
+        QVERIFY2(shown.isEmpty(), qPrintable(shown.join(u'\n')));
+    }
+}
+
+void TestUiLink::load_data() {
+    QTest::addColumn<bool>("english");
+    QTest::newRow("japanese") << false;
+    QTest::newRow("english") << true;
+}
+
+void TestUiLink::load() {
+    if (testing::SimProgram().isEmpty())
+        QSKIP("qmx-sim not built (QMX_BUILD_DIR unset)");
+    QFETCH(bool, english);
+    QVERIFY(StartSim({}, kControllerState));
+    frmMain* window =
+        StartWindow(english ? QStringLiteral("/L:E /EXT") : QStringLiteral("/EXT"), Ticks::Real);
+    QVERIFY(ClickConnect());
+    Config.reservedSwitch = 7; // never read from the controller
+
+    Click(*window, window->CmdLoad);
+    ConfigRecord expected = ControllerRecord();
+    expected.reservedSwitch = 7;
+    QVERIFY2(Config == expected, qPrintable(Differences(Config, expected).join(u' ')));
+    const QStringList shown = Mismatches(*window, kControllerShown);
+    QVERIFY2(shown.isEmpty(), qPrintable(shown.join(u'\n')));
+    QCOMPARE(window->StatusText(), StatusMessage(3, english));
+    QCOMPARE(SimLog(), kIdentify + kLoadQueries);
+    QVERIFY(boxes_->shown.isEmpty());
+    const QStringList problems = LinkProblems(*window, LinkView::Connected, english,
+                                              {"SIM0000001", "1.23", "A01", "20261207"});
+    QVERIFY2(problems.isEmpty(), qPrintable(problems.join(u'\n')));
+}
+
+void TestUiLink::store_data() {
+    QTest::addColumn<bool>("english");
+    QTest::addColumn<bool>("confirm");
+    QTest::addColumn<QStringList>("edits");
+    QTest::addColumn<bool>("zeroPulses");     // set jogDialPulses to 0 behind the window's back
+    QTest::addColumn<ConfigRecord>("edited"); // the record after the edits
+    QTest::addColumn<QStringList>("sent");
+    QTest::addColumn<ConfigRecord>("stored"); // what a fresh load reads back
+
+    QTest::newRow("factory defaults, confirmed")
+        << false << true << QStringList{} << false << FactoryDefaults() << FactoryStoreCommands()
+        << FactoryDefaults();
+
+    ConfigRecord edited = FactoryDefaults();
+    edited.defaultSpeedMin = 1200;
+    edited.defaultSpeedMax = 8000;
+    edited.defaultAccelTime = 350;
+    edited.originSpeedMin = 300;
+    edited.originSpeedMax = 2000;
+    edited.originAccelTime = 50;
+    edited.jogSpeedMin = 200;
+    edited.jogSpeedMax = 1000;
+    edited.jogAccelTime = 0;
+    edited.originOffset = -250;
+    edited.originMode = 1;
+    edited.rotationStage = kTrue;
+    edited.reverseDirection = kTrue;
+    edited.stepMode = 0;
+    edited.runCurrent = 660;
+    edited.stopCurrent = 330;
+    edited.limitSensorMode = {1, -1};
+    edited.comSpeedIndex = 3;
+    edited.comFlowControl = kFalse;
+    edited.jogInputEnabled = kFalse;
+    edited.excitationAtEmergencyStop = kFalse;
+    edited.excitationAtStartUp = kFalse;
+    edited.autoExcitation = kTrue;
+    edited.jogDialEnabled = kTrue;
+    edited.jogDialPulses = 25;
+    QTest::newRow("edited, no question")
+        << true << false
+        << QStringList{"type DefSpeedText(1) 8000",   "type DefSpeedText(0) 1200",
+                       "type DefSpeedText(2) 350",    "type OrgSpeedText(0) 300",
+                       "type OrgSpeedText(1) 2000",   "type OrgSpeedText(2) 50",
+                       "type DefJOGSpeedText(2) 150",
+                       "type JogSpeedText 1000", // one jog speed: acceleration back to 0
+                       "type DefJOGSpeedText(0) 200", "type OrgOffsetText -250",
+                       "click OrgModeOption(1)",      "click StageMode(1)",
+                       "click DirOption(1)",          "click SplitOption(1)",
+                       "click MotorCmd(1)",           "click LSOption(1)",
+                       "click ExtLSCheck(1)",         "click ComSpeedOption(3)",
+                       "click ComFlowCheck",          "click JogCheck",
+                       "click EmgPowerCheck",         "click PowerUpCheck",
+                       "click AutoPowerCheck",        "click ExtJDialCheck",
+                       "type ExtJDialPulse 25"}
+        << false << edited
+        << QStringList{"Z:D0100",   "Z:D130000", "Z:D01200", "Z:D18000", "Z:D2350", "Z:J0100",
+                       "Z:J130000", "Z:J0200",   "Z:J11000", "Z:J20",    "Z:O0100", "Z:O130000",
+                       "Z:O0300",   "Z:O12000",  "Z:O250",   "Z:EP0",    "Z:EA1",   "Z:EF0",
+                       "Z:EJ0",     "Z:IS3",     "Z:IF0",    "Z:MO1",    "S:N-250", "Z:ML01",
+                       "Z:ML1-1",   "Z:MD1",     "Z:MS0",    "Z:CR4095", "Z:CS0",   "Z:CR1375",
+                       "Z:CS688",   "Z:CT4",     "Z:MT1",    "Z:ED1",    "Z:EM25",  "Z:UW"}
+        << edited;
+
+    ConfigRecord pulses = FactoryDefaults();
+    pulses.defaultAccelTime = 0;
+    pulses.runCurrent = 750;
+    pulses.stopCurrent = 300;
+    pulses.jogDialEnabled = kTrue;
+    pulses.jogDialPulses = 0;
+    ConfigRecord pulsesStored = pulses;
+    pulsesStored.jogDialPulses = 10;
+    QTest::newRow("jog dial pulses 0, confirmed")
+        << true << true
+        << QStringList{"type DefSpeedText(2) 0", "click MotorCmd(2)", "slider MotorSlider(1) 300",
+                       "click ExtJDialCheck"}
+        << true << pulses
+        << QStringList{"Z:D0100",   "Z:D130000", "Z:D0500", "Z:D15000", "Z:D20",   "Z:J0100",
+                       "Z:J130000", "Z:J0500",   "Z:J1500", "Z:J20",    "Z:O0100", "Z:O130000",
+                       "Z:O0500",   "Z:O15000",  "Z:O2200", "Z:EP1",    "Z:EA0",   "Z:EF1",
+                       "Z:EJ1",     "Z:IS1",     "Z:IF1",   "Z:MO0",    "S:N0",    "Z:ML00",
+                       "Z:ML10",    "Z:MD0",     "Z:MS1",   "Z:CR4095", "Z:CS0",   "Z:CR1562",
+                       "Z:CS625",   "Z:CT4",     "Z:MT0",   "Z:ED1",    "Z:EM10",  "Z:UW"}
+        << pulsesStored;
+}
+
+void TestUiLink::store() {
+    if (testing::SimProgram().isEmpty())
+        QSKIP("qmx-sim not built (QMX_BUILD_DIR unset)");
+    QFETCH(bool, english);
+    QFETCH(bool, confirm);
+    QFETCH(QStringList, edits);
+    QFETCH(bool, zeroPulses);
+    QFETCH(ConfigRecord, edited);
+    QFETCH(QStringList, sent);
+    QFETCH(ConfigRecord, stored);
+    QVERIFY(StartSim({}));
+    frmMain* window =
+        StartWindow(english ? QStringLiteral("/L:E /EXT") : QStringLiteral("/EXT"), Ticks::Real);
+    MainModule::Options.ConfirmStore = ToBoolean(confirm);
+    QVERIFY(ClickConnect());
+
+    for (const QString& edit : edits)
+        QVERIFY2(Perform(*window, edit), qPrintable(edit));
+    if (zeroPulses)
+        Config.jogDialPulses = 0; // the box refuses 0
+    QVERIFY2(Config == edited, qPrintable(Differences(Config, edited).join(u' ')));
+
+    boxes_->answers.enqueue(platform::MsgAnswer::Yes);
+    Click(*window, window->CmdStore);
+    if (confirm) {
+        QCOMPARE(boxes_->shown.size(), 1);
+        QCOMPARE(boxes_->shown[0].text,
+                 Text(english, "設定値をQMXに書込みますか？", "Store Config data ?"));
+        QCOMPARE(boxes_->shown[0].title, LinkTitle(english));
+        QCOMPARE(boxes_->shown[0].icon, platform::MsgIcon::None);
+        QCOMPARE(boxes_->shown[0].buttons, platform::MsgButtons::YesNo);
+    } else {
+        QVERIFY(boxes_->shown.isEmpty());
+    }
+    QCOMPARE(SimLog().mid(kIdentify.size()), sent);
+    QCOMPARE(window->StatusText(), StatusMessage(4, english));
+    QVERIFY(!window->ProgressBar->isVisible());
+    QVERIFY2(Config == edited, "the store changed the record");
+    QVERIFY2(QFile::exists(dir_->filePath(QStringLiteral("state.txt"))), "not kept on Z:UW");
+
+    // Read back into a fresh record: the controller holds what was edited.
+    Click(*window, window->CmdInit);
+    Click(*window, window->CmdLoad);
+    QVERIFY2(Config == stored, qPrintable(Differences(Config, stored).join(u' ')));
+    QCOMPARE(window->StatusText(), StatusMessage(3, english));
+    QCOMPARE(boxes_->shown.size(), confirm ? 1 : 0);
+}
+
+void TestUiLink::storeAnsweredNo_data() {
+    QTest::addColumn<bool>("english");
+    QTest::newRow("japanese") << false;
+    QTest::newRow("english") << true;
+}
+
+void TestUiLink::storeAnsweredNo() {
+    if (testing::SimProgram().isEmpty())
+        QSKIP("qmx-sim not built (QMX_BUILD_DIR unset)");
+    QFETCH(bool, english);
+    QVERIFY(StartSim({}));
+    frmMain* window = StartWindow(english ? QStringLiteral("/L:E") : QString(), Ticks::Real);
+    QVERIFY(IsTrue(MainModule::Options.ConfirmStore)); // on by default
+    QVERIFY(ClickConnect());
+    boxes_->answers.enqueue(platform::MsgAnswer::No);
+    Click(*window, window->CmdStore);
+    QCOMPARE(boxes_->shown.size(), 1);
+    QCOMPARE(boxes_->shown[0].buttons, platform::MsgButtons::YesNo);
+    // Nothing sent, still connected, no status message. A command after it is the next line.
+    QCOMPARE(window->StatusText(), StatusMessage(1, english));
+    const QStringList problems = LinkProblems(*window, LinkView::Connected, english,
+                                              {"SIM0000001", "1.23", "A01", "20261207"});
+    QVERIFY2(problems.isEmpty(), qPrintable(problems.join(u'\n')));
+    Click(*window, window->CmdLoad);
+    QCOMPARE(SimLog(), kIdentify + kLoadQueries);
+}
+
+void TestUiLink::disconnectSendsNothing_data() {
+    QTest::addColumn<bool>("english");
+    QTest::newRow("japanese") << false;
+    QTest::newRow("english") << true;
+}
+
+void TestUiLink::disconnectSendsNothing() {
+    if (testing::SimProgram().isEmpty())
+        QSKIP("qmx-sim not built (QMX_BUILD_DIR unset)");
+    QFETCH(bool, english);
+    QVERIFY(StartSim({}));
+    frmMain* window = StartWindow(english ? QStringLiteral("/L:E") : QString(), Ticks::Real);
+    QVERIFY(ClickConnect());
+    Click(*window, window->CmdConnect);
+    QStringList problems = LinkProblems(*window, LinkView::Disconnected, english);
+    QVERIFY2(problems.isEmpty(), qPrintable(problems.join(u'\n')));
+    QCOMPARE(window->StatusText(), StatusMessage(5, english));
+
+    // Connected again: the controller received nothing in between.
+    QVERIFY(ClickConnect());
+    problems = LinkProblems(*window, LinkView::Connected, english,
+                            {"SIM0000001", "1.23", "A01", "20261207"});
+    QVERIFY2(problems.isEmpty(), qPrintable(problems.join(u'\n')));
+    QCOMPARE(SimLog(), kIdentify + kIdentify);
+    QVERIFY(boxes_->shown.isEmpty());
+}
+
+// ---- Faults, in-process ----------------------------------------------------------------------
+
+void TestUiLink::identifyNoReply_data() {
+    QTest::addColumn<QString>("silentAt");
+    QTest::addColumn<bool>("english");
+    QTest::addColumn<QStringList>("sent");
+    // Silence at "Z:IE0" alone would not end the series; here it stays silent to "?:N".
+    QTest::newRow("Z:IE0") << "Z:IE0" << true << Repeated("Z:IE0", 5) + Repeated("?:N", 5);
+    QTest::newRow("?:N") << "?:N" << false << QStringList{"Z:IE0"} + Repeated("?:N", 5);
+    QTest::newRow("?:B") << "?:B" << true << QStringList{"Z:IE0", "?:N"} + Repeated("?:B", 5);
+    QTest::newRow("?:S") << "?:S" << false << kIdentify.first(3) + Repeated("?:S", 5);
+    QTest::newRow("?:V") << "?:V" << true << kIdentify.first(4) + Repeated("?:V", 5);
+    QTest::newRow("?:-") << "?:-" << false << kIdentify.first(5) + Repeated("?:-", 5);
+}
+
+void TestUiLink::identifyNoReply() {
+    QFETCH(QString, silentAt);
+    QFETCH(bool, english);
+    QFETCH(QStringList, sent);
+    UseInProcessController();
+    model_->faults.silentAt = silentAt;
+    frmMain* window = StartWindow(english ? QStringLiteral("/L:E") : QString(), Ticks::Fast);
+    QVERIFY(!ClickConnect());
+    QCOMPARE(model_->Log(), sent);
+    QCOMPARE(boxes_->shown.size(), 1);
+    QCOMPARE(boxes_->shown[0].text, CannotConnect(english));
+    QCOMPARE(boxes_->shown[0].title, LinkTitle(english));
+    QCOMPARE(boxes_->shown[0].icon, platform::MsgIcon::Critical);
+    QCOMPARE(boxes_->shown[0].buttons, platform::MsgButtons::Ok);
+    const QStringList problems = LinkProblems(*window, LinkView::Start, english);
+    QVERIFY2(problems.isEmpty(), qPrintable(problems.join(u'\n')));
+    QVERIFY(!serial_->IsOpen());
+    QCOMPARE(window->StatusText(), StatusMessage(0, english));
+}
+
+void TestUiLink::identifyReplies_data() {
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QString>("reply");
+    QTest::addColumn<bool>("english");
+    QTest::addColumn<QString>("refusal"); // empty: accepted
+    QTest::addColumn<QString>("versionLabel");
+    QTest::addColumn<int>("sent");
+    const QString cannot = QStringLiteral("cannot");
+    const QString old = QStringLiteral("old");
+    QTest::newRow("Z:IE0 answered NG") << "Z:IE0"
+                                       << "NG" << true << ""
+                                       << "1.23" << 6;
+    QTest::newRow("name XYZ001") << "?:N"
+                                 << "XYZ001" << false << cannot << "" << 2;
+    QTest::newRow("name QMX001 and more") << "?:N"
+                                          << "QMX001-B" << true << ""
+                                          << "1.23" << 6;
+    QTest::newRow("version 1.09") << "?:V"
+                                  << "V1.09" << true << old << "" << 6;
+    QTest::newRow("version 0.95") << "?:V"
+                                  << "V0.95" << false << old << "" << 6;
+    QTest::newRow("version V1.2") << "?:V"
+                                  << "V1.2" << true << old << "" << 6;
+    QTest::newRow("version 1.10") << "?:V"
+                                  << "V1.10" << false << ""
+                                  << "1.10" << 6;
+    QTest::newRow("version 1.1 exactly") << "?:V"
+                                         << "1.1" << true << ""
+                                         << "1.1" << 6;
+}
+
+void TestUiLink::identifyReplies() {
+    QFETCH(QString, command);
+    QFETCH(QString, reply);
+    QFETCH(bool, english);
+    QFETCH(QString, refusal);
+    QFETCH(QString, versionLabel);
+    QFETCH(int, sent);
+    UseInProcessController();
+    model_->faults.replies.insert(command, reply);
+    frmMain* window = StartWindow(english ? QStringLiteral("/L:E") : QString(), Ticks::Fast);
+    const bool connected = ClickConnect();
+    QCOMPARE(connected, refusal.isEmpty());
+    QCOMPARE(model_->Log(), kIdentify.first(sent));
+    if (connected) {
+        QVERIFY(boxes_->shown.isEmpty());
+        const QStringList problems = LinkProblems(*window, LinkView::Connected, english,
+                                                  {"SIM0000001", versionLabel, "A01", "20261207"});
+        QVERIFY2(problems.isEmpty(), qPrintable(problems.join(u'\n')));
+        QCOMPARE(window->StatusText(), StatusMessage(1, english));
+        return;
+    }
+    QCOMPARE(boxes_->shown.size(), 1);
+    QCOMPARE(boxes_->shown[0].text, refusal == u"old"
+                                        ? Text(english, "古いバージョンのQMX-001は接続できません。",
+                                               "Cannot use old QMX-001 version.")
+                                        : CannotConnect(english));
+    QCOMPARE(boxes_->shown[0].title, LinkTitle(english));
+    QCOMPARE(boxes_->shown[0].icon, platform::MsgIcon::Critical);
+    const QStringList problems = LinkProblems(*window, LinkView::Start, english);
+    QVERIFY2(problems.isEmpty(), qPrintable(problems.join(u'\n')));
+    QVERIFY(!serial_->IsOpen());
+    QCOMPARE(window->StatusText(), StatusMessage(0, english));
+}
+
+void TestUiLink::loadOnConnectFails_data() {
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QString>("reply"); // empty: no reply at all
+    QTest::addColumn<bool>("english");
+    QTest::newRow("?:CF answered 0") << "?:CF"
+                                     << "0" << true;
+    QTest::newRow("no reply to ?:EM") << "?:EM"
+                                      << "" << false;
+}
+
+// Identified, then the load fails: the window shows the disconnected state, Options included.
+void TestUiLink::loadOnConnectFails() {
+    QFETCH(QString, command);
+    QFETCH(QString, reply);
+    QFETCH(bool, english);
+    UseInProcessController();
+    if (reply.isEmpty())
+        model_->faults.silentAt = command;
+    else
+        model_->faults.replies.insert(command, reply);
+    frmMain* window = StartWindow(english ? QStringLiteral("/L:E") : QString(), Ticks::Fast);
+    MainModule::Options.LoadOnConnect = kTrue;
+    QVERIFY(!ClickConnect());
+    QCOMPARE(boxes_->shown.size(), 1);
+    QCOMPARE(boxes_->shown[0].text, CannotConnect(english));
+    const QStringList problems = LinkProblems(*window, LinkView::Disconnected, english);
+    QVERIFY2(problems.isEmpty(), qPrintable(problems.join(u'\n')));
+    QCOMPARE(window->StatusText(), StatusMessage(5, english));
+    QVERIFY(!serial_->IsOpen());
+    // The partly loaded record is not presented.
+    const QStringList shown = Mismatches(*window, kFactoryShown);
+    QVERIFY2(shown.isEmpty(), qPrintable(shown.join(u'\n')));
+}
+
+void TestUiLink::loadStepFails_data() {
+    QTest::addColumn<int>("step");
+    QTest::addColumn<QString>("reply"); // empty: no reply at all
+    QTest::addColumn<bool>("english");
+    for (int step = 0; step < kLoadQueries.size(); ++step)
+        QTest::newRow(qPrintable(QStringLiteral("no reply to %1").arg(kLoadQueries[step])))
+            << step << QString() << (step % 2 == 1);
+    const auto refused = [](const char* command, const char* reply, bool english) {
+        QTest::newRow(qPrintable(QStringLiteral("%1 answered %2").arg(command, reply)))
+            << int(kLoadQueries.indexOf(QLatin1String(command))) << QString::fromLatin1(reply)
+            << english;
+    };
+    refused("?:CF", "0", false);           // a current scale of 0
+    refused("?:CC", "0", true);            // a CT scale of 0
+    refused("?:D0", "99999999999", false); // beyond 32 bits
+    refused("?:D2", "40000", true);        // beyond 16 bits
+}
+
+void TestUiLink::loadStepFails() {
+    QFETCH(int, step);
+    QFETCH(QString, reply);
+    QFETCH(bool, english);
+    UseInProcessController();
+    QVERIFY(model_->LoadStateText(kControllerState));
+    frmMain* window =
+        StartWindow(english ? QStringLiteral("/L:E /EXT") : QStringLiteral("/EXT"), Ticks::Fast);
+    QVERIFY(ClickConnect());
+    const QString command = kLoadQueries[step];
+    if (reply.isEmpty())
+        model_->faults.silentAt = command;
+    else
+        model_->faults.replies.insert(command, reply);
+    const qsizetype before = model_->Log().size();
+
+    Click(*window, window->CmdLoad);
+
+    ConfigRecord expected = FactoryDefaults();
+    for (int i = 0; i < step; ++i)
+        kLoadCopies[size_t(i)](expected, loadedController_);
+    QVERIFY2(Config == expected, qPrintable(Differences(Config, expected).join(u' ')));
+    QCOMPARE(model_->Log().mid(before),
+             kLoadQueries.first(step) + Repeated(command, reply.isEmpty() ? 5 : 1));
+    // The window still shows the record from before the load.
+    const QStringList shown = Mismatches(*window, kFactoryShown);
+    QVERIFY2(shown.isEmpty(), qPrintable(shown.join(u'\n')));
+    QCOMPARE(boxes_->shown.size(), 1);
+    QCOMPARE(boxes_->shown[0].text, CannotConnect(english));
+    QCOMPARE(boxes_->shown[0].title, LinkTitle(english));
+    QCOMPARE(boxes_->shown[0].icon, platform::MsgIcon::Critical);
+    const QStringList problems = LinkProblems(*window, LinkView::Disconnected, english);
+    QVERIFY2(problems.isEmpty(), qPrintable(problems.join(u'\n')));
+    QCOMPARE(window->StatusText(), StatusMessage(5, english));
+}
+
+void TestUiLink::storeStepRefused_data() {
+    QTest::addColumn<int>("step");
+    QTest::addColumn<int>("progress"); // the bar's value when the store stopped
+    QTest::addColumn<bool>("english");
+    int progress = 0;
+    for (int step = 0; step < int(kFactoryStore.size()); ++step) {
+        if (kFactoryStore[size_t(step)].progress >= 0)
+            progress = kFactoryStore[size_t(step)].progress;
+        QTest::newRow(kFactoryStore[size_t(step)].command) << step << progress << (step % 2 == 0);
+    }
+}
+
+void TestUiLink::storeStepRefused() {
+    QFETCH(int, step);
+    QFETCH(int, progress);
+    QFETCH(bool, english);
+    UseInProcessController();
+    frmMain* window = StartWindow(english ? QStringLiteral("/L:E") : QString(), Ticks::Fast);
+    MainModule::Options.ConfirmStore = kFalse;
+    QVERIFY(ClickConnect());
+    const QStringList commands = FactoryStoreCommands();
+    model_->faults.replies.insert(commands[step], QStringLiteral("NG"));
+    const qsizetype before = model_->Log().size();
+
+    Click(*window, window->CmdStore);
+
+    const QStringList sent = model_->Log().mid(before);
+    QCOMPARE(sent, commands.first(step + 1));
+    QCOMPARE(sent.contains(QStringLiteral("Z:UW")), step == 35);
+    QCOMPARE(window->ProgressBar->value(), progress);
+    QCOMPARE(boxes_->shown.size(), 1);
+    QCOMPARE(boxes_->shown[0].text, CannotConnect(english));
+    QCOMPARE(boxes_->shown[0].icon, platform::MsgIcon::Critical);
+    const QStringList problems = LinkProblems(*window, LinkView::Disconnected, english);
+    QVERIFY2(problems.isEmpty(), qPrintable(problems.join(u'\n')));
+    QCOMPARE(window->StatusText(), StatusMessage(5, english));
+    QVERIFY(Config == FactoryDefaults());
+}
+
+void TestUiLink::storeRecordRefused_data() {
+    QTest::addColumn<int>("currentScale");
+    QTest::addColumn<double>("ctScale");
+    QTest::addColumn<int>("ctValue");
+    QTest::addColumn<bool>("english");
+    QTest::newRow("current scale 0") << 0 << 5.0 << 20 << true;
+    QTest::newRow("CT scale 0") << 480 << 0.0 << 20 << false;
+    QTest::newRow("CT units beyond 32 bits") << 480 << 1e-6 << 32767 << true;
+}
+
+// Checked before anything is sent: the controller keeps all its parameters.
+void TestUiLink::storeRecordRefused() {
+    QFETCH(int, currentScale);
+    QFETCH(double, ctScale);
+    QFETCH(int, ctValue);
+    QFETCH(bool, english);
+    UseInProcessController();
+    frmMain* window = StartWindow(english ? QStringLiteral("/L:E") : QString(), Ticks::Fast);
+    QVERIFY(ClickConnect());
+    Config.currentScale = qint16(currentScale);
+    Config.ctScale = ctScale;
+    Config.ctValue = qint16(ctValue);
+    const qsizetype before = model_->Log().size();
+    boxes_->answers.enqueue(platform::MsgAnswer::Yes);
+
+    Click(*window, window->CmdStore);
+
+    QCOMPARE(model_->Log().size(), before);
+    QCOMPARE(boxes_->shown.size(), 2); // the question, then the failure
+    QCOMPARE(boxes_->shown[1].text, CannotConnect(english));
+    QCOMPARE(boxes_->shown[1].icon, platform::MsgIcon::Critical);
+    const QStringList problems = LinkProblems(*window, LinkView::Disconnected, english);
+    QVERIFY2(problems.isEmpty(), qPrintable(problems.join(u'\n')));
+    QCOMPARE(window->StatusText(), StatusMessage(5, english));
+}
+
+void TestUiLink::sequenceHoldsOtherCommands_data() {
+    QTest::addColumn<QString>("first");
+    QTest::newRow("connect with load") << "CmdConnect";
+    QTest::newRow("load") << "CmdLoad";
+    QTest::newRow("store") << "CmdStore";
+}
+
+// A slow controller keeps one sequence running while the operator tries everything else.
+void TestUiLink::sequenceHoldsOtherCommands() {
+    QFETCH(QString, first);
+    UseInProcessController();
+    QVERIFY(model_->LoadStateText(kControllerState));
+    frmMain* window = StartWindow(QStringLiteral("/EXT"), Ticks::Real);
+    const bool connecting = first == u"CmdConnect";
+    const bool store = first == u"CmdStore";
+    if (connecting)
+        MainModule::Options.LoadOnConnect = kTrue;
+    else
+        QVERIFY(ClickConnect());
+    Config.originOffset = -250; // differs from the defaults INITIALIZED DEFAULT would bring
+    window->DispConfigData();
+    const ConfigRecord before = Config;
+    const QString fileName = dir_->filePath(QStringLiteral("held.QMX"));
+    MainModule::State.CurrentFileName = fileName;
+    window->SetFileEntriesEnabled(true);
+    model_->faults.byteDelayMs = 3.0;
+    const qsizetype logBefore = model_->Log().size();
+    if (store)
+        boxes_->answers.enqueue(platform::MsgAnswer::Yes);
+
+    bool fired = false;
+    bool heldOpen = false;
+    QTimer others;
+    QObject::connect(&others, &QTimer::timeout, this, [&] {
+        // Half-way, so that a reset or a second series would show in the record and the log.
+        if (fired || !window->SequenceRunning() || model_->Log().size() - logBefore < 15)
+            return;
+        fired = true;
+        Click(*window, window->CmdLoad);
+        Click(*window, window->CmdStore);
+        Click(*window, window->CmdConnect);
+        Click(*window, window->CmdInit);
+        for (QAction* action :
+             {window->mnuFileOpen, window->mnuFileClose, window->mnuFileSave, window->mnuFileSaveAs,
+              window->mnuFileExit, window->mnuToolsOptions})
+            action->trigger();
+        window->close();
+        heldOpen = window->isVisible();
+    });
+    others.start(20);
+    // Should a modal window open after all, it must not block the test.
+    bool modalSeen = false;
+    QTimer closer;
+    QObject::connect(&closer, &QTimer::timeout, this, [&modalSeen] {
+        if (QWidget* modal = QApplication::activeModalWidget()) {
+            modalSeen = true;
+            modal->close();
+        }
+    });
+    closer.start(10);
+
+    Click(*window, window->findChild<QPushButton*>(first));
+
+    QVERIFY(fired);
+    QVERIFY2(heldOpen, "the window closed in the middle of the sequence");
+    const QStringList sent = model_->Log().mid(logBefore);
+    if (connecting)
+        QCOMPARE(sent, kIdentify + kLoadQueries);
+    else if (store)
+        QCOMPARE(sent.size(), 36);
+    else
+        QCOMPARE(sent, kLoadQueries);
+    QVERIFY(sent.endsWith(store ? QStringLiteral("Z:UW") : QStringLiteral("?:EM")));
+    QCOMPARE(boxes_->shown.size(), store ? 1 : 0);
+    QVERIFY(dialogs_->shown.isEmpty());
+    QVERIFY(!modalSeen);
+    QVERIFY(!QFile::exists(fileName));
+    QCOMPARE(MainModule::State.CurrentFileName, fileName);
+    QVERIFY(IsTrue(MainModule::State.IsConnected));
+    if (store) {
+        QVERIFY2(Config == before, qPrintable(Differences(Config, before).join(u' ')));
+    } else {
+        QVERIFY2(Config == loadedController_,
+                 qPrintable(Differences(Config, loadedController_).join(u' ')));
+    }
+    // The close asked for meanwhile follows the sequence.
+    QTRY_VERIFY(!window->isVisible());
+}
+
+// The window is the progress display: visible and moving during a connect, hidden after it.
+void TestUiLink::progressDuringConnect() {
+    UseInProcessController();
+    frmMain* window = StartWindow(QString(), Ticks::Real);
+    QList<int> seen;
+    QTimer sampler;
+    QObject::connect(&sampler, &QTimer::timeout, this, [&] {
+        if (window->ProgressBar->isVisible())
+            seen << window->ProgressBar->value();
+    });
+    sampler.start(5);
+    QVERIFY(!window->ProgressBar->isVisible());
+    QVERIFY(ClickConnect());
+    sampler.stop();
+    QVERIFY(!window->ProgressBar->isVisible());
+    QVERIFY2(!seen.isEmpty(), "the bar was never seen");
+    QVERIFY2(std::is_sorted(seen.cbegin(), seen.cend()), "the bar went back");
+    QVERIFY2(seen.last() > 0, "the bar never moved");
+    for (const int value : seen)
+        QVERIFY2(QList<int>({0, 20, 40, 60, 80, 100}).contains(value),
+                 qPrintable(QString::number(value)));
+}
+
+QTEST_MAIN(TestUiLink)
+#include "tst_ui_link.moc"
