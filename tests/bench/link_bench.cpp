@@ -7,7 +7,7 @@
 #include "link/QMXModule.h"
 #include "shell/MainModule.h"
 #include "sim/DeviceModel.h"
-#include "tests/sim/SimHarness.h"
+#include "tests/support/SimHarness.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -3,7 +3,7 @@
 #include "link/ComSupport.h"
 #include "link/QMXModule.h"
 #include "shell/MainModule.h"
-#include "tests/sim/SimHarness.h"
+#include "tests/support/SimHarness.h"
 #include "tests/support/Scripted.h"
 
 #include <QFile>

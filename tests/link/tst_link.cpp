@@ -5,7 +5,7 @@
 #include "shell/MainModule.h"
 #include "sim/DeviceModel.h"
 #include "sim/SimSerialControl.h"
-#include "tests/sim/SimHarness.h"
+#include "tests/support/SimHarness.h"
 #include "tests/support/Scripted.h"
 
 #include <QElapsedTimer>

@@ -3,7 +3,7 @@
 #include "shell/Numbers.h"
 #include "sim/DeviceModel.h"
 #include "sim/SimEndpoint.h"
-#include "tests/sim/SimHarness.h"
+#include "tests/support/SimHarness.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -29,9 +29,13 @@ void RecordingProgress::ShowProgress(int value) {
     values.append(value);
 }
 
-void RecordingProgress::SetProgress(int value) { values.append(value); }
+void RecordingProgress::SetProgress(int value) {
+    values.append(value);
+}
 
-void RecordingProgress::HideProgress() { visible = false; }
+void RecordingProgress::HideProgress() {
+    visible = false;
+}
 
 void UseTemporarySettings() {
     static QTemporaryDir dir;

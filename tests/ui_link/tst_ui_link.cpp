@@ -4,8 +4,9 @@
 #include "shell/MainModule.h"
 #include "sim/DeviceModel.h"
 #include "sim/SimSerialControl.h"
-#include "tests/sim/SimHarness.h"
+#include "tests/support/Records.h"
 #include "tests/support/Scripted.h"
+#include "tests/support/SimHarness.h"
 #include "ui/main/StartUp.h"
 #include "ui/main/frmMain.h"
 
@@ -205,47 +206,6 @@ QString StatusMessage(int number, bool english) {
     default:
         return {};
     }
-}
-
-// Field-by-field differences, so that a failure says what changed.
-QStringList Differences(const ConfigRecord& a, const ConfigRecord& b) {
-    QStringList out;
-#define QMX_FIELD(f)                                                                               \
-    if (!(a.f == b.f))                                                                             \
-        out << QStringLiteral(#f);
-    QMX_FIELD(defaultSpeedMin)
-    QMX_FIELD(defaultSpeedMax)
-    QMX_FIELD(defaultAccelTime)
-    QMX_FIELD(originSpeedMin)
-    QMX_FIELD(originSpeedMax)
-    QMX_FIELD(originAccelTime)
-    QMX_FIELD(jogSpeedMin)
-    QMX_FIELD(jogSpeedMax)
-    QMX_FIELD(jogAccelTime)
-    QMX_FIELD(excitationAtStartUp)
-    QMX_FIELD(autoExcitation)
-    QMX_FIELD(excitationAtEmergencyStop)
-    QMX_FIELD(jogInputEnabled)
-    QMX_FIELD(reservedSwitch)
-    QMX_FIELD(comSpeedIndex)
-    QMX_FIELD(comFlowControl)
-    QMX_FIELD(originMode)
-    QMX_FIELD(originOffset)
-    QMX_FIELD(limitSensorMode)
-    QMX_FIELD(reverseDirection)
-    QMX_FIELD(stepMode)
-    QMX_FIELD(runCurrent)
-    QMX_FIELD(stopCurrent)
-    QMX_FIELD(ctValue)
-    QMX_FIELD(chValue)
-    QMX_FIELD(clValue)
-    QMX_FIELD(currentScale)
-    QMX_FIELD(ctScale)
-    QMX_FIELD(rotationStage)
-    QMX_FIELD(jogDialEnabled)
-    QMX_FIELD(jogDialPulses)
-#undef QMX_FIELD
-    return out;
 }
 
 void Reveal(frmMain& window, QWidget* widget) {
@@ -551,7 +511,7 @@ void TestUiLink::connectShowsController() {
     QVERIFY(boxes_->shown.isEmpty());
     if (loadOnConnect) {
         QVERIFY2(Config == ControllerRecord(),
-                 qPrintable(Differences(Config, ControllerRecord()).join(u' ')));
+                 qPrintable(testing::Differences(Config, ControllerRecord()).join(u' ')));
         const QStringList shown = Mismatches(*window, kControllerShown);
         QVERIFY2(shown.isEmpty(), qPrintable(shown.join(u'\n')));
     } else {
@@ -581,7 +541,7 @@ void TestUiLink::load() {
     Click(*window, window->CmdLoad);
     ConfigRecord expected = ControllerRecord();
     expected.reservedSwitch = 7;
-    QVERIFY2(Config == expected, qPrintable(Differences(Config, expected).join(u' ')));
+    QVERIFY2(Config == expected, qPrintable(testing::Differences(Config, expected).join(u' ')));
     const QStringList shown = Mismatches(*window, kControllerShown);
     QVERIFY2(shown.isEmpty(), qPrintable(shown.join(u'\n')));
     QCOMPARE(window->StatusText(), StatusMessage(3, english));
@@ -698,7 +658,7 @@ void TestUiLink::store() {
         QVERIFY2(Perform(*window, edit), qPrintable(edit));
     if (zeroPulses)
         Config.jogDialPulses = 0; // the box refuses 0
-    QVERIFY2(Config == edited, qPrintable(Differences(Config, edited).join(u' ')));
+    QVERIFY2(Config == edited, qPrintable(testing::Differences(Config, edited).join(u' ')));
 
     boxes_->answers.enqueue(platform::MsgAnswer::Yes);
     Click(*window, window->CmdStore);
@@ -721,7 +681,7 @@ void TestUiLink::store() {
     // Read back into a fresh record: the controller holds what was edited.
     Click(*window, window->CmdInit);
     Click(*window, window->CmdLoad);
-    QVERIFY2(Config == stored, qPrintable(Differences(Config, stored).join(u' ')));
+    QVERIFY2(Config == stored, qPrintable(testing::Differences(Config, stored).join(u' ')));
     QCOMPARE(window->StatusText(), StatusMessage(3, english));
     QCOMPARE(boxes_->shown.size(), confirm ? 1 : 0);
 }
@@ -953,7 +913,7 @@ void TestUiLink::loadStepFails() {
     ConfigRecord expected = FactoryDefaults();
     for (int i = 0; i < step; ++i)
         kLoadCopies[size_t(i)](expected, loadedController_);
-    QVERIFY2(Config == expected, qPrintable(Differences(Config, expected).join(u' ')));
+    QVERIFY2(Config == expected, qPrintable(testing::Differences(Config, expected).join(u' ')));
     QCOMPARE(model_->Log().mid(before),
              kLoadQueries.first(step) + Repeated(command, reply.isEmpty() ? 5 : 1));
     // The window still shows the record from before the load.
@@ -1123,10 +1083,10 @@ void TestUiLink::sequenceHoldsOtherCommands() {
     QCOMPARE(MainModule::State.CurrentFileName, fileName);
     QVERIFY(IsTrue(MainModule::State.IsConnected));
     if (store) {
-        QVERIFY2(Config == before, qPrintable(Differences(Config, before).join(u' ')));
+        QVERIFY2(Config == before, qPrintable(testing::Differences(Config, before).join(u' ')));
     } else {
         QVERIFY2(Config == loadedController_,
-                 qPrintable(Differences(Config, loadedController_).join(u' ')));
+                 qPrintable(testing::Differences(Config, loadedController_).join(u' ')));
     }
     // The close asked for meanwhile follows the sequence.
     QTRY_VERIFY(!window->isVisible());

@@ -4,6 +4,7 @@
 #include "shell/MainModule.h"
 #include "sim/DeviceModel.h"
 #include "sim/SimSerialControl.h"
+#include "tests/support/Records.h"
 #include "tests/support/Scripted.h"
 #include "ui/main/StartUp.h"
 #include "ui/main/WidgetSeams.h"
@@ -146,47 +147,6 @@ ConfigRecord Rec(const std::function<void(ConfigRecord&)>& change) {
     ConfigRecord record = FactoryDefaults();
     change(record);
     return record;
-}
-
-// Field-by-field differences, so that a failure says what changed.
-QStringList Differences(const ConfigRecord& a, const ConfigRecord& b) {
-    QStringList out;
-#define QMX_FIELD(f)                                                                               \
-    if (!(a.f == b.f))                                                                             \
-        out << QStringLiteral(#f);
-    QMX_FIELD(defaultSpeedMin)
-    QMX_FIELD(defaultSpeedMax)
-    QMX_FIELD(defaultAccelTime)
-    QMX_FIELD(originSpeedMin)
-    QMX_FIELD(originSpeedMax)
-    QMX_FIELD(originAccelTime)
-    QMX_FIELD(jogSpeedMin)
-    QMX_FIELD(jogSpeedMax)
-    QMX_FIELD(jogAccelTime)
-    QMX_FIELD(excitationAtStartUp)
-    QMX_FIELD(autoExcitation)
-    QMX_FIELD(excitationAtEmergencyStop)
-    QMX_FIELD(jogInputEnabled)
-    QMX_FIELD(reservedSwitch)
-    QMX_FIELD(comSpeedIndex)
-    QMX_FIELD(comFlowControl)
-    QMX_FIELD(originMode)
-    QMX_FIELD(originOffset)
-    QMX_FIELD(limitSensorMode)
-    QMX_FIELD(reverseDirection)
-    QMX_FIELD(stepMode)
-    QMX_FIELD(runCurrent)
-    QMX_FIELD(stopCurrent)
-    QMX_FIELD(ctValue)
-    QMX_FIELD(chValue)
-    QMX_FIELD(clValue)
-    QMX_FIELD(currentScale)
-    QMX_FIELD(ctScale)
-    QMX_FIELD(rotationStage)
-    QMX_FIELD(jogDialEnabled)
-    QMX_FIELD(jogDialPulses)
-#undef QMX_FIELD
-    return out;
 }
 
 QString CaptionOf(frmMain& window, const QString& name) {
@@ -850,12 +810,12 @@ void TestUiMain::presentation() {
     frmMain* window = MakeShownWindow();
     Config = record;
     window->DispConfigData();
-    QVERIFY2(Config == record, qPrintable(Differences(Config, record).join(u' ')));
+    QVERIFY2(Config == record, qPrintable(testing::Differences(Config, record).join(u' ')));
     for (const QString& state : states)
         QVERIFY2(CheckState(*window, state).isEmpty(), qPrintable(CheckState(*window, state)));
     // Presenting again changes neither the record nor what is shown.
     window->DispConfigData();
-    QVERIFY2(Config == record, qPrintable(Differences(Config, record).join(u' ')));
+    QVERIFY2(Config == record, qPrintable(testing::Differences(Config, record).join(u' ')));
     for (const QString& state : states)
         QVERIFY2(CheckState(*window, state).isEmpty(), qPrintable(CheckState(*window, state)));
 }
@@ -872,7 +832,7 @@ void TestUiMain::presentingKeepsFocusedEntry() {
     Config = record;
     window->DispConfigData();
     QVERIFY(!window->OrgOffsetText->isEnabled());
-    QVERIFY2(Config == record, qPrintable(Differences(Config, record).join(u' ')));
+    QVERIFY2(Config == record, qPrintable(testing::Differences(Config, record).join(u' ')));
     QCOMPARE(window->OrgOffsetText->text(), QStringLiteral("77"));
 }
 
@@ -911,7 +871,7 @@ void TestUiMain::RunEditRow() {
     const LinkState link = ComSupport::Link;
     for (const QString& action : actions)
         QVERIFY2(Perform(*window, action), qPrintable(action));
-    QVERIFY2(Config == expected, qPrintable(Differences(Config, expected).join(u' ')));
+    QVERIFY2(Config == expected, qPrintable(testing::Differences(Config, expected).join(u' ')));
     for (const QString& state : states)
         QVERIFY2(CheckState(*window, state).isEmpty(), qPrintable(CheckState(*window, state)));
     // Editing never touches the program's own link.
