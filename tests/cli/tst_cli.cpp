@@ -3,8 +3,8 @@
 #include "link/ComSupport.h"
 #include "link/QMXModule.h"
 #include "shell/MainModule.h"
-#include "tests/support/SimHarness.h"
 #include "tests/support/Scripted.h"
+#include "tests/support/SimHarness.h"
 
 #include <QFile>
 #include <QProcess>
@@ -41,6 +41,11 @@ CliResult RunCli(const QStringList& arguments) {
 QByteArray ReadAll(const QString& path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool WriteFile(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
 QStringList LogLines(const QString& path) {
@@ -109,10 +114,7 @@ void TestCli::info() {
 
 void TestCli::readMatchesWindowSaveAs() {
     // A controller whose parameters differ from the factory set.
-    QFile state(Path("state.txt"));
-    QVERIFY(state.open(QIODevice::WriteOnly));
-    state.write("D0=700\nN=-250\nML1=-1\nCR=1000\nMT=1\n");
-    state.close();
+    QVERIFY(WriteFile(Path("state.txt"), "D0=700\nN=-250\nML1=-1\nCR=1000\nMT=1\n"));
     SimProcess sim;
     QVERIFY(StartSim(sim, {"--state", Path("state.txt")}));
 
@@ -227,10 +229,7 @@ void TestCli::showFactoryDefaults() {
 
 void TestCli::diffListsChangedFields() {
     QVERIFY(RunCli({"defaults", Path("base.QMX")}).code == 0 || QFile::exists(Path("base.QMX")));
-    QFile state(Path("diff-state.txt"));
-    QVERIFY(state.open(QIODevice::WriteOnly));
-    state.write("O1=8000\nMD=1\nCS=500\n");
-    state.close();
+    QVERIFY(WriteFile(Path("diff-state.txt"), "O1=8000\nMD=1\nCS=500\n"));
     SimProcess sim;
     QVERIFY(StartSim(sim, {"--state", Path("diff-state.txt")}));
     const CliResult r = RunCli(Device(sim) + QStringList{"diff", Path("base.QMX")});

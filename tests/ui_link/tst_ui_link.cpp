@@ -7,6 +7,7 @@
 #include "tests/support/Records.h"
 #include "tests/support/Scripted.h"
 #include "tests/support/SimHarness.h"
+#include "tests/support/WindowDriver.h"
 #include "ui/main/StartUp.h"
 #include "ui/main/frmMain.h"
 
@@ -34,6 +35,12 @@
 Q_DECLARE_METATYPE(ConfigRecord)
 
 namespace {
+
+using testing::Click;
+using testing::Mismatch;
+using testing::Perform;
+using testing::Reveal;
+using testing::Type;
 
 using MainModule::Config;
 
@@ -206,83 +213,6 @@ QString StatusMessage(int number, bool english) {
     default:
         return {};
     }
-}
-
-void Reveal(frmMain& window, QWidget* widget) {
-    for (int i = 0; i < window.MainTab->count(); ++i)
-        if (window.MainTab->widget(i)->isAncestorOf(widget))
-            window.MainTab->setCurrentIndex(i);
-}
-
-// Clicks where the operator would: on the box or circle of check and option buttons.
-void Click(frmMain& window, QAbstractButton* button) {
-    Reveal(window, button);
-    const bool pushButton = qobject_cast<QPushButton*>(button) != nullptr;
-    const QPoint where = pushButton ? button->rect().center() : QPoint(8, button->height() / 2);
-    QTest::mouseClick(button, Qt::LeftButton, Qt::NoModifier, where);
-}
-
-// "type BOX TEXT" (then Tab away), "click NAME", "slider NAME VALUE".
-bool Perform(frmMain& window, const QString& action) {
-    const QString verb = action.section(u' ', 0, 0);
-    const QString name = action.section(u' ', 1, 1);
-    const QString rest = action.section(u' ', 2);
-    QWidget* widget = window.findChild<QWidget*>(name);
-    if (!widget || !widget->isEnabled())
-        return false;
-    Reveal(window, widget);
-    if (verb == u"type") {
-        auto* box = qobject_cast<QLineEdit*>(widget);
-        if (!box)
-            return false;
-        box->setFocus(Qt::MouseFocusReason);
-        box->selectAll();
-        QTest::keyClicks(box, rest);
-        QTest::keyClick(box, Qt::Key_Tab);
-        return !box->hasFocus();
-    }
-    if (verb == u"click") {
-        auto* button = qobject_cast<QAbstractButton*>(widget);
-        if (!button)
-            return false;
-        Click(window, button);
-        return true;
-    }
-    if (verb == u"slider") {
-        auto* slider = qobject_cast<QSlider*>(widget);
-        if (!slider)
-            return false;
-        slider->setFocus();
-        slider->setValue(rest.toInt());
-        return true;
-    }
-    return false;
-}
-
-// "NAME=checked|unchecked|enabled|disabled|text:T|value:N"; empty when the control agrees.
-QString Mismatch(frmMain& window, const QString& expectation) {
-    const QString name = expectation.section(u'=', 0, 0);
-    const QString state = expectation.section(u'=', 1);
-    auto* widget = window.findChild<QWidget*>(name);
-    if (!widget)
-        return QStringLiteral("no control ") + name;
-    QString actual;
-    if (state == u"checked" || state == u"unchecked") {
-        auto* button = qobject_cast<QAbstractButton*>(widget);
-        actual =
-            button && button->isChecked() ? QStringLiteral("checked") : QStringLiteral("unchecked");
-    } else if (state == u"enabled" || state == u"disabled") {
-        actual = widget->isEnabled() ? QStringLiteral("enabled") : QStringLiteral("disabled");
-    } else if (state.startsWith(u"text:")) {
-        if (auto* box = qobject_cast<QLineEdit*>(widget))
-            actual = QStringLiteral("text:") + box->text();
-        else if (auto* label = qobject_cast<QLabel*>(widget))
-            actual = QStringLiteral("text:") + label->text();
-    } else if (state.startsWith(u"value:")) {
-        if (auto* slider = qobject_cast<QSlider*>(widget))
-            actual = QStringLiteral("value:") + QString::number(slider->value());
-    }
-    return actual == state ? QString() : name + QStringLiteral(" is ") + actual;
 }
 
 QStringList Mismatches(frmMain& window, const QStringList& expectations) {

@@ -1,0 +1,108 @@
+#include "tests/support/WindowDriver.h"
+
+#include "ui/main/frmMain.h"
+
+#include <QAbstractButton>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSlider>
+#include <QTabWidget>
+#include <QTest>
+
+namespace testing {
+
+void Reveal(frmMain& window, QWidget* widget) {
+    for (int i = 0; i < window.MainTab->count(); ++i)
+        if (window.MainTab->widget(i)->isAncestorOf(widget))
+            window.MainTab->setCurrentIndex(i);
+}
+
+void Click(frmMain& window, QAbstractButton* button) {
+    Reveal(window, button);
+    const bool pushButton = qobject_cast<QPushButton*>(button) != nullptr;
+    const QPoint where = pushButton ? button->rect().center() : QPoint(8, button->height() / 2);
+    QTest::mouseClick(button, Qt::LeftButton, Qt::NoModifier, where);
+}
+
+void Type(frmMain& window, QLineEdit* box, const QString& text) {
+    Reveal(window, box);
+    box->setFocus(Qt::MouseFocusReason);
+    box->selectAll();
+    if (text.isEmpty())
+        QTest::keyClick(box, Qt::Key_Delete);
+    else
+        QTest::keyClicks(box, text);
+}
+
+bool Perform(frmMain& window, const QString& action) {
+    const QString verb = action.section(u' ', 0, 0);
+    const QString name = action.section(u' ', 1, 1);
+    const QString rest = action.section(u' ', 2);
+    if (verb == QLatin1String("present")) {
+        window.DispConfigData();
+        return true;
+    }
+    QWidget* widget = window.findChild<QWidget*>(name);
+    if (!widget)
+        return false;
+    if (verb == QLatin1String("type")) {
+        auto* box = qobject_cast<QLineEdit*>(widget);
+        if (!box || !box->isEnabled())
+            return false;
+        Type(window, box, rest);
+        QTest::keyClick(box, Qt::Key_Tab);
+        return !box->hasFocus();
+    }
+    if (verb == QLatin1String("click")) {
+        auto* button = qobject_cast<QAbstractButton*>(widget);
+        if (!button || !button->isEnabled())
+            return false;
+        Click(window, button);
+        return true;
+    }
+    auto* slider = qobject_cast<QSlider*>(widget);
+    if (!slider)
+        return false;
+    if (verb == QLatin1String("slider")) {
+        slider->setValue(rest.toInt());
+        return true;
+    }
+    if (verb == QLatin1String("key")) {
+        Reveal(window, slider);
+        slider->setFocus();
+        QTest::keyClick(slider, rest == QLatin1String("Left") ? Qt::Key_Left : Qt::Key_Right);
+        return true;
+    }
+    return false;
+}
+
+QString Mismatch(frmMain& window, const QString& expectation) {
+    const QString name = expectation.section(u'=', 0, 0);
+    const QString state = expectation.section(u'=', 1);
+    auto* widget = window.findChild<QWidget*>(name);
+    if (!widget)
+        return QStringLiteral("no control ") + name;
+    auto* button = qobject_cast<QAbstractButton*>(widget);
+    QString actual;
+    if (state == QLatin1String("checked") || state == QLatin1String("unchecked"))
+        actual =
+            button && button->isChecked() ? QStringLiteral("checked") : QStringLiteral("unchecked");
+    else if (state == QLatin1String("enabled") || state == QLatin1String("disabled"))
+        actual = widget->isEnabled() ? QStringLiteral("enabled") : QStringLiteral("disabled");
+    else if (state == QLatin1String("visible") || state == QLatin1String("hidden"))
+        actual =
+            widget->isVisibleTo(&window) ? QStringLiteral("visible") : QStringLiteral("hidden");
+    else if (state.startsWith(QLatin1String("text:"))) {
+        if (auto* box = qobject_cast<QLineEdit*>(widget))
+            actual = QStringLiteral("text:") + box->text();
+        else if (auto* label = qobject_cast<QLabel*>(widget))
+            actual = QStringLiteral("text:") + label->text();
+    } else if (state.startsWith(QLatin1String("value:"))) {
+        if (auto* slider = qobject_cast<QSlider*>(widget))
+            actual = QStringLiteral("value:") + QString::number(slider->value());
+    }
+    return actual == state ? QString() : name + QStringLiteral(" is ") + actual;
+}
+
+} // namespace testing

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QString>
+
+class QAbstractButton;
+class QLineEdit;
+class QWidget;
+class frmMain;
+
+// Driving the main window as an operator does, for the window's test suites.
+namespace testing {
+
+// Selects the page that holds the widget.
+void Reveal(frmMain& window, QWidget* widget);
+// Clicks where the operator would: on the box or circle of check and option buttons.
+void Click(frmMain& window, QAbstractButton* button);
+// Focuses the box, selects its text and types over it (an empty text deletes it).
+void Type(frmMain& window, QLineEdit* box, const QString& text);
+// Actions in a row: "type BOX TEXT" (then Tab away), "click NAME", "slider NAME VALUE",
+// "key NAME Left|Right", "present" (DispConfigData). False when the control is missing or
+// cannot take the action.
+bool Perform(frmMain& window, const QString& action);
+// "NAME=checked|unchecked|enabled|disabled|visible|hidden|text:T|value:N"; empty when the
+// control agrees, else what it shows.
+QString Mismatch(frmMain& window, const QString& expectation);
+
+} // namespace testing
