@@ -166,7 +166,8 @@ QString DeviceModel::Setting(const QString& code, const QString& valueText) {
     const std::optional<qint64> value = ParseValue(valueText);
     if (!value || !Accepts(code, *value))
         return QLatin1String(kRefused);
-    params_[code] = *value;
+    if (!faults.ignoredSettings.contains(code))
+        params_[code] = *value;
     return QLatin1String(kOk);
 }
 

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QMap>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -23,15 +24,19 @@ struct Identity {
     QString revision = QStringLiteral("A01");        // "?:-"
 };
 
-// Misbehaviour on request. The first three act on the answers, the rest on the line.
+// Misbehaviour on request. The first four act on the answers, the rest on the line.
 struct Faults {
     int silentAfter = -1;           // answer only this many commands (-1: all)
     QString silentAt;               // stop answering from the first command with this text on
     QMap<QString, QString> replies; // command text -> reply text, instead of the model's own
+    QSet<QString> ignoredSettings;  // parameter codes whose settings say "OK" but change nothing
+    int processingMs = 0;           // before every reply; commands are handled one at a time
+    QMap<QString, int> lateMs;      // command text -> extra time before its whole reply line
     bool ctsLow = false;            // the controller never signals ready (in-process only)
     bool splitCrLf = false;         // CR, then LF after splitGapMs in a second delivery
     int splitGapMs = 100;
     bool doubleCr = false;    // replies end CR CR LF
+    int doubleCrFirst = 0;    // only the first this many replies end CR CR LF
     QString secondLine;       // sent as a further line after each reply (empty: none)
     double byteDelayMs = 0.0; // time of one byte on the line (0: all at once)
 };

@@ -63,8 +63,12 @@ void SimEndpoint::Input(const QByteArray& bytes) {
         const QString command = QString::fromLatin1(line_);
         const qsizetype commandBytes = line_.size() + 2;
         line_.clear();
-        if (const std::optional<QString> reply = model_.Answer(command))
-            Schedule(FrameReply(*reply, model_.faults, commandBytes));
+        if (const std::optional<QString> reply = model_.Answer(command)) {
+            Faults faults = model_.faults;
+            faults.doubleCr = faults.doubleCr || replies_++ < faults.doubleCrFirst;
+            Schedule(FrameReply(*reply, faults, commandBytes),
+                     faults.processingMs + faults.lateMs.value(command, 0));
+        }
     }
 }
 
@@ -72,15 +76,18 @@ void SimEndpoint::Reset() {
     line_.clear();
     overlong_ = false;
     queue_.clear();
+    processedUntilNs_ = 0;
     timer_.stop();
 }
 
-void SimEndpoint::Schedule(const QList<Delivery>& deliveries) {
+void SimEndpoint::Schedule(const QList<Delivery>& deliveries, double delayMs) {
     const qint64 now = clock_.nsecsElapsed();
+    const qint64 start = std::max(now, processedUntilNs_) + qint64(std::llround(delayMs * 1e6));
+    processedUntilNs_ = start;
     // One line: a reply cannot overtake the one before it.
-    const qint64 busyUntil = queue_.isEmpty() ? now : queue_.last().atNs;
+    const qint64 lineFree = queue_.isEmpty() ? now : queue_.last().atNs;
     for (const Delivery& d : deliveries) {
-        const qint64 at = std::max(now + qint64(std::llround(d.atMs * 1e6)), busyUntil);
+        const qint64 at = std::max(start + qint64(std::llround(d.atMs * 1e6)), lineFree);
         queue_.append({at, d.bytes});
     }
     ArmTimer();

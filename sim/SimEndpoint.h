@@ -44,7 +44,9 @@ private:
         QByteArray bytes;
     };
 
-    void Schedule(const QList<Delivery>& deliveries);
+    // The deliveries of one reply, after delayMs of processing that starts once the command
+    // before it has been processed.
+    void Schedule(const QList<Delivery>& deliveries, double delayMs);
     void DeliverDue();
     void ArmTimer();
 
@@ -52,6 +54,8 @@ private:
     QByteArray line_;
     bool overlong_ = false; // the line outgrew any command: dropped at its end
     QList<Due> queue_;      // in time order
+    qint64 processedUntilNs_ = 0;
+    int replies_ = 0; // since construction
     QElapsedTimer clock_;
     QTimer timer_;
 };

@@ -186,6 +186,16 @@ int main(int argc, char* argv[]) {
         {QStringLiteral("reply"),
          QStringLiteral("Answer TEXT to COMMAND instead of carrying it out (repeatable)."),
          QStringLiteral("COMMAND=TEXT")},
+        {QStringLiteral("late"),
+         QStringLiteral("Answer COMMAND MS later, as one whole line (repeatable)."),
+         QStringLiteral("COMMAND=MS")},
+        {QStringLiteral("processing"),
+         QStringLiteral("Take MS to process every command, one command after the other."),
+         QStringLiteral("MS")},
+        {QStringLiteral("ignore-setting"),
+         QStringLiteral("Answer OK to settings of parameter CODE (e.g. D0) but keep the old "
+                        "value (repeatable)."),
+         QStringLiteral("CODE")},
         {QStringLiteral("split-crlf"),
          QStringLiteral("Send each reply's CR and LF in two deliveries, --split-gap apart.")},
         {QStringLiteral("split-gap"),
@@ -226,8 +236,21 @@ int main(int argc, char* argv[]) {
     int baud = 0;
     if (!ReadInt(parser, QStringLiteral("silent-after"), 0, faults.silentAfter) ||
         !ReadInt(parser, QStringLiteral("split-gap"), 0, faults.splitGapMs) ||
-        !ReadInt(parser, QStringLiteral("baud"), 1, baud))
+        !ReadInt(parser, QStringLiteral("baud"), 1, baud) ||
+        !ReadInt(parser, QStringLiteral("processing"), 0, faults.processingMs))
         return 2;
+    for (const QString& pair : parser.values(QStringLiteral("late"))) {
+        const qsizetype eq = pair.lastIndexOf(u'=');
+        bool ok = false;
+        const int ms = eq > 0 ? pair.mid(eq + 1).toInt(&ok) : 0;
+        if (!ok || ms < 0) {
+            Fail(QStringLiteral("--late needs COMMAND=MS, got %1").arg(pair));
+            return 2;
+        }
+        faults.lateMs.insert(pair.left(eq), ms);
+    }
+    for (const QString& code : parser.values(QStringLiteral("ignore-setting")))
+        faults.ignoredSettings.insert(code);
     faults.silentAt = parser.value(QStringLiteral("silent-at"));
     for (const QString& pair : parser.values(QStringLiteral("reply"))) {
         const qsizetype eq = pair.indexOf(u'=');

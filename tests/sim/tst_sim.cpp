@@ -5,6 +5,7 @@
 #include "sim/SimEndpoint.h"
 #include "tests/support/SimHarness.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QSignalSpy>
@@ -27,6 +28,7 @@ private slots:
     void framing_data();
     void framing();
     void endpointDeliversLater();
+    void endpointProcessesOneAtATime();
     void stateText_data();
     void stateText();
     void ptySession();
@@ -432,6 +434,10 @@ void TestSim::answerFaults_data() {
     f.replies.insert("?:N", "V 1.23");
     QTest::newRow("scripted replies are not carried out")
         << f << id << three << QStringList{"V 1.23", "NG", "500"} << "500";
+    f = {};
+    f.ignoredSettings = {"D0"};
+    QTest::newRow("OK without effect")
+        << f << id << three << QStringList{"QMX001-SIM", "OK", "500"} << "500";
     sim::Identity other;
     other.name = "ABC";
     other.version = "V0.95";
@@ -521,6 +527,23 @@ void TestSim::endpointDeliversLater() {
     QTest::qWait(50);
     QCOMPARE(output.count(), 3);
     QCOMPARE(model.Log(), (QStringList{"?:D0", "?:D1", "?:EM", "?:D0"}));
+}
+
+// Processing time and a late command: replies come one after the other, each after its own
+// processing, so a slow command delays those behind it.
+void TestSim::endpointProcessesOneAtATime() {
+    DeviceModel model;
+    model.faults.processingMs = 30;
+    model.faults.lateMs = {{"?:D1", 100}};
+    sim::SimEndpoint endpoint(model);
+    QList<qint64> at;
+    QElapsedTimer clock;
+    connect(&endpoint, &sim::SimEndpoint::Output, this, [&] { at << clock.elapsed(); });
+    clock.start();
+    endpoint.Input("?:D0\r\n?:D1\r\n?:D2\r\n");
+    QTRY_COMPARE(at.size(), 3);
+    QVERIFY2(at[0] >= 30 && at[1] >= 160 && at[2] >= 190 && at[2] < 400,
+             qPrintable(QStringLiteral("%1 %2 %3").arg(at[0]).arg(at[1]).arg(at[2])));
 }
 
 void TestSim::stateText_data() {
@@ -630,6 +653,12 @@ void TestSim::ptyOptions_data() {
                            << QStringList{"?:D0"} << QByteArray("500\r\n") << 1;
     QTest::newRow("line speed") << QStringList{"--baud", "9600"} << QStringList{"?:D0"}
                                 << QByteArray("500\r\n") << 1;
+    QTest::newRow("late, after processing")
+        << QStringList{"--processing", "20", "--late", "?:D0=100"} << QStringList{"?:D0"}
+        << QByteArray("500\r\n") << 1;
+    QTest::newRow("OK without effect")
+        << QStringList{"--ignore-setting", "D0"} << QStringList{"Z:D0600", "?:D0"}
+        << QByteArray("500\r\n") << 1;
 }
 
 void TestSim::ptyOptions() {
