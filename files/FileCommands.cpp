@@ -25,16 +25,16 @@ bool RunOn(const QString& name, bool (*operation)()) {
 } // namespace
 
 QString OpenTitle() {
-    return MainModule::Tr(QStringLiteral("開く"), QStringLiteral("OPEN"));
+    return MainModule::JaEn(QStringLiteral("開く"), QStringLiteral("OPEN"));
 }
 
 QString SaveAsTitle() {
-    return MainModule::Tr(QStringLiteral("新規作成"), QStringLiteral("CREATE"));
+    return MainModule::JaEn(QStringLiteral("新規作成"), QStringLiteral("CREATE"));
 }
 
 QString DialogFilter() {
-    return MainModule::Tr(QStringLiteral("QMX設定ファイル名 (*.QMX)|*.QMX"),
-                          QStringLiteral("QMX config file (*.QMX)|*.QMX"));
+    return MainModule::JaEn(QStringLiteral("QMX設定ファイル名 (*.QMX)|*.QMX"),
+                            QStringLiteral("QMX config file (*.QMX)|*.QMX"));
 }
 
 void FileOpen(FileCommandsView& view) {

@@ -122,13 +122,13 @@ const QDate kOleEpoch(1899, 12, 30);
 constexpr double kMsecsPerDay = 86400000.0;
 
 QString StoreTitle() {
-    return MainModule::Tr(QStringLiteral("QMX-001設定ファイル書込"),
-                          QStringLiteral("Store QMX-001 config file"));
+    return MainModule::JaEn(QStringLiteral("QMX-001設定ファイル書込"),
+                            QStringLiteral("Store QMX-001 config file"));
 }
 
 QString LoadTitle() {
-    return MainModule::Tr(QStringLiteral("QMX-001設定ファイル読込"),
-                          QStringLiteral("Load QMX-001 config file"));
+    return MainModule::JaEn(QStringLiteral("QMX-001設定ファイル読込"),
+                            QStringLiteral("Load QMX-001 config file"));
 }
 
 // Serial number as the file holds it: one byte per character, 0 where the text runs out.
@@ -232,8 +232,8 @@ bool CreateConfigFile() {
 
     if (QFileInfo::exists(MainModule::State.CurrentFileName)) {
         const auto answer = platform::MsgBox(
-            MainModule::Tr(QStringLiteral("設定ファイルが既に存在します。上書きしますか？"),
-                           QStringLiteral("Already config file. Over write ?")),
+            MainModule::JaEn(QStringLiteral("設定ファイルが既に存在します。上書きしますか？"),
+                             QStringLiteral("Already config file. Over write ?")),
             StoreTitle(), platform::MsgIcon::Warning, platform::MsgButtons::YesNo);
         if (answer != platform::MsgAnswer::Yes) {
             // A later Save onto the current file must still write that file's own header.
@@ -271,9 +271,10 @@ bool LoadConfigFile() {
         return false;
     }
     if (!HasIdentity(image)) {
-        platform::MsgBox(MainModule::Tr(QStringLiteral("QMX-001の設定ファイルではありません。"),
-                                        QStringLiteral("Not QMX-001 config file, Cannot loaded.")),
-                         LoadTitle(), platform::MsgIcon::Critical);
+        platform::MsgBox(
+            MainModule::JaEn(QStringLiteral("QMX-001の設定ファイルではありません。"),
+                             QStringLiteral("Not QMX-001 config file, Cannot loaded.")),
+            LoadTitle(), platform::MsgIcon::Critical);
         return false;
     }
     // The file holds at most ten characters, so a controller is recognised by what a Save
@@ -284,7 +285,7 @@ bool LoadConfigFile() {
     if (IsTrue(MainModule::Options.CheckSerialNo) && IsTrue(MainModule::State.IsConnected) &&
         !sameSerial) {
         const auto answer = platform::MsgBox(
-            MainModule::Tr(
+            MainModule::JaEn(
                 QStringLiteral("接続されたQMXと設定ファイルが異なります。読込を続けますか？"),
                 QStringLiteral("Mismuch QMX and Config file,Contiue load file ?")),
             LoadTitle(), platform::MsgIcon::Warning, platform::MsgButtons::YesNo);
@@ -308,7 +309,7 @@ bool ReadFileImage(const QString& fileName, QByteArray& image, QString& error) {
         return false;
     }
     if (bytes.size() < kFileSize) {
-        error = MainModule::Tr(
+        error = MainModule::JaEn(
             QStringLiteral("ファイルが短すぎます。QMX-001の設定ファイルではありません。"),
             QStringLiteral("The file is too short to be a QMX-001 config file."));
         return false;

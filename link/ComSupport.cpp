@@ -1,6 +1,8 @@
 #include "link/ComSupport.h"
 
+#include "link/WireTrace.h"
 #include "platform/MessageBoxes.h"
+#include "platform/Ports.h"
 #include "platform/QtSerialControl.h"
 #include "shell/MainModule.h"
 
@@ -8,6 +10,8 @@
 #include <QEventLoop>
 #include <QPointer>
 #include <QTimer>
+
+#include <algorithm>
 
 namespace ComSupport {
 
@@ -19,20 +23,65 @@ QPointer<platform::SerialControl> control;
 QMetaObject::Connection receivedConnection;
 
 // Lets pending events run, sleeping until at least one arrives (a tick at the latest).
-void PumpEvents() { QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents); }
+void PumpEvents() {
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+}
 
 void Attach(platform::SerialControl* serial) {
     QObject::disconnect(receivedConnection);
     control = serial;
     if (serial)
-        receivedConnection = QObject::connect(serial, &platform::SerialControl::Received,
-                                              &ComReceive);
+        receivedConnection =
+            QObject::connect(serial, &platform::SerialControl::Received, &ComReceive);
+}
+
+void DiscardPendingInput() {
+    platform::SerialControl& serial = Serial();
+    while (!serial.ReadAll().isEmpty()) {
+    }
+    // Characters of an earlier reply that never completed would otherwise stand in front of
+    // this one.
+    Link.ReceiveBuffer.clear();
+    Link.ReplyComplete = kFalse;
+}
+
+// Waits out the replies to attempts that timed out, so that none is taken for the next
+// command. pending replies may still come, each up to window ticks after the one before (a
+// controller that answers late answers its repeats as late, one after the other); once they
+// are in, one quiet reply time-out ends the wait. Returns false when a line differs from the
+// reply taken: which reply belongs to which attempt cannot be told.
+bool DrainLateReplies(const QString* taken, int pending, int window) {
+    platform::SerialControl& serial = Serial();
+    const auto restart = [&] {
+        Link.ReplyTicks = qint16(pending > 0 ? window : kReplyTicks);
+    };
+    restart();
+    bool consistent = true;
+    qsizetype seen = Link.ReceiveBuffer.size();
+    while (Link.ReplyTicks != 0 && serial.IsOpen()) {
+        PumpEvents();
+        const bool arrived = IsTrue(Link.ReplyComplete) || Link.ReceiveBuffer.size() != seen;
+        if (IsTrue(Link.ReplyComplete)) {
+            const bool matches = !taken || Link.ReceiveBuffer == *taken;
+            WireTrace::Discarded(Link.ReceiveBuffer, matches);
+            consistent = consistent && matches;
+            Link.ReceiveBuffer.clear();
+            Link.ReplyComplete = kFalse;
+            pending = std::max(0, pending - 1);
+        }
+        if (arrived)
+            restart();
+        seen = Link.ReceiveBuffer.size();
+    }
+    Link.ReceiveBuffer.clear();
+    Link.ReplyComplete = kFalse;
+    return consistent;
 }
 
 } // namespace
 
 QString LinkTitle() {
-    return MainModule::Tr(QStringLiteral("QMX-001通信"), QStringLiteral("QMX-001 LINK"));
+    return MainModule::JaEn(QStringLiteral("QMX-001通信"), QStringLiteral("QMX-001 LINK"));
 }
 
 QString SettingsString(int speedCode) {
@@ -50,7 +99,9 @@ QString SettingsString(int speedCode) {
     }
 }
 
-void SetSerialControl(platform::SerialControl* serial) { Attach(serial); }
+void SetSerialControl(platform::SerialControl* serial) {
+    Attach(serial);
+}
 
 platform::SerialControl& Serial() {
     if (!control)
@@ -76,11 +127,18 @@ void ComInit(int portNumber, int speedOption) {
 }
 
 bool ComOpen() {
+    return ComOpenDevice(platform::ComPortDeviceName(Link.ComPortNumber));
+}
+
+bool ComOpenDevice(const QString& device) {
     platform::SerialControl& serial = Serial();
-    if (!serial.Open(Link.ComPortNumber, SettingsString(Link.ComSpeedCode))) {
+    const QString settings = SettingsString(Link.ComSpeedCode);
+    if (!serial.Open(device, settings)) {
+        WireTrace::Note(QStringLiteral("cannot open %1: %2").arg(device, serial.ErrorText()));
         platform::MsgBox(serial.ErrorText(), LinkTitle(), platform::MsgIcon::Critical);
         return false;
     }
+    WireTrace::Opened(device, settings);
     serial.SetRts(true);
     serial.SetDtr(true);
     Link.PortIsOpen = kTrue;
@@ -95,22 +153,37 @@ void ComClose() {
     serial.SetDtr(false);
     serial.Close();
     Link.PortIsOpen = kFalse;
+    WireTrace::Closed();
 }
 
 bool ComQuery(const QString& command, QString& reply) {
-    for (int attempt = 0; attempt < kAttempts; ++attempt) {
-        platform::SerialControl& serial = Serial();
-        while (!serial.ReadAll().isEmpty()) {
-        }
-        // Characters of an earlier reply that never completed would otherwise stand in
-        // front of this one.
-        Link.ReceiveBuffer.clear();
-        Link.ReplyComplete = kFalse;
+    int unanswered = 0; // attempts sent that timed out: their replies may still come
+    quint32 firstSend = 0;
+    for (int attempt = 1; attempt <= kAttempts; ++attempt) {
+        DiscardPendingInput();
         reply.clear();
-        if (ComSend(command) && ComWaitReply(reply))
-            return true;
+        if (!ComSend(command)) {
+            WireTrace::NotReady(command, attempt);
+            continue;
+        }
+        if (unanswered == 0)
+            firstSend = Link.TickCount;
+        WireTrace::Sent(command, attempt);
+        if (ComWaitReply(reply)) {
+            WireTrace::Taken(reply, attempt);
+            // The reply taken may be the first attempt's: the others' take as long again.
+            const int lateness = int(Link.TickCount - firstSend);
+            if (unanswered == 0 || DrainLateReplies(&reply, unanswered, lateness + kReplyTicks))
+                return true;
+            WireTrace::Note(QStringLiteral("replies to %1 disagree: failed").arg(command));
+            break;
+        }
+        WireTrace::TimedOut(command, attempt, kReplyTicks);
+        ++unanswered;
     }
     reply.clear();
+    if (unanswered > 0)
+        DrainLateReplies(nullptr, 0, kReplyTicks);
     return false;
 }
 
@@ -147,6 +220,8 @@ void ComReceive() {
     ComWaitTicks(kReceiveSettleTicks);
     const QByteArray input = Serial().ReadAll();
     receiving = false;
+    if (!input.isEmpty())
+        WireTrace::Received(input);
 
     bool pendingCr = false;
     for (const char byte : input) {
@@ -176,6 +251,7 @@ void ComWaitTicks(int ticks) {
 }
 
 void ComTick() {
+    ++Link.TickCount;
     if (Link.ReplyTicks != 0)
         --Link.ReplyTicks;
     if (Link.WaitTicks != 0)

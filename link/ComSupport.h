@@ -20,6 +20,7 @@ struct LinkState {
     QString ReceiveBuffer;
     qint16 ReplyTicks = 0;
     qint16 WaitTicks = 0;
+    quint32 TickCount = 0; // free-running: how long the late replies of a transaction may take
 };
 
 // The RS-232 line to the controller and its one command transaction. Time is counted in
@@ -49,8 +50,14 @@ platform::SerialControl& Serial();
 QTimer* CreateTickTimer(QObject* parent);
 
 void ComInit(int portNumber, int speedOption);
+// Opens the device behind COM ComPortNumber.
 bool ComOpen();
+// Opens this device instead (a path, or COMn on Windows).
+bool ComOpenDevice(const QString& device);
 void ComClose();
+// One command line out, one reply line in, up to kAttempts attempts. After an attempt that
+// timed out, the controller may still answer it: such late replies are waited out and
+// discarded, and a late reply that differs from the one taken fails the transaction.
 bool ComQuery(const QString& command, QString& reply);
 bool ComSend(const QString& command);
 bool ComWaitReply(QString& reply);

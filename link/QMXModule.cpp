@@ -17,7 +17,7 @@ using ComSupport::ComQuery;
 using platform::Progress;
 
 void ShowLinkFailure(const QString& japanese, const QString& english) {
-    platform::MsgBox(MainModule::Tr(japanese, english), ComSupport::LinkTitle(),
+    platform::MsgBox(MainModule::JaEn(japanese, english), ComSupport::LinkTitle(),
                      platform::MsgIcon::Critical);
 }
 
@@ -78,8 +78,8 @@ enum class Conv { Long, Integer, Scale, Boolean, RealScale, Current, Ct };
 struct LsElement {
     int index;
 };
-using Field = std::variant<qint32 ConfigRecord::*, qint16 ConfigRecord::*,
-                           double ConfigRecord::*, LsElement>;
+using Field =
+    std::variant<qint32 ConfigRecord::*, qint16 ConfigRecord::*, double ConfigRecord::*, LsElement>;
 
 struct LoadStep {
     const char* command;
@@ -181,8 +181,12 @@ struct StoreStep {
 template <auto Member> std::optional<qint64> FieldValue(const ConfigRecord& r) {
     return r.*Member;
 }
-std::optional<qint64> LsPlus(const ConfigRecord& r) { return r.limitSensorMode[0]; }
-std::optional<qint64> LsMinus(const ConfigRecord& r) { return r.limitSensorMode[1]; }
+std::optional<qint64> LsPlus(const ConfigRecord& r) {
+    return r.limitSensorMode[0];
+}
+std::optional<qint64> LsMinus(const ConfigRecord& r) {
+    return r.limitSensorMode[1];
+}
 std::optional<qint64> RunUnits(const ConfigRecord& r) {
     return Numbers::CurrentToController(r.runCurrent, r.currentScale);
 }
@@ -284,7 +288,12 @@ bool ConnectController() {
 }
 
 bool LoadConfigFromController() {
-    ConfigRecord& record = MainModule::Config;
+    return ReadConfig(MainModule::Config);
+}
+
+bool ReadConfig(ConfigRecord& target) {
+    // Loaded into a copy: a load that stops early leaves the record as the window shows it.
+    ConfigRecord record = target;
     Progress().ShowProgress(0);
     bool ok = true;
     for (const LoadStep& step : kLoadSteps) {
@@ -302,9 +311,12 @@ bool LoadConfigFromController() {
         Progress().SetProgress(step.progress);
     }
     Progress().HideProgress();
-    if (!ok)
+    if (!ok) {
         ShowCannotConnect();
-    return ok;
+        return false;
+    }
+    target = record;
+    return true;
 }
 
 std::optional<QStringList> StoreCommands(const ConfigRecord& record) {

@@ -13,8 +13,11 @@ namespace QMXModule {
 // Shows its own failure box.
 bool ConnectController();
 
-// Reads the 31 parameters into the configuration record, field by field.
+// Reads the 31 parameters into the configuration record; it changes only when all of them
+// were read.
 bool LoadConfigFromController();
+// The same into another record.
+bool ReadConfig(ConfigRecord& record);
 
 // Writes the configuration record with the 36 setting commands, "Z:UW" last.
 bool StoreConfigToController();

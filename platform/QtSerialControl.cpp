@@ -1,21 +1,16 @@
 #include "platform/QtSerialControl.h"
 
+#include "shell/MainModule.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QLockFile>
+#include <QRegularExpression>
 #include <QStringList>
 
 #include <optional>
 
 namespace platform {
-
-QString ComPortDeviceName(int portNumber) {
-#ifdef Q_OS_WIN
-    return QStringLiteral("COM%1").arg(portNumber);
-#else
-    const QByteArray mapped = qgetenv(QByteArray("QMX_COM") + QByteArray::number(portNumber));
-    if (!mapped.isEmpty())
-        return QString::fromLocal8Bit(mapped);
-    return QStringLiteral("/dev/ttyS%1").arg(portNumber - 1);
-#endif
-}
 
 namespace {
 
@@ -59,6 +54,29 @@ std::optional<LineSettings> ParseSettings(const QString& settings) {
     return s;
 }
 
+// The lock file another program holds on the device, where serial programs keep them.
+QString HolderOfLock(const QString& device) {
+    const QString name =
+        QStringLiteral("LCK..") +
+        QString(device).remove(QRegularExpression(QStringLiteral("^/dev/"))).replace(u'/', u'_');
+    for (const char* dir : {"/var/lock", "/run/lock", "/etc/locks", "/var/spool/locks",
+                            "/var/spool/uucp", "/tmp", "/var/tmp", "/var/lock/lockdev"}) {
+        const QString path = QDir(QLatin1String(dir)).filePath(name);
+        if (!QFileInfo::exists(path))
+            continue;
+        qint64 pid = 0;
+        QString host;
+        QString app;
+        QLockFile lock(path);
+        if (lock.getLockInfo(&pid, &host, &app))
+            return QStringLiteral("%1 (%2 %3)")
+                .arg(path, app.isEmpty() ? QStringLiteral("?") : app)
+                .arg(pid);
+        return path;
+    }
+    return {};
+}
+
 } // namespace
 
 QtSerialControl::QtSerialControl(QObject* parent) : SerialControl(parent) {
@@ -66,7 +84,7 @@ QtSerialControl::QtSerialControl(QObject* parent) : SerialControl(parent) {
     connect(&port_, &QSerialPort::errorOccurred, this, &QtSerialControl::OnError);
 }
 
-bool QtSerialControl::Open(int portNumber, const QString& settings) {
+bool QtSerialControl::Open(const QString& device, const QString& settings) {
     const auto line = ParseSettings(settings);
     if (!line) {
         errorText_ = QStringLiteral("Invalid port settings: %1").arg(settings);
@@ -74,7 +92,11 @@ bool QtSerialControl::Open(int portNumber, const QString& settings) {
     }
     if (port_.isOpen())
         port_.close();
-    const QString device = ComPortDeviceName(portNumber);
+    if (device.isEmpty()) {
+        errorText_ = MainModule::JaEn(QStringLiteral("シリアルポートが指定されていません。"),
+                                      QStringLiteral("No serial device given."));
+        return false;
+    }
     port_.setPortName(device);
     port_.setBaudRate(line->baudRate);
     port_.setParity(line->parity);
@@ -82,7 +104,7 @@ bool QtSerialControl::Open(int portNumber, const QString& settings) {
     port_.setStopBits(line->stopBits);
     port_.setFlowControl(QSerialPort::NoFlowControl);
     if (!port_.open(QIODevice::ReadWrite)) {
-        errorText_ = QStringLiteral("%1: %2").arg(device, port_.errorString());
+        errorText_ = DescribeOpenFailure(device, port_.error(), port_.errorString());
         return false;
     }
     return true;
@@ -93,7 +115,9 @@ void QtSerialControl::Close() {
         port_.close();
 }
 
-bool QtSerialControl::IsOpen() const { return port_.isOpen(); }
+bool QtSerialControl::IsOpen() const {
+    return port_.isOpen();
+}
 
 // A pseudo-terminal has no modem lines; the failure is harmless there.
 void QtSerialControl::SetRts(bool on) {
@@ -123,9 +147,13 @@ bool QtSerialControl::Write(const QByteArray& data) {
     return port_.write(data) == data.size();
 }
 
-QByteArray QtSerialControl::ReadAll() { return port_.isOpen() ? port_.readAll() : QByteArray(); }
+QByteArray QtSerialControl::ReadAll() {
+    return port_.isOpen() ? port_.readAll() : QByteArray();
+}
 
-QString QtSerialControl::ErrorText() const { return errorText_; }
+QString QtSerialControl::ErrorText() const {
+    return errorText_;
+}
 
 void QtSerialControl::OnError(QSerialPort::SerialPortError error) {
     // A vanished device (or the far end of a pty closing) raises these over and over:
@@ -138,6 +166,49 @@ void QtSerialControl::OnError(QSerialPort::SerialPortError error) {
             emit Lost();
         }
     }
+}
+
+} // namespace platform
+
+namespace platform {
+
+QString DescribeOpenFailure(const QString& device, QSerialPort::SerialPortError error,
+                            const QString& platformText) {
+    using MainModule::JaEn;
+    const QString head = QStringLiteral("%1: %2").arg(device, platformText);
+    if (error == QSerialPort::DeviceNotFoundError)
+        return head + u'\n' +
+               JaEn(QStringLiteral("ケーブルとアダプタを確認してください。"
+                                   "接続されているポートは「qmxcli ports」で確認できます。"),
+                    QStringLiteral("Check the cable and the adapter; \"qmxcli ports\" lists the "
+                                   "serial devices present."));
+    if (error != QSerialPort::PermissionError)
+        return head;
+    if (const QString holder = HolderOfLock(device); !holder.isEmpty())
+        return head + u'\n' +
+               JaEn(QStringLiteral(
+                        "他のプログラムが使用中です (ロック %1)。そのプログラムを終了してから"
+                        "やり直してください。")
+                        .arg(holder),
+                    QStringLiteral("The port is in use by another program (lock %1). Close that "
+                                   "program and try again.")
+                        .arg(holder));
+    const QFileInfo info(device);
+    if (info.exists() && !(info.isReadable() && info.isWritable())) {
+        const QString group = info.group();
+        return head + u'\n' +
+               JaEn(
+                   QStringLiteral(
+                       "このデバイスはグループ「%1」に属しています。ユーザーをこのグループに"
+                       "追加し (sudo usermod -a -G %1 $USER)、ログインし直してください。")
+                       .arg(group),
+                   QStringLiteral("The device belongs to group \"%1\". Add your user to that group "
+                                  "(sudo usermod -a -G %1 $USER) and log in again.")
+                       .arg(group));
+    }
+    return head + u'\n' +
+           JaEn(QStringLiteral("他のプログラムが使用中の可能性があります。"),
+                QStringLiteral("Another program may be using the port."));
 }
 
 } // namespace platform

@@ -12,7 +12,7 @@ class QtSerialControl : public SerialControl {
 public:
     explicit QtSerialControl(QObject* parent = nullptr);
 
-    bool Open(int portNumber, const QString& settings) override;
+    bool Open(const QString& device, const QString& settings) override;
     void Close() override;
     bool IsOpen() const override;
     void SetRts(bool on) override;
@@ -28,5 +28,10 @@ private:
     QSerialPort port_;
     QString errorText_;
 };
+
+// The text of a failed open: the device and the platform's reason, and what to do about it
+// (the group to join, the program holding the port, a device that is not there).
+QString DescribeOpenFailure(const QString& device, QSerialPort::SerialPortError error,
+                            const QString& platformText);
 
 } // namespace platform

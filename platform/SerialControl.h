@@ -6,16 +6,16 @@
 
 namespace platform {
 
-// The serial communications control the link drives: open a port by number with a settings
-// string such as "9600,N,8,1", modem lines, write, read everything received, and a
-// notification when characters arrive.
+// The serial communications control the link drives: open a device with a settings string
+// such as "9600,N,8,1", modem lines, write, read everything received, and a notification
+// when characters arrive.
 class SerialControl : public QObject {
     Q_OBJECT
 public:
     using QObject::QObject;
 
-    // Opens the port; false with ErrorText() set when it cannot be opened.
-    virtual bool Open(int portNumber, const QString& settings) = 0;
+    // Opens the device; false with ErrorText() set when it cannot be opened.
+    virtual bool Open(const QString& device, const QString& settings) = 0;
     virtual void Close() = 0;
     virtual bool IsOpen() const = 0;
     virtual void SetRts(bool on) = 0;
@@ -33,9 +33,5 @@ signals:
     // The device went away; the port has already been closed.
     void Lost();
 };
-
-// The device name behind "COM n": "COMn" on Windows; elsewhere $QMX_COM<n> when set, else
-// /dev/ttyS<n-1>.
-QString ComPortDeviceName(int portNumber);
 
 } // namespace platform

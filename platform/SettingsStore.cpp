@@ -7,10 +7,12 @@ namespace platform {
 namespace {
 // An INI file per application in the user's configuration folder, on every system alike.
 QSettings Store(const QString& appName) {
-    return QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("qmxconfig"),
+    return QSettings(QSettings::IniFormat, QSettings::UserScope, QLatin1String(kSettingsApp),
                      appName);
 }
-QString Path(const QString& section, const QString& key) { return section + u'/' + key; }
+QString Path(const QString& section, const QString& key) {
+    return section + u'/' + key;
+}
 } // namespace
 
 QString GetSetting(const QString& appName, const QString& section, const QString& key,
@@ -23,6 +25,20 @@ void SaveSetting(const QString& appName, const QString& section, const QString& 
     QSettings store = Store(appName);
     store.setValue(Path(section, key), value);
     store.sync();
+}
+
+} // namespace platform
+
+namespace platform {
+
+void RemoveSetting(const QString& appName, const QString& section, const QString& key) {
+    QSettings store = Store(appName);
+    store.remove(Path(section, key));
+    store.sync();
+}
+
+QString SettingsFilePath(const QString& appName) {
+    return Store(appName).fileName();
 }
 
 } // namespace platform

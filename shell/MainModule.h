@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/SettingsStore.h"
 #include "shell/ConfigRecord.h"
 #include "shell/Types.h"
 
@@ -32,16 +33,18 @@ namespace MainModule {
 
 inline constexpr const char* kVersionText = "Ver 1.23";
 // Application name under which the per-user settings are kept.
-inline constexpr const char* kAppTitle = "qmxconfig";
+inline constexpr const char* kAppTitle = platform::kSettingsApp;
 inline constexpr const char* kSettingsSection = "Settings";
 
 extern ProgramState State;
 extern ProgramOptions Options;
 
 // True when English texts are chosen.
-inline bool English() { return State.UILanguage == 1; }
+inline bool English() {
+    return State.UILanguage == 1;
+}
 // Picks the text of the chosen language.
-inline QString Tr(const QString& japanese, const QString& english) {
+inline QString JaEn(const QString& japanese, const QString& english) {
     return English() ? english : japanese;
 }
 

@@ -7,12 +7,12 @@ SimSerialControl::SimSerialControl(DeviceModel& model, QObject* parent)
     connect(&endpoint_, &SimEndpoint::Output, this, &SimSerialControl::Arrived);
 }
 
-bool SimSerialControl::Open(int portNumber, const QString& settings) {
+bool SimSerialControl::Open(const QString& device, const QString& settings) {
     if (!openError_.isEmpty()) {
         errorText_ = openError_;
         return false;
     }
-    portNumber_ = portNumber;
+    device_ = device;
     settings_ = settings;
     inbox_.clear();
     endpoint_.Reset();

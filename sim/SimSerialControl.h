@@ -13,7 +13,7 @@ class SimSerialControl : public platform::SerialControl {
 public:
     explicit SimSerialControl(DeviceModel& model, QObject* parent = nullptr);
 
-    bool Open(int portNumber, const QString& settings) override;
+    bool Open(const QString& device, const QString& settings) override;
     void Close() override;
     bool IsOpen() const override { return open_; }
     void SetRts(bool on) override { rts_ = on; }
@@ -32,7 +32,7 @@ public:
 
     bool Rts() const { return rts_; }
     bool Dtr() const { return dtr_; }
-    int PortNumber() const { return portNumber_; }
+    QString Device() const { return device_; }
     QString Settings() const { return settings_; }
     // Every byte written since construction, command line endings included.
     const QByteArray& Written() const { return written_; }
@@ -47,7 +47,7 @@ private:
     bool open_ = false;
     bool rts_ = false;
     bool dtr_ = false;
-    int portNumber_ = 0;
+    QString device_;
     QString settings_;
     QString openError_;
     QString errorText_;

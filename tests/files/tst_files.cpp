@@ -43,7 +43,7 @@ struct FakeView : FileCommandsView {
 
 class FakeSerial : public platform::SerialControl {
 public:
-    bool Open(int, const QString&) override {
+    bool Open(const QString&, const QString&) override {
         open = true;
         return true;
     }

@@ -1,15 +1,17 @@
 #include "link/ComSupport.h"
 #include "link/QMXModule.h"
+#include "platform/Ports.h"
 #include "platform/QtSerialControl.h"
 #include "shell/ConfigRecord.h"
 #include "shell/MainModule.h"
 #include "sim/DeviceModel.h"
 #include "sim/SimSerialControl.h"
-#include "tests/support/SimHarness.h"
 #include "tests/support/Scripted.h"
+#include "tests/support/SimHarness.h"
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QSerialPort>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -17,6 +19,7 @@
 
 #include <ctime>
 #include <memory>
+#include <unistd.h>
 
 using namespace ComSupport;
 
@@ -65,6 +68,14 @@ ConfigRecord RecordBeforeLoad() {
 
 const QStringList kIdentify{"Z:IE0", "?:N", "?:B", "?:S", "?:V", "?:-"};
 
+// The factory record's store, line by line.
+const QStringList kFactoryStore{
+    "Z:D0100", "Z:D130000", "Z:D0500", "Z:D15000",  "Z:D2200", "Z:J0100",  "Z:J130000", "Z:J0500",
+    "Z:J1500", "Z:J20",     "Z:O0100", "Z:O130000", "Z:O0500", "Z:O15000", "Z:O2200",   "Z:EP1",
+    "Z:EA0",   "Z:EF1",     "Z:EJ1",   "Z:IS1",     "Z:IF1",   "Z:MO0",    "S:N0",      "Z:ML00",
+    "Z:ML10",  "Z:MD0",     "Z:MS1",   "Z:CR4095",  "Z:CS0",   "Z:CR729",  "Z:CS365",   "Z:CT4",
+    "Z:MT0",   "Z:ED0",     "Z:EM10",  "Z:UW"};
+
 } // namespace
 
 class TestLink : public QObject {
@@ -84,6 +95,7 @@ private slots:
     void openFailureBox_data();
     void openFailureBox();
     void deviceGoneMidTransaction();
+    void lateRepliesThatDisagreeFail();
 
     void connectController_data();
     void connectController();
@@ -95,12 +107,15 @@ private slots:
     void endToEnd_data();
     void endToEnd();
     void endToEndConnectLoadStore();
+    void endToEndOpenFailure_data();
     void endToEndOpenFailure();
     void simulatorKilledMidTransaction();
     void waitingForNoReplyCostsLittleCpu();
 
 private:
     void OpenSim();
+    void UseFastTicksUnlessTimed();
+    QTimer* ticks_ = nullptr;
     bool OpenPty(testing::SimProcess& sim, const QStringList& args);
 
     std::unique_ptr<sim::DeviceModel> model_;
@@ -111,10 +126,19 @@ private:
 };
 
 void TestLink::initTestCase() {
-    CreateTickTimer(this);
+    ticks_ = CreateTickTimer(this);
+}
+
+// The in-process controller answers at once: a short tick keeps rows quick without changing
+// what the link counts, unless the row times its faults by the clock.
+void TestLink::UseFastTicksUnlessTimed() {
+    const sim::Faults& f = model_->faults;
+    const bool timed = !f.lateMs.isEmpty() || f.processingMs > 0 || f.byteDelayMs > 0.0;
+    ticks_->setInterval(timed ? kTickMs : 2);
 }
 
 void TestLink::init() {
+    ticks_->setInterval(kTickMs);
     model_ = std::make_unique<sim::DeviceModel>();
     control_ = std::make_unique<sim::SimSerialControl>(*model_);
     SetSerialControl(control_.get());
@@ -177,8 +201,17 @@ void TestLink::transaction_data() {
     f.doubleCr = true;
     QTest::newRow("CR CR LF") << f << "?:D0" << false << "" << 5;
     f = {};
+    f.doubleCrFirst = 1;
+    QTest::newRow("CR CR LF, then a good retry") << f << "?:D0" << true << "500" << 2;
+    f = {};
     f.secondLine = "EXTRA";
     QTest::newRow("two lines joined") << f << "?:D0" << true << "500EXTRA" << 1;
+    f = {};
+    f.processingMs = 30;
+    f.lateMs.insert("?:D0", 250);
+    QTest::newRow("late reply, then the repeat's") << f << "?:D0" << true << "500" << 2;
+    f.lateMs = {{"Z:D0600", 450}};
+    QTest::newRow("setting answered two time-outs late") << f << "Z:D0600" << true << "OK" << 3;
     f = {};
     f.silentAfter = 0;
     QTest::newRow("no controller") << f << "?:D0" << false << "" << 5;
@@ -196,6 +229,7 @@ void TestLink::transaction() {
     QFETCH(QString, reply);
     QFETCH(int, attempts);
     model_->faults = faults;
+    UseFastTicksUnlessTimed();
     OpenSim();
     QString got = "stale";
     QCOMPARE(ComQuery(command, got), ok);
@@ -264,7 +298,7 @@ void TestLink::openSettings() {
     ComInit(port, speed);
     QVERIFY(ComOpen());
     QCOMPARE(Link.PortIsOpen, kTrue);
-    QCOMPARE(control_->PortNumber(), port);
+    QCOMPARE(control_->Device(), platform::ComPortDeviceName(port));
     QCOMPARE(control_->Settings(), settings);
     QVERIFY(control_->Rts() && control_->Dtr());
     QVERIFY(boxes_.shown.isEmpty());
@@ -309,6 +343,20 @@ void TestLink::deviceGoneMidTransaction() {
     QCOMPARE(Link.PortIsOpen, kFalse);
 }
 
+// The controller's value changes between the two attempts: which reply belongs to which
+// attempt cannot be told, so the transaction fails.
+void TestLink::lateRepliesThatDisagreeFail() {
+    model_->faults.lateMs.insert("?:D0", 250);
+    OpenSim();
+    QTimer::singleShot(100, this, [this] { model_->SetParameter("D0", 700); });
+    QString reply;
+    QVERIFY(!ComQuery("?:D0", reply));
+    QCOMPARE(reply, QString());
+    QCOMPARE(model_->Log(), (QStringList{"?:D0", "?:D0"}));
+    QVERIFY(ComQuery("?:D1", reply));
+    QCOMPARE(reply, QString("5000"));
+}
+
 // ---- Identification, load and store against the in-process controller -------------------
 
 void TestLink::connectController_data() {
@@ -316,22 +364,26 @@ void TestLink::connectController_data() {
     QTest::addColumn<bool>("accepted");
     QTest::addColumn<QString>("box");
     QTest::addColumn<int>("sent");
+    QTest::addColumn<QString>("late"); // a command answered 250 ms late, sent twice
 
     const sim::Identity id;
-    QTest::newRow("simulator") << id << true << "" << 6;
+    QTest::newRow("simulator") << id << true << "" << 6 << "";
+    QTest::newRow("late serial number") << id << true << "" << 6 << "?:S";
+    QTest::newRow("late Z:IE0") << id << true << "" << 6 << "Z:IE0";
     sim::Identity i = id;
     i.name = "QMX001 rev B"; // blanks dropped on the way
-    QTest::newRow("more after QMX001") << i << true << "" << 6;
+    QTest::newRow("more after QMX001") << i << true << "" << 6 << "";
     i = id;
     i.name = "QMX002";
-    QTest::newRow("foreign name") << i << false << "cannot connect QMX-001." << 2;
+    QTest::newRow("foreign name") << i << false << "cannot connect QMX-001." << 2 << "";
     i = id;
     i.version = "V1.10";
-    QTest::newRow("version 1.10") << i << true << "" << 6;
+    QTest::newRow("version 1.10") << i << true << "" << 6 << "";
     i.version = "V1.09";
-    QTest::newRow("version 1.09") << i << false << "Cannot use old QMX-001 version." << 6;
+    QTest::newRow("version 1.09") << i << false << "Cannot use old QMX-001 version." << 6 << "";
     i.version = "V1.2";
-    QTest::newRow("version not numeric") << i << false << "Cannot use old QMX-001 version." << 6;
+    QTest::newRow("version not numeric")
+        << i << false << "Cannot use old QMX-001 version." << 6 << "";
 }
 
 void TestLink::connectController() {
@@ -339,10 +391,17 @@ void TestLink::connectController() {
     QFETCH(bool, accepted);
     QFETCH(QString, box);
     QFETCH(int, sent);
+    QFETCH(QString, late);
     model_->identity = identity;
+    if (!late.isEmpty())
+        model_->faults.lateMs.insert(late, 250);
+    UseFastTicksUnlessTimed();
     OpenSim();
     QCOMPARE(QMXModule::ConnectController(), accepted);
-    QCOMPARE(model_->Log(), kIdentify.first(sent));
+    QStringList expected = kIdentify.first(sent);
+    if (!late.isEmpty())
+        expected.insert(expected.indexOf(late), late);
+    QCOMPARE(model_->Log(), expected);
     QCOMPARE(boxes_.shown.size(), box.isEmpty() ? 0 : 1);
     if (!box.isEmpty()) {
         QCOMPARE(boxes_.shown[0].text, box);
@@ -363,30 +422,37 @@ void TestLink::connectController() {
 void TestLink::store_data() {
     QTest::addColumn<sim::Faults>("faults");
     QTest::addColumn<bool>("ok");
-    QTest::addColumn<int>("sent");
+    QTest::addColumn<QStringList>("sent");
 
+    const QStringList& all = kFactoryStore;
     sim::Faults f;
-    QTest::newRow("all accepted") << f << true << 36;
-    f.replies.insert("Z:EP1", "NG");
-    QTest::newRow("refused at Z:EP1") << f << false << 16;
+    QTest::newRow("all accepted") << f << true << all;
+    for (const char* refusal : {"NG", "ERR", "OKK", ""}) {
+        f.replies = {{"Z:EP1", refusal}};
+        QTest::newRow(qPrintable(QStringLiteral("Z:EP1 answered '%1'").arg(refusal)))
+            << f << false << all.first(16);
+    }
     f = {};
     f.silentAt = "Z:UW";
-    QTest::newRow("no reply to Z:UW") << f << false << 36 + 4;
+    QTest::newRow("no reply to Z:UW") << f << false << all + QStringList(4, "Z:UW");
+    f = {};
+    f.lateMs = {{"Z:IS1", 250}};
+    QStringList repeated = all;
+    repeated.insert(19, "Z:IS1");
+    QTest::newRow("late OK") << f << true << repeated;
+    f.replies = {{"Z:UW", "NG"}};
+    QTest::newRow("late OK, then NG to Z:UW") << f << false << repeated;
 }
 
 void TestLink::store() {
     QFETCH(sim::Faults, faults);
     QFETCH(bool, ok);
-    QFETCH(int, sent);
+    QFETCH(QStringList, sent);
     model_->faults = faults;
+    UseFastTicksUnlessTimed();
     OpenSim();
     QCOMPARE(QMXModule::StoreConfigToController(), ok);
-    // The lines the controller received are the store's commands, as built.
-    const QStringList commands = *QMXModule::StoreCommands(FactoryDefaults());
-    QStringList expected = commands.first(std::min<qsizetype>(sent, 36));
-    while (expected.size() < sent)
-        expected.append(commands.last()); // the unanswered last command, tried again
-    QCOMPARE(model_->Log(), expected);
+    QCOMPARE(model_->Log(), sent);
     QCOMPARE(boxes_.shown.size(), ok ? 0 : 1);
     QVERIFY(!progress_.visible);
     if (ok)
@@ -414,14 +480,19 @@ void TestLink::load_data() {
     loaded.limitSensorMode[0] = -1;
     QTest::newRow("takes the controller's values") << params << sim::Faults{} << true << loaded;
 
-    // The speed fields come before "?:EP"; everything after it keeps its old value.
-    ConfigRecord partly = RecordBeforeLoad();
-    partly.defaultSpeedMin = 600;
-    partly.defaultSpeedMax = 7000;
-    partly.jogAccelTime = 50;
     sim::Faults f;
-    f.silentAt = "?:EP";
-    QTest::newRow("no reply at ?:EP") << params << f << false << partly;
+    f.processingMs = 30;
+    f.lateMs = {{"?:IS", 250}};
+    ConfigRecord lateLoaded = loaded;
+    lateLoaded.comSpeedIndex = 2;
+    QTest::newRow("late reply at ?:IS") << params + QStringList{"IS=2"} << f << true << lateLoaded;
+    // A load that stops early takes nothing over.
+    for (const char* silentAt : {"?:D0", "?:EP", "?:EM"}) {
+        f = {};
+        f.silentAt = silentAt;
+        QTest::newRow(qPrintable(QStringLiteral("no reply at %1").arg(silentAt)))
+            << params << f << false << RecordBeforeLoad();
+    }
 }
 
 void TestLink::load() {
@@ -433,10 +504,12 @@ void TestLink::load() {
         QVERIFY(model_->SetParameter(p.section('=', 0, 0), p.section('=', 1).toLongLong()));
     model_->faults = faults;
     MainModule::Config = RecordBeforeLoad();
+    UseFastTicksUnlessTimed();
     OpenSim();
     QCOMPARE(QMXModule::LoadConfigFromController(), ok);
     QVERIFY(MainModule::Config == expected);
-    QCOMPARE(model_->Log().size(), ok ? 31 : 9 + kAttempts);
+    if (!ok)
+        QCOMPARE(model_->Log().last(kAttempts), QStringList(kAttempts, faults.silentAt));
     QCOMPARE(boxes_.shown.size(), ok ? 0 : 1);
     QVERIFY(!progress_.visible);
 }
@@ -459,6 +532,8 @@ void TestLink::endToEnd_data() {
         << QStringList{"--second-line", "EXTRA"} << "?:D0" << true << "500EXTRA";
     QTest::newRow("no controller") << QStringList{"--silent-after", "0"} << "?:D0" << false << "";
     QTest::newRow("9600 bit/s") << QStringList{"--baud", "9600"} << "?:N" << true << "QMX001-SIM";
+    QTest::newRow("late reply") << QStringList{"--processing", "30", "--late", "?:D0=250"} << "?:D0"
+                                << true << "500";
 }
 
 void TestLink::endToEnd() {
@@ -476,6 +551,12 @@ void TestLink::endToEnd() {
     ComClose();
     QVERIFY(!port_->IsOpen());
     QVERIFY(boxes_.shown.isEmpty());
+    // Nothing of the late reply is left for the next command.
+    if (ok) {
+        QVERIFY(ComOpen());
+        QVERIFY(ComQuery("?:EM", got));
+        QCOMPARE(got, args.contains("--second-line") ? QString("10EXTRA") : QString("10"));
+    }
 }
 
 void TestLink::endToEndConnectLoadStore() {
@@ -514,19 +595,52 @@ void TestLink::endToEndConnectLoadStore() {
     const QStringList lines = QString::fromLatin1(file.readAll()).split('\n', Qt::SkipEmptyParts);
     QCOMPARE(lines.size(), 6 + 31 + 36 + 2);
     QCOMPARE(lines.first(6), kIdentify);
-    QCOMPARE(lines.mid(37, 36), *QMXModule::StoreCommands(MainModule::Config));
+    QStringList stored = kFactoryStore;
+    stored.replace(2, "Z:D08000");
+    stored.replace(3, "Z:D19000");
+    stored.replace(29, "Z:CR1375");
+    stored.replace(30, "Z:CS688");
+    QCOMPARE(lines.mid(37, 36), stored);
+}
+
+void TestLink::endToEndOpenFailure_data() {
+    QTest::addColumn<QString>("why");
+    QTest::addColumn<QStringList>("explains"); // parts of the box's text
+    QTest::newRow("not there") << "missing" << QStringList{"/nonexistent/ttyQMX", "qmxcli ports"};
+    QTest::newRow("in use") << "busy" << QStringList{"in use by another program", "LCK.."};
+    QTest::newRow("no permission") << "permission" << QStringList{"belongs to group", "usermod"};
 }
 
 void TestLink::endToEndOpenFailure() {
-    qputenv("QMX_COM1", "/nonexistent/ttyQMX");
+    QFETCH(QString, why);
+    QFETCH(QStringList, explains);
+    QTemporaryDir dir;
+    testing::SimProcess sim;
+    QSerialPort holder;
+    QString device = "/nonexistent/ttyQMX";
+    if (why == u"busy") {
+        if (testing::SimProgram().isEmpty())
+            QSKIP("qmx-sim not built (QMX_BUILD_DIR unset)");
+        QVERIFY(sim.Start({}));
+        device = sim.PtyPath();
+        holder.setPortName(device);
+        QVERIFY(holder.open(QIODevice::ReadWrite));
+    } else if (why == u"permission") {
+        if (geteuid() == 0)
+            QSKIP("root opens any device");
+        device = dir.filePath("ttyLocked");
+        QFile locked(device);
+        QVERIFY(locked.open(QIODevice::WriteOnly));
+        QVERIFY(locked.setPermissions(QFileDevice::Permissions()));
+    }
     port_ = std::make_unique<platform::QtSerialControl>();
     SetSerialControl(port_.get());
     ComInit(1, 1);
-    QVERIFY(!ComOpen());
+    QVERIFY(!ComOpenDevice(device));
     QCOMPARE(Link.PortIsOpen, kFalse);
     QCOMPARE(boxes_.shown.size(), 1);
-    QVERIFY2(boxes_.shown[0].text.contains("/nonexistent/ttyQMX"),
-             qPrintable(boxes_.shown[0].text));
+    for (const QString& part : QStringList{device} + explains)
+        QVERIFY2(boxes_.shown[0].text.contains(part), qPrintable(boxes_.shown[0].text));
     QCOMPARE(boxes_.shown[0].title, QString("QMX-001 LINK"));
     QCOMPARE(boxes_.shown[0].icon, platform::MsgIcon::Critical);
 }

@@ -1,6 +1,7 @@
 #include "link/ComSupport.h"
-#include "platform/SerialControl.h"
+#include "platform/Ports.h"
 #include "shell/MainModule.h"
+#include "tests/support/Scripted.h"
 #include "ui/about/frmAbout.h"
 #include "ui/options/frmOptions.h"
 
@@ -107,7 +108,9 @@ void TestUiDialogs::initTestCase() {
     QFont::insertSubstitutions(QString::fromUtf8("ＭＳ Ｐゴシック"),
                                {QStringLiteral("IPAPGothic"), QStringLiteral("Noto Sans CJK JP")});
     QApplication::setFont(QFont(QString::fromUtf8("ＭＳ Ｐゴシック"), 9));
-    qputenv("QMX_COM3", "/dev/ttyUSB7");
+    testing::UseTemporarySettings();
+    qputenv("QMX_COM5", "/dev/ttyUSB7");
+    qunsetenv("QMX_COM3");
     qunsetenv("QMX_COM4");
 }
 
@@ -285,12 +288,20 @@ void TestUiDialogs::optionCaptions() {
 }
 
 void TestUiDialogs::portTooltips() {
-    frmOptions dialog;
-    for (int i = 0; i < 16; ++i)
-        QCOMPARE(dialog.ComPortOption[i]->toolTip(), platform::ComPortDeviceName(i + 1));
 #ifndef Q_OS_WIN
-    QCOMPARE(dialog.ComPortOption[2]->toolTip(), QStringLiteral("/dev/ttyUSB7"));
-    QCOMPARE(dialog.ComPortOption[3]->toolTip(), QStringLiteral("/dev/ttyS3"));
+    // The settings file maps COM 3 to 5; the environment wins for COM 5.
+    platform::MapComPort(3, QDir::tempPath());
+    platform::MapComPort(4, QStringLiteral("/nonexistent/ttyQMX"));
+    platform::MapComPort(5, QStringLiteral("/dev/ttyACM9"));
+    MainModule::State.UILanguage = 1;
+    frmOptions dialog;
+    QCOMPARE(dialog.ComPortOption[2]->toolTip(), QDir::tempPath() + " (present)");
+    QCOMPARE(dialog.ComPortOption[3]->toolTip(),
+             QStringLiteral("/nonexistent/ttyQMX (not present)"));
+    QCOMPARE(dialog.ComPortOption[4]->toolTip(), QStringLiteral("/dev/ttyUSB7 (not present)"));
+    for (const int n : {3, 4, 5})
+        platform::MapComPort(n, {});
+    QCOMPARE(platform::ComPortDeviceName(3), QStringLiteral("/dev/ttyS2"));
 #endif
 }
 

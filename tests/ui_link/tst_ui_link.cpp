@@ -1,3 +1,4 @@
+#include "files/FileModule.h"
 #include "link/ComSupport.h"
 #include "platform/ProgressDisplay.h"
 #include "shell/ConfigRecord.h"
@@ -144,44 +145,6 @@ const QStringList kFactoryShown{"DefSpeedText(0)=text:500",  "OrgOffsetText=text
                                 "MotorInfo(0)=text:350",     "ExtJDialPulse=text:10",
                                 "ComSpeedOption(1)=checked", "StageMode(0)=checked"};
 
-// What each load step writes, in load order: the field taken from the controller.
-using CopyStep = void (*)(ConfigRecord& to, const ConfigRecord& from);
-const std::array<CopyStep, 31> kLoadCopies{{
-    [](ConfigRecord& t, const ConfigRecord& f) { t.defaultSpeedMin = f.defaultSpeedMin; },
-    [](ConfigRecord& t, const ConfigRecord& f) { t.defaultSpeedMax = f.defaultSpeedMax; },
-    [](ConfigRecord& t, const ConfigRecord& f) { t.defaultAccelTime = f.defaultAccelTime; },
-    [](ConfigRecord& t, const ConfigRecord& f) { t.jogSpeedMin = f.jogSpeedMin; },
-    [](ConfigRecord& t, const ConfigRecord& f) { t.jogSpeedMax = f.jogSpeedMax; },
-    [](ConfigRecord& t, const ConfigRecord& f) { t.jogAccelTime = f.jogAccelTime; },
-    [](ConfigRecord& t, const ConfigRecord& f) { t.originSpeedMin = f.originSpeedMin; },
-    [](ConfigRecord& t, const ConfigRecord& f) { t.originSpeedMax = f.originSpeedMax; },
-    [](ConfigRecord& t, const ConfigRecord& f) { t.originAccelTime = f.originAccelTime; },
-    [](ConfigRecord& t, const ConfigRecord& f) { t.excitationAtStartUp = f.excitationAtStartUp; },
-    [](ConfigRecord& t, const ConfigRecord& f) { t.autoExcitation = f.autoExcitation; },
-    [](ConfigRecord& t, const ConfigRecord& f) {
-        t.excitationAtEmergencyStop = f.excitationAtEmergencyStop;
-    },
-    [](ConfigRecord& t, const ConfigRecord& f) { t.jogInputEnabled = f.jogInputEnabled; },
-    [](ConfigRecord& t, const ConfigRecord& f) { t.comSpeedIndex = f.comSpeedIndex; },
-    [](ConfigRecord& t, const ConfigRecord& f) { t.comFlowControl = f.comFlowControl; },
-    [](ConfigRecord& t, const ConfigRecord& f) { t.originMode = f.originMode; },
-    [](ConfigRecord& t, const ConfigRecord& f) { t.originOffset = f.originOffset; },
-    [](ConfigRecord& t, const ConfigRecord& f) { t.limitSensorMode[0] = f.limitSensorMode[0]; },
-    [](ConfigRecord& t, const ConfigRecord& f) { t.limitSensorMode[1] = f.limitSensorMode[1]; },
-    [](ConfigRecord& t, const ConfigRecord& f) { t.reverseDirection = f.reverseDirection; },
-    [](ConfigRecord& t, const ConfigRecord& f) { t.stepMode = f.stepMode; },
-    [](ConfigRecord& t, const ConfigRecord& f) { t.currentScale = f.currentScale; },
-    [](ConfigRecord& t, const ConfigRecord& f) { t.ctScale = f.ctScale; },
-    [](ConfigRecord& t, const ConfigRecord& f) { t.runCurrent = f.runCurrent; },
-    [](ConfigRecord& t, const ConfigRecord& f) { t.stopCurrent = f.stopCurrent; },
-    [](ConfigRecord& t, const ConfigRecord& f) { t.ctValue = f.ctValue; },
-    [](ConfigRecord& t, const ConfigRecord& f) { t.chValue = f.chValue; },
-    [](ConfigRecord& t, const ConfigRecord& f) { t.clValue = f.clValue; },
-    [](ConfigRecord& t, const ConfigRecord& f) { t.rotationStage = f.rotationStage; },
-    [](ConfigRecord& t, const ConfigRecord& f) { t.jogDialEnabled = f.jogDialEnabled; },
-    [](ConfigRecord& t, const ConfigRecord& f) { t.jogDialPulses = f.jogDialPulses; },
-}};
-
 QString Text(bool english, const char* japanese, const char* inEnglish) {
     return QString::fromUtf8(english ? inEnglish : japanese);
 }
@@ -279,6 +242,8 @@ private slots:
     void load();
     void store_data();
     void store();
+    void storeLateReply_data();
+    void storeLateReply();
     void storeAnsweredNo_data();
     void storeAnsweredNo();
     void disconnectSendsNothing_data();
@@ -616,6 +581,38 @@ void TestUiLink::store() {
     QCOMPARE(boxes_->shown.size(), confirm ? 1 : 0);
 }
 
+void TestUiLink::storeLateReply_data() {
+    QTest::addColumn<QStringList>("simArguments");
+    QTest::addColumn<bool>("stored");
+    QTest::newRow("late OK") << QStringList{"--processing", "20", "--late", "Z:IS1=250"} << true;
+    QTest::newRow("late OK, then NG to Z:UW")
+        << QStringList{"--late", "Z:IS1=250", "--reply", "Z:UW=NG"} << false;
+}
+
+// A slow answer to one setting is waited out: the next setting's reply is its own.
+void TestUiLink::storeLateReply() {
+    if (testing::SimProgram().isEmpty())
+        QSKIP("qmx-sim not built (QMX_BUILD_DIR unset)");
+    QFETCH(QStringList, simArguments);
+    QFETCH(bool, stored);
+    QVERIFY(StartSim(simArguments));
+    frmMain* window = StartWindow(QStringLiteral("/L:E"), Ticks::Real);
+    MainModule::Options.ConfirmStore = kFalse;
+    QVERIFY(ClickConnect());
+    Click(*window, window->CmdStore);
+    QStringList sent = FactoryStoreCommands();
+    sent.insert(19, QStringLiteral("Z:IS1"));
+    QCOMPARE(SimLog().mid(kIdentify.size()), sent);
+    QCOMPARE(boxes_->shown.size(), stored ? 0 : 1);
+    if (!stored)
+        QCOMPARE(boxes_->shown[0].text, CannotConnect(true));
+    QCOMPARE(window->StatusText(), StatusMessage(stored ? 4 : 5, true));
+    const QStringList problems = stored ? LinkProblems(*window, LinkView::Connected, true,
+                                                       {"SIM0000001", "1.23", "A01", "20261207"})
+                                        : LinkProblems(*window, LinkView::Disconnected, true);
+    QVERIFY2(problems.isEmpty(), qPrintable(problems.join(u'\n')));
+}
+
 void TestUiLink::storeAnsweredNo_data() {
     QTest::addColumn<bool>("english");
     QTest::newRow("japanese") << false;
@@ -840,13 +837,11 @@ void TestUiLink::loadStepFails() {
 
     Click(*window, window->CmdLoad);
 
-    ConfigRecord expected = FactoryDefaults();
-    for (int i = 0; i < step; ++i)
-        kLoadCopies[size_t(i)](expected, loadedController_);
+    // Nothing of the stopped load is taken over: record and window agree on what was there.
+    const ConfigRecord expected = FactoryDefaults();
     QVERIFY2(Config == expected, qPrintable(testing::Differences(Config, expected).join(u' ')));
     QCOMPARE(model_->Log().mid(before),
              kLoadQueries.first(step) + Repeated(command, reply.isEmpty() ? 5 : 1));
-    // The window still shows the record from before the load.
     const QStringList shown = Mismatches(*window, kFactoryShown);
     QVERIFY2(shown.isEmpty(), qPrintable(shown.join(u'\n')));
     QCOMPARE(boxes_->shown.size(), 1);
@@ -856,6 +851,15 @@ void TestUiLink::loadStepFails() {
     const QStringList problems = LinkProblems(*window, LinkView::Disconnected, english);
     QVERIFY2(problems.isEmpty(), qPrintable(problems.join(u'\n')));
     QCOMPARE(window->StatusText(), StatusMessage(5, english));
+    // So a Save As right after writes what the window shows.
+    dialogs_->names.enqueue(dir_->filePath(QStringLiteral("after.QMX")));
+    window->mnuFileSaveAs->trigger();
+    QByteArray saved;
+    QString error;
+    QVERIFY(FileModule::ReadFileImage(dir_->filePath(QStringLiteral("after.QMX")), saved, error));
+    ConfigRecord fromFile = FactoryDefaults();
+    FileModule::ImageToRecord(saved, fromFile);
+    QVERIFY2(fromFile == expected, qPrintable(testing::Differences(fromFile, expected).join(u' ')));
 }
 
 void TestUiLink::storeStepRefused_data() {

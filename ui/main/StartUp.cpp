@@ -1,11 +1,27 @@
 #include "ui/main/StartUp.h"
 
 #include "link/ComSupport.h"
+#include "link/WireTrace.h"
 #include "shell/MainModule.h"
 #include "ui/main/frmMain.h"
 
 #include <QTabWidget>
 #include <QTimer>
+
+#include <cstdio>
+
+namespace {
+
+// QMX_TRACE=FILE: the wire trace for service staff, appended to FILE.
+void StartTraceFromEnvironment() {
+    const QString path = qEnvironmentVariable("QMX_TRACE");
+    QString error;
+    if (path.isEmpty() || WireTrace::StartFile(path, error))
+        return;
+    std::fprintf(stderr, "qmxconfig: cannot write the trace: %s\n", qUtf8Printable(error));
+}
+
+} // namespace
 
 frmMain* StartProgram(const QString& commandLine) {
     MainModule::InitProgram(commandLine);
@@ -28,5 +44,6 @@ frmMain* StartProgram(const QString& commandLine) {
     window->Timer1->start();
 
     ComSupport::ComInit(MainModule::Options.ComPort, MainModule::Options.ComSpeed);
+    StartTraceFromEnvironment();
     return window;
 }

@@ -18,9 +18,9 @@
 
 namespace {
 
+using MainModule::JaEn;
 using MainModule::Options;
 using MainModule::State;
-using MainModule::Tr;
 
 // The File menu commands reach the window through this.
 class WindowFileView final : public FileCommandsView {
@@ -97,7 +97,7 @@ void frmMain::CmdConnect_Click() {
     }
     if (ok) {
         SetLamp(true);
-        CmdConnect->setText(Tr(QStringLiteral("切断"), QStringLiteral("DISCONNECT")));
+        CmdConnect->setText(JaEn(QStringLiteral("切断"), QStringLiteral("DISCONNECT")));
         CmdLoad->setEnabled(true);
         CmdStore->setEnabled(true);
         State.IsConnected = kTrue;
@@ -117,7 +117,7 @@ void frmMain::Disconnect() {
     infoLabel[5]->setText(QStringLiteral("xxx"));
     infoLabel[7]->setText(QStringLiteral("xxxxxx"));
     SetLamp(false);
-    CmdConnect->setText(Tr(QStringLiteral("接続"), QStringLiteral("CONNECT")));
+    CmdConnect->setText(JaEn(QStringLiteral("接続"), QStringLiteral("CONNECT")));
     CmdLoad->setEnabled(false);
     CmdStore->setEnabled(false);
     mnuToolsOptions->setEnabled(true);
@@ -145,8 +145,8 @@ void frmMain::CmdStore_Click() {
     const Sequence sequence(*this);
     if (IsTrue(Options.ConfirmStore)) {
         const platform::MsgAnswer answer = platform::MsgBox(
-            Tr(QStringLiteral("設定値をQMXに書込みますか？"),
-               QStringLiteral("Store Config data ?")),
+            JaEn(QStringLiteral("設定値をQMXに書込みますか？"),
+                 QStringLiteral("Store Config data ?")),
             ComSupport::LinkTitle(), platform::MsgIcon::None, platform::MsgButtons::YesNo);
         if (answer != platform::MsgAnswer::Yes)
             return;

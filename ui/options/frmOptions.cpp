@@ -1,7 +1,7 @@
 #include "ui/options/frmOptions.h"
 
 #include "link/ComSupport.h"
-#include "platform/SerialControl.h"
+#include "platform/Ports.h"
 #include "shell/MainModule.h"
 
 #include <QCheckBox>
@@ -65,6 +65,17 @@ QLabel* Heading(const QString& name, QWidget* parent) {
     return label;
 }
 
+// Which device "COM n" opens on this machine, and whether it is there.
+QString PortTooltip(int portNumber, const QList<platform::SerialDevice>& present) {
+    const QString device = platform::ComPortDeviceName(portNumber);
+    const bool there = platform::DevicePresent(device, present);
+    return device + QStringLiteral(" (") +
+           (there ? MainModule::JaEn(QStringLiteral("接続されています"), QStringLiteral("present"))
+                  : MainModule::JaEn(QStringLiteral("見つかりません"),
+                                     QStringLiteral("not present"))) +
+           u')';
+}
+
 } // namespace
 
 frmOptions::frmOptions(QWidget* owner) : QDialog(owner) {
@@ -109,11 +120,11 @@ frmOptions::frmOptions(QWidget* owner) : QDialog(owner) {
     ComPortFrame = new QGroupBox(communication);
     ComPortFrame->setObjectName(QStringLiteral("ComPortFrame"));
     auto* ports = new QGridLayout(ComPortFrame);
+    const QList<platform::SerialDevice> present = platform::SerialDevicesPresent();
     for (int i = 0; i < 16; ++i) {
         ComPortOption[i] = new QRadioButton(QStringLiteral("COM %1").arg(i + 1), ComPortFrame);
         ComPortOption[i]->setObjectName(Indexed("ComPortOption", i));
-        // Shows which device "COM n" opens on this machine.
-        ComPortOption[i]->setToolTip(platform::ComPortDeviceName(i + 1));
+        ComPortOption[i]->setToolTip(PortTooltip(i + 1, present));
         ports->addWidget(ComPortOption[i], i / 4, i % 4);
         connect(ComPortOption[i], &QRadioButton::toggled, this, [this, i](bool on) {
             if (on)
@@ -196,8 +207,8 @@ void frmOptions::Form_Load() {
 void frmOptions::ApplyCaptions() {
     for (const Caption& caption : kCaptions) {
         const QString name = QLatin1String(caption.control);
-        const QString text =
-            MainModule::Tr(QString::fromUtf8(caption.japanese), QString::fromUtf8(caption.english));
+        const QString text = MainModule::JaEn(QString::fromUtf8(caption.japanese),
+                                              QString::fromUtf8(caption.english));
         if (name == objectName()) {
             setWindowTitle(text);
         } else if (name.startsWith(QLatin1String("OptionTab("))) {

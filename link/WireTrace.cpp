@@ -1,0 +1,133 @@
+#include "link/WireTrace.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QPointer>
+
+#include <memory>
+
+namespace WireTrace {
+
+namespace {
+
+QPointer<QIODevice> sink;
+std::unique_ptr<QFile> ownedFile;
+QElapsedTimer clock;
+
+void Line(const QString& text) {
+    if (!sink)
+        return;
+    const QString stamp = QStringLiteral("%1 ms  ").arg(clock.elapsed(), 8);
+    sink->write((stamp + text + u'\n').toUtf8());
+    if (auto* file = qobject_cast<QFile*>(sink.data()))
+        file->flush();
+}
+
+// Control characters shown the way a person types them, so CR, LF and NUL can be told apart.
+QString Visible(const QByteArray& bytes) {
+    QString out;
+    for (const char c : bytes) {
+        switch (c) {
+        case '\r':
+            out += QLatin1String("\\r");
+            break;
+        case '\n':
+            out += QLatin1String("\\n");
+            break;
+        case '\b':
+            out += QLatin1String("\\b");
+            break;
+        case '\\':
+            out += QLatin1String("\\\\");
+            break;
+        default:
+            if (quint8(c) < 0x20 || quint8(c) >= 0x7f)
+                out += QStringLiteral("\\x%1").arg(quint8(c), 2, 16, QLatin1Char('0'));
+            else
+                out += QLatin1Char(c);
+        }
+    }
+    return out;
+}
+
+} // namespace
+
+void Start(QIODevice* out) {
+    ownedFile.reset();
+    sink = out;
+    clock.start();
+}
+
+bool StartFile(const QString& path, QString& error) {
+    auto file = std::make_unique<QFile>(path);
+    if (!file->open(QIODevice::WriteOnly | QIODevice::Append)) {
+        error = QStringLiteral("%1: %2").arg(path, file->errorString());
+        return false;
+    }
+    Start(file.get());
+    ownedFile = std::move(file);
+    return true;
+}
+
+void Stop() {
+    sink = nullptr;
+    ownedFile.reset();
+}
+
+bool Active() {
+    return !sink.isNull();
+}
+
+void Opened(const QString& device, const QString& settings) {
+    if (Active())
+        Line(QStringLiteral("open %1 %2").arg(device, settings));
+}
+
+void Closed() {
+    if (Active())
+        Line(QStringLiteral("close"));
+}
+
+void Sent(const QString& command, int attempt) {
+    if (Active())
+        Line(QStringLiteral("> %1\\r\\n  (attempt %2)").arg(command).arg(attempt));
+}
+
+void NotReady(const QString& command, int attempt) {
+    if (Active())
+        Line(QStringLiteral("! %1 not sent: CTS not asserted  (attempt %2)")
+                 .arg(command)
+                 .arg(attempt));
+}
+
+void Received(const QByteArray& bytes) {
+    if (Active())
+        Line(QStringLiteral("< %1").arg(Visible(bytes)));
+}
+
+void Taken(const QString& reply, int attempt) {
+    if (Active())
+        Line(QStringLiteral("= %1  (reply, attempt %2)").arg(reply).arg(attempt));
+}
+
+void TimedOut(const QString& command, int attempt, int ticks) {
+    if (Active())
+        Line(QStringLiteral("! no reply to %1 within %2 ticks  (attempt %3)")
+                 .arg(command)
+                 .arg(ticks)
+                 .arg(attempt));
+}
+
+void Discarded(const QString& line, bool matches) {
+    if (Active())
+        Line(QStringLiteral("~ late reply discarded: %1%2")
+                 .arg(line,
+                      matches ? QString() : QStringLiteral("  (differs from the reply taken)")));
+}
+
+void Note(const QString& text) {
+    if (Active())
+        Line(QStringLiteral("# ") + text);
+}
+
+} // namespace WireTrace
