@@ -8,6 +8,7 @@
 
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -65,6 +66,9 @@ class TestCli : public QObject {
 private slots:
     void initTestCase();
     void info();
+    void lateReplies_data();
+    void lateReplies();
+    void portMapping();
     void readMatchesWindowSaveAs();
     void writeStoresTheFile();
     void showFactoryDefaults();
@@ -87,6 +91,8 @@ void TestCli::initTestCase() {
     if (testing::SimProgram().isEmpty() || !QFile::exists(CliProgram()))
         QSKIP("qmx-sim or qmxcli not built");
     QVERIFY(dir_.isValid());
+    // The qmxcli processes keep their settings (the port mapping) here.
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(Path("config")));
 }
 
 bool TestCli::StartSim(SimProcess& sim, const QStringList& extra) {
@@ -102,7 +108,7 @@ void TestCli::info() {
     SimProcess sim;
     QVERIFY(StartSim(sim, {"--serial", "AB12345678", "--firmware", "REV1.30", "--revision", "R7",
                            "--build-date", "20250101"}));
-    const CliResult r = RunCli(Device(sim) + QStringList{"info"});
+    const CliResult r = RunCli(Device(sim) + QStringList{"--trace", "info"});
     QCOMPARE(r.code, 0);
     QCOMPARE(r.out, QString("name = QMX001-SIM\n"
                             "serial number = AB12345678\n"
@@ -110,6 +116,67 @@ void TestCli::info() {
                             "revision = R7\n"
                             "build date = 20250101\n"));
     QCOMPARE(LogLines(Path("log.txt")), QStringList({"Z:IE0", "?:N", "?:B", "?:S", "?:V", "?:-"}));
+    // The wire trace: each line out, and each reply taken.
+    for (const char* line : {"> Z:IE0", "= OK", "> ?:N", "= QMX001-SIM", "> ?:B", "= 20250101",
+                             "> ?:S", "= AB12345678", "> ?:V", "= REV1.30", "> ?:-", "= R7"})
+        QVERIFY2(r.err.contains(QLatin1String(line)), line);
+}
+
+void TestCli::lateReplies_data() {
+    QTest::addColumn<QString>("late");     // the command answered 250 ms late
+    QTest::addColumn<QStringList>("call"); // @dir: the test's folder
+    QTest::addColumn<QString>("check");    // what to compare with the controller afterwards
+
+    QTest::newRow("identification") << "?:S" << QStringList{"info"} << "";
+    QTest::newRow("load") << "?:IS" << QStringList{"read", "@dir/late.QMX"} << "@dir/late.QMX";
+    QTest::newRow("store") << "Z:IS1" << QStringList{"--yes", "write", "@dir/factory.QMX"}
+                           << "@dir/factory.QMX";
+}
+
+// One reply 250 ms late (the others 30 ms after their command): the right values, success.
+void TestCli::lateReplies() {
+    QFETCH(QString, late);
+    QFETCH(QStringList, call);
+    QFETCH(QString, check);
+    QVERIFY(RunCli({"defaults", Path("factory.QMX")}).code == 0 ||
+            QFile::exists(Path("factory.QMX")));
+    QFile::remove(Path("late.QMX"));
+    QVERIFY(WriteFile(Path("late-state.txt"), "IS=2\nD0=700\n"));
+    SimProcess sim;
+    QVERIFY(StartSim(
+        sim, {"--state", Path("late-state.txt"), "--processing", "30", "--late", late + "=250"}));
+    for (QString& argument : call)
+        argument.replace("@dir", dir_.path());
+    const CliResult r = RunCli(Device(sim) + call);
+    QCOMPARE(r.code, 0);
+    QCOMPARE(LogLines(Path("log.txt")).count(late), 2);
+    if (check.isEmpty()) {
+        QVERIFY(r.out.contains("serial number = SIM0000001\n"));
+        return;
+    }
+    const CliResult diff =
+        RunCli(Device(sim) + QStringList{"diff", check.replace("@dir", dir_.path())});
+    QCOMPARE(diff.out, QString("no differences\n"));
+}
+
+// ports --map keeps COM 3 in the settings file; --com 3 then finds the controller by it.
+void TestCli::portMapping() {
+    SimProcess sim;
+    QVERIFY(StartSim(sim));
+    qunsetenv("QMX_COM3");
+    const CliResult map = RunCli({"ports", "--map", "3", sim.PtyPath()});
+    QCOMPARE(map.code, 0);
+    QCOMPARE(map.out, QStringLiteral("COM3 -> %1\n").arg(sim.PtyPath()));
+    const CliResult list = RunCli({"ports"});
+    QVERIFY2(
+        list.out.contains(QRegularExpression(QStringLiteral("COM3 +%1 +settings file +present")
+                                                 .arg(QRegularExpression::escape(sim.PtyPath())))),
+        qPrintable(list.out));
+    const CliResult info = RunCli({"--com", "3", "--lang", "en", "info"});
+    QCOMPARE(info.code, 0);
+    QVERIFY(info.out.startsWith("name = QMX001-SIM\n"));
+    QCOMPARE(RunCli({"ports", "--unmap", "3"}).code, 0);
+    QVERIFY(RunCli({"ports"}).out.contains("COM3  /dev/ttyS2 "));
 }
 
 void TestCli::readMatchesWindowSaveAs() {
@@ -193,9 +260,9 @@ void TestCli::writeStoresTheFile() {
 }
 
 void TestCli::showFactoryDefaults() {
-    const CliResult made = RunCli({"defaults", Path("factory.QMX")});
+    const CliResult made = RunCli({"defaults", Path("shown.QMX")});
     QCOMPARE(made.code, 0);
-    const CliResult r = RunCli({"show", Path("factory.QMX")});
+    const CliResult r = RunCli({"show", Path("shown.QMX")});
     QCOMPARE(r.code, 0);
     QCOMPARE(r.out, QString("defaultSpeedMin = 500 pulses/s\n"
                             "defaultSpeedMax = 5000 pulses/s\n"
@@ -255,6 +322,10 @@ void TestCli::failures_data() {
                                << "--speed takes";
     QTest::newRow("odd language") << none << QStringList{"--lang", "de", "info"} << 1
                                   << "--lang takes";
+    QTest::newRow("empty device") << none << QStringList{"--device", "", "info"} << 1
+                                  << "--device takes";
+    QTest::newRow("map out of range")
+        << none << QStringList{"ports", "--map", "17", "/dev/x"} << 1 << "--map and --unmap take";
     QTest::newRow("port cannot be opened")
         << none << QStringList{"--device", "/nonexistent/tty", "--lang", "en", "info"} << 2
         << "QMX-001 LINK: ";
@@ -277,6 +348,10 @@ void TestCli::failures_data() {
                                 << QStringList{"--device", "@",    "--lang",
                                                "en",       "read", "@dir/stopped.QMX"}
                                 << 2 << "cannot connect QMX-001.";
+    QTest::newRow("late OK, then NG to Z:UW")
+        << QStringList{"--late", "Z:IS1=250", "--reply", "Z:UW=NG"}
+        << QStringList{"--device", "@", "--lang", "en", "--yes", "write", "@dir/factory.QMX"} << 2
+        << "cannot connect QMX-001.";
     QTest::newRow("store refused")
         << QStringList{"--reply", "Z:EP1=NG"}
         << QStringList{"--device", "@", "--lang", "en", "--yes", "write", "@dir/factory.QMX"} << 2

@@ -1,0 +1,116 @@
+#include "cli/Cli.h"
+
+#include "cli/FieldTable.h"
+#include "files/FileModule.h"
+#include "link/ComSupport.h"
+#include "link/QMXModule.h"
+#include "shell/MainModule.h"
+
+#include <QTextStream>
+
+namespace cli {
+
+namespace {
+
+int Connect(const Invocation& call) {
+    const bool opened =
+        call.device.isEmpty() ? ComSupport::ComOpen() : ComSupport::ComOpenDevice(call.device);
+    if (!opened)
+        return kFailed;
+    if (!QMXModule::ConnectController()) {
+        ComSupport::ComClose();
+        return kNoController;
+    }
+    MainModule::State.IsConnected = kTrue;
+    return kOk;
+}
+
+void Disconnect() {
+    ComSupport::ComClose();
+    MainModule::State.IsConnected = kFalse;
+}
+
+// Opens a file while no controller is connected: no serial-number question.
+bool OpenFile(const QString& file) {
+    MainModule::State.CurrentFileName = file;
+    return FileModule::LoadConfigFile();
+}
+
+} // namespace
+
+QTextStream& Out() {
+    static QTextStream out(stdout);
+    return out;
+}
+
+int Info(const Invocation& call) {
+    if (const int rc = Connect(call))
+        return rc;
+    const ProgramState& s = MainModule::State;
+    Out() << "name = " << s.ControllerName << '\n'
+          << "serial number = " << s.ControllerSerialNo << '\n'
+          << "version = " << s.ControllerVersionText << '\n'
+          << "revision = " << s.ControllerRevision << '\n'
+          << "build date = " << s.ControllerBuildDate << '\n';
+    Disconnect();
+    return kOk;
+}
+
+int Read(const Invocation& call) {
+    if (const int rc = Connect(call))
+        return rc;
+    const bool ok = QMXModule::LoadConfigFromController();
+    if (ok)
+        MainModule::State.CurrentFileName = call.files.at(0);
+    const bool saved = ok && FileModule::CreateConfigFile();
+    Disconnect();
+    return saved ? kOk : kFailed;
+}
+
+int Write(const Invocation& call) {
+    if (const int rc = Connect(call))
+        return rc;
+    MainModule::State.CurrentFileName = call.files.at(0);
+    const bool ok = FileModule::LoadConfigFile() && QMXModule::StoreConfigToController();
+    Disconnect();
+    return ok ? kOk : kFailed;
+}
+
+int Show(const Invocation& call) {
+    if (!OpenFile(call.files.at(0)))
+        return kFailed;
+    for (const FieldRow& row : FileFields())
+        Out() << row.name << " = " << ShowField(row, MainModule::Config) << '\n';
+    return kOk;
+}
+
+int Defaults(const Invocation& call) {
+    MainModule::ResetToFactoryDefaults();
+    MainModule::State.CurrentFileName = call.files.at(0);
+    return FileModule::CreateConfigFile() ? kOk : kFailed;
+}
+
+int Diff(const Invocation& call) {
+    if (!OpenFile(call.files.at(0)))
+        return kFailed;
+    const ConfigRecord fromFile = MainModule::Config;
+    if (const int rc = Connect(call))
+        return rc;
+    const bool ok = QMXModule::LoadConfigFromController();
+    Disconnect();
+    if (!ok)
+        return kFailed;
+    int differences = 0;
+    for (const FieldRow& row : FileFields()) {
+        if (row.value(MainModule::Config) == row.value(fromFile))
+            continue;
+        ++differences;
+        Out() << row.name << ": controller " << ShowField(row, MainModule::Config) << ", file "
+              << ShowField(row, fromFile) << '\n';
+    }
+    if (differences == 0)
+        Out() << "no differences\n";
+    return kOk;
+}
+
+} // namespace cli

@@ -1,0 +1,93 @@
+#include "cli/Cli.h"
+
+#include "platform/Ports.h"
+#include "platform/SettingsStore.h"
+
+#include <QTextStream>
+
+#include <cstdio>
+
+namespace cli {
+
+namespace {
+
+QString SourceText(platform::PortSource source, int portNumber) {
+    switch (source) {
+    case platform::PortSource::Environment:
+        return QStringLiteral("$QMX_COM%1").arg(portNumber);
+    case platform::PortSource::Settings:
+        return QStringLiteral("settings file");
+    case platform::PortSource::Default:
+        break;
+    }
+    return QStringLiteral("default");
+}
+
+QString UsbIds(const platform::SerialDevice& d) {
+    if (!d.vendorId || !d.productId)
+        return {};
+    return QStringLiteral("USB %1:%2")
+        .arg(*d.vendorId, 4, 16, QLatin1Char('0'))
+        .arg(*d.productId, 4, 16, QLatin1Char('0'));
+}
+
+void ListDevices(const QList<platform::SerialDevice>& present) {
+    Out() << "Serial devices present:\n";
+    if (present.isEmpty())
+        Out() << "  none\n";
+    for (const platform::SerialDevice& d : present) {
+        QStringList facts;
+        for (const QString& fact :
+             {d.description, d.manufacturer,
+              d.serialNumber.isEmpty() ? QString() : QStringLiteral("serial ") + d.serialNumber,
+              UsbIds(d)})
+            if (!fact.isEmpty())
+                facts << fact;
+        Out() << "  " << d.device;
+        if (!facts.isEmpty())
+            Out() << "  " << facts.join(QStringLiteral(", "));
+        Out() << '\n';
+        if (!d.stableName.isEmpty())
+            Out() << "    " << d.stableName << '\n';
+    }
+}
+
+void ListMapping(const QList<platform::SerialDevice>& present) {
+    Out() << "COM ports:\n";
+    for (int n = 1; n <= platform::kComPorts; ++n) {
+        const platform::PortMapping m = platform::ComPortMapping(n);
+        Out() << QStringLiteral("  COM%1").arg(n).leftJustified(8) << m.device.leftJustified(28)
+              << ' ' << SourceText(m.source, n).leftJustified(14) << ' '
+              << (platform::DevicePresent(m.device, present) ? "present" : "not present") << '\n';
+    }
+    Out() << "Settings file: " << platform::SettingsFilePath(QLatin1String(platform::kSettingsApp))
+          << '\n';
+}
+
+} // namespace
+
+int Ports(const Invocation& call) {
+    if (call.mapPort == 0) {
+        const QList<platform::SerialDevice> present = platform::SerialDevicesPresent();
+        ListDevices(present);
+        ListMapping(present);
+        return kOk;
+    }
+    const QString device = call.unmap ? QString() : call.files.at(0);
+    platform::MapComPort(call.mapPort, device);
+    if (call.unmap) {
+        Out() << QStringLiteral("COM%1 -> %2 (mapping removed)\n")
+                     .arg(call.mapPort)
+                     .arg(platform::ComPortDeviceName(call.mapPort));
+        return kOk;
+    }
+    Out() << QStringLiteral("COM%1 -> %2\n").arg(call.mapPort).arg(device);
+    if (!platform::DevicePresent(device, platform::SerialDevicesPresent()))
+        std::fprintf(stderr, "qmxcli: note: %s is not present now\n", qUtf8Printable(device));
+    if (platform::ComPortMapping(call.mapPort).source == platform::PortSource::Environment)
+        std::fprintf(stderr, "qmxcli: note: $QMX_COM%d is set and takes precedence\n",
+                     call.mapPort);
+    return kOk;
+}
+
+} // namespace cli
