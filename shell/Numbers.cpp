@@ -7,7 +7,9 @@ namespace Numbers {
 
 namespace {
 
-bool IsDigit(QChar c) { return c >= u'0' && c <= u'9'; }
+bool IsDigit(QChar c) {
+    return c >= u'0' && c <= u'9';
+}
 
 // Length of the number at the start of text, 0 when there is none.
 qsizetype LeadingNumberLength(QStringView text) {
@@ -41,7 +43,9 @@ template <typename T> std::optional<T> Fit(double value) {
 
 } // namespace
 
-double RoundHalfEven(double value) { return std::nearbyint(value); }
+double RoundHalfEven(double value) {
+    return std::nearbyint(value);
+}
 
 double ReadNumber(QStringView text) {
     const qsizetype n = LeadingNumberLength(text);
@@ -53,7 +57,11 @@ double ReadNumber(QStringView text) {
 }
 
 std::optional<double> ParseEntry(QStringView text) {
-    const QStringView trimmed = text.trimmed();
+    // An input method in full-width mode types "１２００" and "－５００": compatibility
+    // normalisation gives their ASCII forms. The minus sign U+2212 counts as "-" too.
+    QString ascii = text.toString().normalized(QString::NormalizationForm_KC);
+    ascii.replace(QChar(0x2212), u'-');
+    const QStringView trimmed = QStringView(ascii).trimmed();
     const qsizetype n = LeadingNumberLength(trimmed);
     if (n == 0 || n != trimmed.size())
         return std::nullopt;
@@ -64,10 +72,16 @@ std::optional<double> ParseEntry(QStringView text) {
     return value;
 }
 
-std::optional<qint16> ToInteger(double value) { return Fit<qint16>(value); }
-std::optional<qint32> ToLong(double value) { return Fit<qint32>(value); }
+std::optional<qint16> ToInteger(double value) {
+    return Fit<qint16>(value);
+}
+std::optional<qint32> ToLong(double value) {
+    return Fit<qint32>(value);
+}
 
-QString ShowNumber(qint64 value) { return QString::number(value); }
+QString ShowNumber(qint64 value) {
+    return QString::number(value);
+}
 
 std::optional<qint16> CurrentFromController(double controllerValue, qint16 currentScale) {
     return ToInteger(RoundHalfEven(controllerValue * currentScale) / 1000.0);

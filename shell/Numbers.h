@@ -18,7 +18,8 @@ double RoundHalfEven(double value);
 double ReadNumber(QStringView text);
 
 // A whole entry typed by the operator: blanks around it are ignored, everything else must be
-// one decimal number. Empty or malformed text gives no value.
+// one decimal number; full-width digits, signs, point and blanks count as their ASCII forms.
+// Empty or malformed text gives no value.
 std::optional<double> ParseEntry(QStringView text);
 
 // Rounds half to even and checks that the result fits the field's width.

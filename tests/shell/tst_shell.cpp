@@ -123,6 +123,12 @@ void TestShell::parseEntry_data() {
     QTest::newRow("trailing letters") << "12abc" << false << 0.0;
     QTest::newRow("inner blank") << "1 2" << false << 0.0;
     QTest::newRow("huge") << "99999999999999999999" << true << 1e20;
+    QTest::newRow("full-width digits") << QString::fromUtf8("１２００") << true << 1200.0;
+    QTest::newRow("full-width minus") << QString::fromUtf8("－５００") << true << -500.0;
+    QTest::newRow("full-width point and blanks")
+        << QString::fromUtf8("\u3000１２．５\u3000") << true << 12.5;
+    QTest::newRow("minus sign") << QString::fromUtf8("\u2212250") << true << -250.0;
+    QTest::newRow("full-width letters") << QString::fromUtf8("１２ａ") << false << 0.0;
 }
 
 void TestShell::parseEntry() {
@@ -196,7 +202,8 @@ void TestShell::factoryDefaults() {
 
 void TestShell::title() {
     MainModule::InitProgram("");
-    QVERIFY(MainModule::WindowTitle().startsWith(QString::fromUtf8("QMX-001 設定プログラム  Ver 1.23  ")));
+    QVERIFY(MainModule::WindowTitle().startsWith(
+        QString::fromUtf8("QMX-001 設定プログラム  Ver 1.23  ")));
     MainModule::InitProgram("/L:E");
     QVERIFY(MainModule::WindowTitle().startsWith("QMX-001 Configuration  Ver 1.23  "));
 }

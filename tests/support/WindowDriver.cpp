@@ -3,6 +3,8 @@
 #include "ui/main/frmMain.h"
 
 #include <QAbstractButton>
+#include <QApplication>
+#include <QInputMethodEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -29,10 +31,19 @@ void Type(frmMain& window, QLineEdit* box, const QString& text) {
     Reveal(window, box);
     box->setFocus(Qt::MouseFocusReason);
     box->selectAll();
-    if (text.isEmpty())
+    bool ascii = true;
+    for (const QChar c : text)
+        ascii = ascii && c.unicode() < 0x80;
+    if (text.isEmpty()) {
         QTest::keyClick(box, Qt::Key_Delete);
-    else
+    } else if (ascii) {
         QTest::keyClicks(box, text);
+    } else {
+        // What an input method hands over when the operator commits full-width text.
+        QInputMethodEvent commit;
+        commit.setCommitString(text);
+        QApplication::sendEvent(box, &commit);
+    }
 }
 
 bool Perform(frmMain& window, const QString& action) {
@@ -46,11 +57,14 @@ bool Perform(frmMain& window, const QString& action) {
     QWidget* widget = window.findChild<QWidget*>(name);
     if (!widget)
         return false;
-    if (verb == QLatin1String("type")) {
+    if (verb == QLatin1String("type") || verb == QLatin1String("pass")) {
         auto* box = qobject_cast<QLineEdit*>(widget);
         if (!box || !box->isEnabled())
             return false;
-        Type(window, box, rest);
+        if (verb == QLatin1String("type"))
+            Type(window, box, rest);
+        else
+            box->setFocus(Qt::TabFocusReason);
         QTest::keyClick(box, Qt::Key_Tab);
         return !box->hasFocus();
     }

@@ -16,7 +16,8 @@ void Reveal(frmMain& window, QWidget* widget);
 void Click(frmMain& window, QAbstractButton* button);
 // Focuses the box, selects its text and types over it (an empty text deletes it).
 void Type(frmMain& window, QLineEdit* box, const QString& text);
-// Actions in a row: "type BOX TEXT" (then Tab away), "click NAME", "slider NAME VALUE",
+// Actions in a row: "type BOX TEXT" (then Tab away), "pass BOX" (into it and out again, typing
+// nothing), "click NAME", "slider NAME VALUE",
 // "key NAME Left|Right", "present" (DispConfigData). False when the control is missing or
 // cannot take the action.
 bool Perform(frmMain& window, const QString& action);

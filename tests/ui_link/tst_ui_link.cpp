@@ -939,14 +939,16 @@ void TestUiLink::storeRecordRefused() {
 
 void TestUiLink::sequenceHoldsOtherCommands_data() {
     QTest::addColumn<QString>("first");
-    QTest::newRow("connect with load") << "CmdConnect";
-    QTest::newRow("load") << "CmdLoad";
-    QTest::newRow("store") << "CmdStore";
+    QTest::addColumn<bool>("exit"); // File > Exit, else the window's close box
+    QTest::newRow("connect with load") << "CmdConnect" << false;
+    QTest::newRow("load, then Exit") << "CmdLoad" << true;
+    QTest::newRow("store, then Exit") << "CmdStore" << true;
 }
 
 // A slow controller keeps one sequence running while the operator tries everything else.
 void TestUiLink::sequenceHoldsOtherCommands() {
     QFETCH(QString, first);
+    QFETCH(bool, exit);
     UseInProcessController();
     QVERIFY(model_->LoadStateText(kControllerState));
     frmMain* window = StartWindow(QStringLiteral("/EXT"), Ticks::Real);
@@ -979,11 +981,13 @@ void TestUiLink::sequenceHoldsOtherCommands() {
         Click(*window, window->CmdStore);
         Click(*window, window->CmdConnect);
         Click(*window, window->CmdInit);
-        for (QAction* action :
-             {window->mnuFileOpen, window->mnuFileClose, window->mnuFileSave, window->mnuFileSaveAs,
-              window->mnuFileExit, window->mnuToolsOptions})
+        for (QAction* action : {window->mnuFileOpen, window->mnuFileClose, window->mnuFileSave,
+                                window->mnuFileSaveAs, window->mnuToolsOptions})
             action->trigger();
-        window->close();
+        if (exit)
+            window->mnuFileExit->trigger();
+        else
+            window->close();
         heldOpen = window->isVisible();
     });
     others.start(20);
@@ -1022,8 +1026,9 @@ void TestUiLink::sequenceHoldsOtherCommands() {
         QVERIFY2(Config == loadedController_,
                  qPrintable(testing::Differences(Config, loadedController_).join(u' ')));
     }
-    // The close asked for meanwhile follows the sequence.
+    // The close or Exit asked for meanwhile follows the sequence; Exit closes the port first.
     QTRY_VERIFY(!window->isVisible());
+    QCOMPARE(IsTrue(ComSupport::Link.PortIsOpen), !exit);
 }
 
 // The window is the progress display: visible and moving during a connect, hidden after it.

@@ -17,6 +17,7 @@
 #include <QDialog>
 #include <QDir>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -24,6 +25,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QSettings>
 #include <QSlider>
 #include <QStatusBar>
@@ -32,6 +34,7 @@
 #include <QTimer>
 
 #include <functional>
+#include <limits>
 #include <memory>
 
 Q_DECLARE_METATYPE(ConfigRecord)
@@ -222,12 +225,16 @@ private slots:
     void placementMinimised();
     void placementNotANumber_data();
     void placementNotANumber();
+    void placementFitsTheScreen_data();
+    void placementFitsTheScreen();
     void closingClosesOtherWindows();
 
     void factoryPresentation();
     void presentation_data();
     void presentation();
     void presentingKeepsFocusedEntry();
+    void contextMenuIsNoLeaving();
+    void numbersFitTheirBoxes();
     void initializedDefault();
 
     void numericEntries_data();
@@ -323,6 +330,12 @@ void TestUiMain::menus() {
                                 "mnuFileSaveAs", "mnuFileBar1 -", "mnuFileExit"}));
     QCOMPARE(window->mnuTools->actions(), QList<QAction*>{window->mnuToolsOptions});
     QCOMPARE(window->mnuHelp->actions(), QList<QAction*>{window->mnuHelpAbout});
+    // Separators are plain lines, in either language.
+    for (const QString& commandLine : {QString(), QStringLiteral("/L:E")}) {
+        window_.reset(StartProgram(commandLine));
+        QCOMPARE(window_->mnuFileBar0->text(), QString());
+        QCOMPARE(window_->mnuFileBar1->text(), QString());
+    }
 }
 
 void TestUiMain::controlsAndPlaces() {
@@ -515,7 +528,7 @@ void TestUiMain::placementRoundTrip() {
     ClearPlacement();
     frmMain* window = MakeShownWindow();
     window->move(200, 150);
-    window->resize(800, 600);
+    window->resize(720, 540); // within the offscreen platform's 800 x 600 screen
     const QRect outer = window->frameGeometry();
     QVERIFY(window->close());
     QCOMPARE(StoredPlacement("MainLeft"), QString::number(outer.x() * 15));
@@ -567,6 +580,34 @@ void TestUiMain::placementNotANumber() {
     QCOMPARE(window->frameGeometry().x(), left);
     QCOMPARE(window->frameGeometry().y(), 7);
     QCOMPARE(window->frameGeometry().width(), 690);
+}
+
+void TestUiMain::placementFitsTheScreen_data() {
+    QTest::addColumn<QStringList>("stored"); // left, top, width, height in twips
+    QTest::newRow("larger than the screen") << QStringList{"0", "0", "9999999", "9999999"};
+    QTest::newRow("32767 pixels square") << QStringList{"0", "0", "491505", "491505"};
+    QTest::newRow("off every screen") << QStringList{"9000000", "9000000", "10350", "8010"};
+    QTest::newRow("far to the upper left") << QStringList{"-9000000", "-9000000", "10350", "8010"};
+    QTest::newRow("no size") << QStringList{"105", "105", "0", "-8010"};
+}
+
+// A stored placement the screen cannot show is fitted to it; nothing in the file crashes.
+void TestUiMain::placementFitsTheScreen() {
+    QFETCH(QStringList, stored);
+    ClearPlacement();
+    const char* keys[] = {"MainLeft", "MainTop", "MainWidth", "MainHeight"};
+    for (int i = 0; i < 4; ++i)
+        StorePlacement(keys[i], stored[i]);
+    frmMain* window = MakeWindow();
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window));
+    const QRect available = QGuiApplication::primaryScreen()->availableGeometry();
+    const QRect outer = window->frameGeometry();
+    QVERIFY2(available.intersects(outer),
+             qPrintable(QStringLiteral("%1,%2").arg(outer.x()).arg(outer.y())));
+    QVERIFY(outer.width() <= std::max(available.width(), window->minimumSizeHint().width()));
+    QVERIFY(outer.height() <=
+            std::max(available.height(), window->minimumSizeHint().height() + 60));
 }
 
 void TestUiMain::closingClosesOtherWindows() {
@@ -746,6 +787,58 @@ void TestUiMain::presentingKeepsFocusedEntry() {
     QCOMPARE(window->OrgOffsetText->text(), QStringLiteral("77"));
 }
 
+// The box's own context menu takes the focus for a moment: its Paste must work on the
+// selection the operator made, and nothing is taken before the operator leaves the box.
+void TestUiMain::contextMenuIsNoLeaving() {
+    Config = Rec([](ConfigRecord& c) { c.originOffset = 1000; });
+    frmMain* window = MakeShownWindow();
+    QLineEdit* box = window->OrgOffsetText;
+    box->setFocus(Qt::MouseFocusReason);
+    box->setSelection(0, 1);
+    QFocusEvent toMenu(QEvent::FocusOut, Qt::PopupFocusReason);
+    QApplication::sendEvent(box, &toMenu);
+    QCOMPARE(box->selectedText(), QStringLiteral("1"));
+    box->insert(QStringLiteral("2")); // what Paste does
+    QCOMPARE(Config.originOffset, 1000);
+    QTest::keyClick(box, Qt::Key_Tab);
+    QCOMPARE(Config.originOffset, 2000);
+    QCOMPARE(box->text(), QStringLiteral("2000"));
+}
+
+// Numbers at the ends of their widths keep their sign and every digit in view.
+void TestUiMain::numbersFitTheirBoxes() {
+    const ConfigRecord widest = Rec([](ConfigRecord& c) {
+        c.defaultSpeedMin = c.defaultSpeedMax = c.originSpeedMin =
+            std::numeric_limits<qint32>::min();
+        c.originSpeedMax = c.jogSpeedMin = c.jogSpeedMax = std::numeric_limits<qint32>::min();
+        c.originOffset = std::numeric_limits<qint32>::min();
+        c.defaultAccelTime = c.originAccelTime = c.jogAccelTime = -32768;
+        c.runCurrent = c.stopCurrent = c.jogDialPulses = -32768;
+        c.jogDialEnabled = kTrue;
+    });
+    Config = widest;
+    frmMain* window = MakeShownWindow();
+    QList<QWidget*> shown{window->MotorInfo[0], window->MotorInfo[1]};
+    for (QLineEdit* box : window->findChildren<QLineEdit*>())
+        shown << box;
+    for (QWidget* widget : shown) {
+        const auto* box = qobject_cast<QLineEdit*>(widget);
+        const QString text = box ? box->text() : static_cast<QLabel*>(widget)->text();
+        QVERIFY2(text.startsWith(u'-'), qPrintable(widget->objectName()));
+        const int needed = QFontMetrics(widget->font()).horizontalAdvance(text);
+        const int margins = box ? 6 : 0; // a box's own, and its cursor
+        QVERIFY2(needed <= widget->contentsRect().width() - margins,
+                 qPrintable(QStringLiteral("%1: %2 px for %3 px")
+                                .arg(widget->objectName())
+                                .arg(needed)
+                                .arg(widget->contentsRect().width())));
+    }
+    // An ordinary number keeps the ordinary font.
+    Config = FactoryDefaults();
+    window->DispConfigData();
+    QCOMPARE(window->OrgOffsetText->font().pointSizeF(), 12.0);
+}
+
 void TestUiMain::initializedDefault() {
     Config = Rec([](ConfigRecord& c) {
         c.defaultSpeedMax = 9000;
@@ -840,6 +933,10 @@ void TestUiMain::numericEntries_data() {
         "14");
     row("offset blanks", "OrgOffsetText", " 42 ", Rec([](ConfigRecord& c) { c.originOffset = 42; }),
         "42");
+    row("offset full-width minus", "OrgOffsetText", QString::fromUtf8("－５００"),
+        Rec([](ConfigRecord& c) { c.originOffset = -500; }), "-500");
+    row("F full-width", "DefSpeedText(1)", QString::fromUtf8("１２００"),
+        Rec([](ConfigRecord& c) { c.defaultSpeedMax = 1200; }), "1200");
     // Jog dial pulses, the box being available only with the dial on
     const auto dial = [](qint16 pulses) {
         return Rec([pulses](ConfigRecord& c) {
@@ -890,6 +987,16 @@ void TestUiMain::numericEntries_data() {
                        "DefJOGSpeedText(2)=text:100"};
     QTest::newRow("jog 540 rounds to F") << slowStart << QStringList{"type JogSpeedText 540"}
                                          << slowStart << QStringList{"JogSpeedText=text:500"};
+    // Passing through a box is no entry: loaded values that the boxes would round stay.
+    const ConfigRecord loaded = Rec([](ConfigRecord& c) {
+        c.defaultSpeedMin = 150;
+        c.jogSpeedMin = 300;
+        c.jogSpeedMax = 550;
+        c.jogAccelTime = 100;
+    });
+    QTest::newRow("passing through changes nothing")
+        << loaded << QStringList{"pass DefSpeedText(0)", "pass JogSpeedText", "pass OrgOffsetText"}
+        << loaded << QStringList{"DefSpeedText(0)=text:150", "JogSpeedText=text:550"};
     QTest::newRow("jog F follows the group")
         << f << QStringList{"type DefJOGSpeedText(1) 2500"}
         << Rec([](ConfigRecord& c) { c.jogSpeedMax = 2500; })
@@ -1091,6 +1198,9 @@ void TestUiMain::currents_data() {
     QTest::newRow("stop above run snaps back")
         << f << QStringList{"slider MotorSlider(1) 400"} << f
         << QStringList{"MotorSlider(1)=value:175", "MotorInfo(1)=text:175"};
+    QTest::newRow("run equal to stop")
+        << f << QStringList{"slider MotorSlider(0) 175"} << currents(175, 175)
+        << QStringList{"MotorSlider(0)=value:175"};
     QTest::newRow("stop equal to run")
         << f << QStringList{"slider MotorSlider(1) 350"} << currents(350, 350)
         << QStringList{"MotorInfo(1)=text:350"};
@@ -1128,15 +1238,27 @@ void TestUiMain::pictures() {
                  QStringLiteral("main_%1_page%2").arg(english ? "en" : "ja").arg(page));
         }
     }
+    // Connected for real to the simulated controller, holding numbers at the ends of their
+    // widths, with a sequence under way.
+    sim::DeviceModel model;
+    sim::SimSerialControl serial(model);
+    ComSupport::SetSerialControl(&serial);
     for (const bool english : {false, true}) {
         window_.reset(StartProgram(english ? QStringLiteral("/L:E /EXT") : QStringLiteral("/EXT")));
+        Click(*window_, window_->CmdConnect);
+        QVERIFY(IsTrue(MainModule::State.IsConnected));
         Config.limitSensorMode[1] = -1;
         Config.originMode = 1;
         Config.jogDialEnabled = kTrue;
-        Config.runCurrent = 660;
-        Config.stopCurrent = 330;
+        Config.defaultSpeedMin = std::numeric_limits<qint32>::min();
+        Config.defaultSpeedMax = std::numeric_limits<qint32>::max();
+        Config.originOffset = std::numeric_limits<qint32>::min();
+        Config.jogSpeedMax = std::numeric_limits<qint32>::min();
+        Config.defaultAccelTime = -32768;
+        Config.jogDialPulses = -32768;
+        Config.runCurrent = -32768;
+        Config.stopCurrent = 32767;
         window_->DispConfigData();
-        window_->SetLamp(true);
         window_->ShowProgress(60);
         window_->DispStatusMsg(2);
         for (int page = 0; page < 5; ++page) {
@@ -1144,7 +1266,12 @@ void TestUiMain::pictures() {
             save(window_.get(),
                  QStringLiteral("main_%1_unusual_page%2").arg(english ? "en" : "ja").arg(page));
         }
+        window_->HideProgress();
+        ComSupport::ComClose();
+        MainModule::State.IsConnected = kFalse;
     }
+    window_.reset();
+    ComSupport::SetSerialControl(nullptr);
 }
 
 QTEST_MAIN(TestUiMain)

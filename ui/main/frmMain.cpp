@@ -12,7 +12,9 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QDate>
+#include <QFocusEvent>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
@@ -21,6 +23,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QSlider>
 #include <QStatusBar>
 #include <QTabWidget>
@@ -185,6 +188,25 @@ double ReadPlacement(const PlacementKey& entry) {
     return single;
 }
 
+// A stored placement the screens can show: no larger than the available area, and on a
+// screen (a monitor unplugged since, or a damaged settings file, must not lose the window).
+QRect FitOnScreen(QRect outer) {
+    if (outer.width() <= 0 || outer.height() <= 0)
+        outer.setSize(
+            QSize(Twips::ToPixels(kWidth.defaultTwips), Twips::ToPixels(kHeight.defaultTwips)));
+    QScreen* screen = QGuiApplication::primaryScreen();
+    for (QScreen* candidate : QGuiApplication::screens())
+        if (candidate->availableGeometry().intersects(outer))
+            screen = candidate;
+    if (!screen)
+        return outer;
+    const QRect available = screen->availableGeometry();
+    outer.setSize(outer.size().boundedTo(available.size()));
+    if (!available.intersects(outer))
+        outer.moveTopLeft(available.topLeft());
+    return outer;
+}
+
 void SavePlacementValue(const PlacementKey& entry, int pixels) {
     platform::SaveSetting(QLatin1String(MainModule::kAppTitle),
                           QLatin1String(MainModule::kSettingsSection), QLatin1String(entry.key),
@@ -192,6 +214,9 @@ void SavePlacementValue(const PlacementKey& entry, int pixels) {
 }
 
 void SetCaption(QTabWidget* tabs, QObject* control, const QString& text) {
+    // "-" in the menu table is a separator line, not a caption.
+    if (auto* action = qobject_cast<QAction*>(control); action && action->isSeparator())
+        return;
     if (auto* button = qobject_cast<QAbstractButton*>(control))
         button->setText(text);
     else if (auto* label = qobject_cast<QLabel*>(control))
@@ -357,13 +382,13 @@ void frmMain::Form_Load() {
 }
 
 void frmMain::RestorePlacement() {
-    const double left = ReadPlacement(kLeft);
-    const double top = ReadPlacement(kTop);
-    const double width = ReadPlacement(kWidth);
-    const double height = ReadPlacement(kHeight);
-    move(Twips::ToPixels(left), Twips::ToPixels(top));
+    const QRect stored(Twips::ToPixels(ReadPlacement(kLeft)), Twips::ToPixels(ReadPlacement(kTop)),
+                       Twips::ToPixels(ReadPlacement(kWidth)),
+                       Twips::ToPixels(ReadPlacement(kHeight)));
+    const QRect placed = FitOnScreen(stored);
+    move(placed.topLeft());
     // The stored size is the outer one; the frame is only known once the window is shown.
-    const QSize outer(Twips::ToPixels(width), Twips::ToPixels(height));
+    const QSize outer = placed.size();
     const QSize frame = frameGeometry().size() - size();
     resize(outer - frame);
     pendingOuterSize_ = frame.isNull() ? outer : QSize();
@@ -423,18 +448,27 @@ void frmMain::closeEvent(QCloseEvent* event) {
 }
 
 bool frmMain::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::FocusOut) {
-        const auto reaction = entryReactions_.constFind(watched);
-        if (reaction != entryReactions_.constEnd())
-            reaction.value()();
-    }
+    // The box's own context menu (Paste, Select All) is no move away from it.
+    if (event->type() == QEvent::FocusOut &&
+        static_cast<QFocusEvent*>(event)->reason() != Qt::PopupFocusReason)
+        TakeEntry(watched);
     return QMainWindow::eventFilter(watched, event);
 }
 
 void frmMain::TakePendingEntry() {
-    const auto reaction = entryReactions_.constFind(focusWidget());
-    if (reaction != entryReactions_.constEnd())
-        reaction.value()();
+    TakeEntry(focusWidget());
+}
+
+// Only what the operator typed is an entry: a box passed through, untouched since it was
+// last shown, changes nothing (its value may not be one the box would accept, such as a
+// loaded speed that is no multiple of 100).
+void frmMain::TakeEntry(QObject* box) {
+    const auto reaction = entryReactions_.constFind(box);
+    auto* edit = qobject_cast<QLineEdit*>(box);
+    if (reaction == entryReactions_.constEnd() || !edit || !edit->isModified())
+        return;
+    edit->setModified(false);
+    reaction.value()();
 }
 
 void frmMain::ConnectReactions() {

@@ -71,6 +71,7 @@ public:
     void UnloadMainWindow();
     // Takes over what the operator typed into the focused number box, as losing the focus would.
     void TakePendingEntry();
+    void TakeEntry(QObject* box);
     QString StatusText() const;
 
     // A connect, load or store is running: commands that would start another wait it out.
@@ -246,6 +247,7 @@ private:
     class Sequence;
     bool sequenceRunning_ = false;
     bool closeRequested_ = false; // held back until the running sequence ends
+    bool exitRequested_ = false;  // File > Exit, likewise
     bool presenting_ = false;
     QButtonGroup* comSpeedGroup_ = nullptr;
     QHash<QObject*, std::function<void()>> entryReactions_;

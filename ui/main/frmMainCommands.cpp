@@ -13,6 +13,8 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include <utility>
+
 // The controller, file, Options and About commands. Each first takes over a number the
 // operator is still typing, so the command works on what the window shows.
 
@@ -53,10 +55,10 @@ public:
     explicit Sequence(frmMain& window) : window_(window) { window_.sequenceRunning_ = true; }
     ~Sequence() {
         window_.sequenceRunning_ = false;
-        if (window_.closeRequested_) {
-            window_.closeRequested_ = false;
+        if (std::exchange(window_.exitRequested_, false))
+            QTimer::singleShot(0, &window_, &frmMain::mnuFileExit_Click);
+        else if (std::exchange(window_.closeRequested_, false))
             QTimer::singleShot(0, &window_, &QWidget::close);
-        }
     }
     Sequence(const Sequence&) = delete;
     Sequence& operator=(const Sequence&) = delete;
@@ -174,6 +176,11 @@ void frmMain::mnuFileSaveAs_Click() {
 }
 
 void frmMain::mnuFileExit_Click() {
+    // Like the window's close box: held back until the running sequence ends.
+    if (sequenceRunning_) {
+        exitRequested_ = true;
+        return;
+    }
     RunFileCommand(*this, FileCommands::FileExit);
 }
 

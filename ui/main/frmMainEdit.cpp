@@ -12,6 +12,8 @@
 #include <QScopedValueRollback>
 #include <QSignalBlocker>
 #include <QSlider>
+#include <QStyle>
+#include <QStyleOptionFrame>
 
 #include <optional>
 
@@ -31,8 +33,43 @@ qint64 RoundToHundreds(qint32 value) {
     return static_cast<qint64>(Numbers::RoundHalfEven(value / 100.0)) * 100;
 }
 
+// The width a box or label has for its text.
+int TextRoom(const QWidget* widget) {
+    if (const auto* box = qobject_cast<const QLineEdit*>(widget)) {
+        QStyleOptionFrame option;
+        option.initFrom(box);
+        option.rect = box->rect();
+        option.lineWidth = box->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, box);
+        const QRect contents =
+            box->style()->subElementRect(QStyle::SE_LineEditContents, &option, box);
+        const QMargins margins = box->textMargins();
+        constexpr int kLineEditMargins = 2 * 2 + 1; // Qt's own margins and the cursor
+        return contents.width() - margins.left() - margins.right() - kLineEditMargins;
+    }
+    const auto* label = static_cast<const QLabel*>(widget);
+    return label->contentsRect().width() - 2 * label->margin();
+}
+
+// A number wider than its box is drawn in a smaller font, so that its sign and every digit
+// stay in view while the box keeps its size.
+void FitNumber(QWidget* widget, const QString& text) {
+    QFont font = frmMain::UiFont(12.0, true);
+    const int room = TextRoom(widget);
+    while (QFontMetrics(font).horizontalAdvance(text) > room && font.pointSizeF() > 5.0)
+        font.setPointSizeF(font.pointSizeF() - 0.5);
+    widget->setFont(font);
+}
+
 void ShowValue(QLineEdit* box, qint64 value) {
-    box->setText(Numbers::ShowNumber(value));
+    const QString text = Numbers::ShowNumber(value);
+    FitNumber(box, text);
+    box->setText(text);
+}
+
+void ShowValue(QLabel* label, qint64 value) {
+    const QString text = Numbers::ShowNumber(value);
+    FitNumber(label, text);
+    label->setText(text);
 }
 
 // One speed group: S, F and the acceleration time, edited through boxes 0, 1 and 2.
@@ -131,8 +168,8 @@ void frmMain::CmdInit_Click() {
 }
 
 void frmMain::DispCurrents() {
-    MotorInfo[0]->setText(Numbers::ShowNumber(Config.runCurrent));
-    MotorInfo[1]->setText(Numbers::ShowNumber(Config.stopCurrent));
+    ShowValue(MotorInfo[0], Config.runCurrent);
+    ShowValue(MotorInfo[1], Config.stopCurrent);
 }
 
 void frmMain::SetOriginModeEnabled(bool offsetEditable) {
