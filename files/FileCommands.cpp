@@ -5,6 +5,8 @@
 #include "platform/FileDialogs.h"
 #include "shell/MainModule.h"
 
+#include <QFileInfo>
+
 namespace FileCommands {
 
 namespace {
@@ -12,13 +14,20 @@ namespace {
 inline constexpr int kMsgLoadedFromFile = 6;
 inline constexpr int kMsgStoredToFile = 7;
 
-// Runs a file operation on name; the previous current file comes back when it fails.
-bool RunOn(const QString& name, bool (*operation)()) {
+bool SameFile(const QString& a, const QString& b) {
+    return !a.isEmpty() && !b.isEmpty() && QFileInfo(a) == QFileInfo(b);
+}
+
+// Runs a file operation on name; the previous current file comes back when it fails, unless
+// name is that file: a file refused or not replaced is never the one Save writes to.
+bool RunOn(const QString& name, bool (*operation)(), FileCommandsView& view) {
     const QString previous = MainModule::State.CurrentFileName;
     MainModule::State.CurrentFileName = name;
     if (operation())
         return true;
     MainModule::State.CurrentFileName = previous;
+    if (SameFile(name, previous))
+        FileClose(view);
     return false;
 }
 
@@ -39,7 +48,7 @@ QString DialogFilter() {
 
 void FileOpen(FileCommandsView& view) {
     const QString name = platform::Dialogs().OpenFileName(OpenTitle(), DialogFilter());
-    if (name.isEmpty() || !RunOn(name, FileModule::LoadConfigFile))
+    if (name.isEmpty() || !RunOn(name, FileModule::LoadConfigFile, view))
         return;
     view.DispConfigData();
     view.SetFileEntriesEnabled(true);
@@ -58,7 +67,7 @@ void FileSave(FileCommandsView& view) {
 
 void FileSaveAs(FileCommandsView& view) {
     const QString name = platform::Dialogs().SaveFileName(SaveAsTitle(), DialogFilter());
-    if (name.isEmpty() || !RunOn(name, FileModule::CreateConfigFile))
+    if (name.isEmpty() || !RunOn(name, FileModule::CreateConfigFile, view))
         return;
     view.SetFileEntriesEnabled(true);
     view.DispStatusMsg(kMsgStoredToFile);

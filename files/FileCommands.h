@@ -14,7 +14,8 @@ public:
 
 // The File menu: choose the file, keep the current file name, run the file operations and
 // report success. A command that fails or is refused leaves the current file and the menu
-// as they were, so Save only ever writes a file that was loaded or saved successfully.
+// as they were, unless it was about the current file itself: then no file is current any
+// more. So Save only ever writes a file that was loaded or saved successfully.
 namespace FileCommands {
 
 void FileOpen(FileCommandsView& view);

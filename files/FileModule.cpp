@@ -155,10 +155,32 @@ void PutVersion() {
     qToLittleEndian<qint16>(kVersionMinor, ConfigFileHeader.data() + kVersionMinorOffset);
 }
 
+// A folder, a device or a pipe is never a configuration file: replacing one would destroy it,
+// and reading a pipe would wait for a writer forever.
+QString NotRegularText(const QString& fileName) {
+    return MainModule::JaEn(
+        QStringLiteral("%1 は通常のファイルではありません (フォルダ、デバイスまたはパイプ)。"
+                       "ファイルを選んでください。")
+            .arg(fileName),
+        QStringLiteral("%1 is not a regular file (it is a folder, a device or a pipe). "
+                       "Choose a file.")
+            .arg(fileName));
+}
+
+bool IsSpecial(const QString& fileName) {
+    const QFileInfo info(fileName);
+    return info.exists() && !info.isFile();
+}
+
 // Writes the held blocks. The old file is replaced only once the new one is complete, so a
 // full disk or a crash never leaves a truncated file behind. Unbuffered, because a short
 // write hidden in the buffer's final flush would otherwise still be committed.
 bool WriteHeld() {
+    if (IsSpecial(MainModule::State.CurrentFileName)) {
+        platform::MsgBox(NotRegularText(MainModule::State.CurrentFileName), StoreTitle(),
+                         platform::MsgIcon::Critical);
+        return false;
+    }
     const QByteArray image = FileImage();
     QSaveFile file(MainModule::State.CurrentFileName);
     bool ok = file.open(QIODevice::WriteOnly | QIODevice::Unbuffered);
@@ -230,6 +252,12 @@ bool CreateConfigFile() {
     ConfigFileParams2.fill(0);
     FillFileRecord();
 
+    if (IsSpecial(MainModule::State.CurrentFileName)) {
+        platform::MsgBox(NotRegularText(MainModule::State.CurrentFileName), StoreTitle(),
+                         platform::MsgIcon::Critical);
+        Hold(before);
+        return false;
+    }
     if (QFileInfo::exists(MainModule::State.CurrentFileName)) {
         const auto answer = platform::MsgBox(
             MainModule::JaEn(QStringLiteral("設定ファイルが既に存在します。上書きしますか？"),
@@ -298,6 +326,10 @@ bool LoadConfigFile() {
 }
 
 bool ReadFileImage(const QString& fileName, QByteArray& image, QString& error) {
+    if (IsSpecial(fileName)) {
+        error = NotRegularText(fileName);
+        return false;
+    }
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly)) {
         error = file.errorString();
@@ -328,6 +360,12 @@ QString ImageSerialNo(const QByteArray& image) {
     return QString::fromLatin1(end < 0 ? field : field.left(end));
 }
 
+QString ImageVersion(const QByteArray& image) {
+    const auto major = qFromLittleEndian<qint16>(image.constData() + kVersionMajorOffset);
+    const auto minor = qFromLittleEndian<qint16>(image.constData() + kVersionMinorOffset);
+    return QStringLiteral("%1.%2").arg(major).arg(minor, 2, 10, QLatin1Char('0'));
+}
+
 double ImageDate(const QByteArray& image, int offset) {
     Q_ASSERT(image.size() >= offset + 8);
     return qFromLittleEndian<double>(image.constData() + offset);
@@ -342,6 +380,11 @@ double ToOleDate(const QDateTime& when) {
 }
 
 QDateTime FromOleDate(double date) {
+    // Outside the years 100 to 9999 (and NaN) the eight bytes hold no date.
+    constexpr double kFirstDay = -657434.0;
+    constexpr double kLastDay = 2958466.0;
+    if (!(date >= kFirstDay && date < kLastDay))
+        return {};
     const double whole = std::trunc(date);
     qint64 days = qint64(whole);
     qint64 msecs = qRound64(std::fabs(date - whole) * kMsecsPerDay);

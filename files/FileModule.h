@@ -68,9 +68,12 @@ bool HasIdentity(const QByteArray& image);
 QString ImageSerialNo(const QByteArray& image);
 // The date stored at offset (kCreatedOffset or kUpdatedOffset) of an image.
 double ImageDate(const QByteArray& image, int offset);
+// The program version that wrote the image, "1.23".
+QString ImageVersion(const QByteArray& image);
 
 // Local date and time <-> OLE Automation date: days since 1899-12-30 00:00, the fraction
-// being the time of day.
+// being the time of day. A value that holds no date (NaN, beyond the years 100 to 9999)
+// gives an invalid QDateTime.
 double ToOleDate(const QDateTime& when);
 QDateTime FromOleDate(double date);
 

@@ -13,10 +13,12 @@
 #include <QtEndian>
 
 #include <functional>
+#include <limits>
 
 #ifdef Q_OS_UNIX
 #include <csignal>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -124,6 +126,12 @@ private slots:
     void exitClosesLink();
     void oleDates_data();
     void oleDates();
+    void damagedDates_data();
+    void damagedDates();
+    void refusingTheCurrentFile_data();
+    void refusingTheCurrentFile();
+    void saveAsOntoSpecialFile_data();
+    void saveAsOntoSpecialFile();
 
 private:
     QString Path(const QString& name) const { return dir->filePath(name); }
@@ -409,13 +417,20 @@ void TestFiles::refusedOpen_data() {
         << "lower" << true << "Not QMX-001 config file, Cannot loaded." << error;
     QTest::newRow("lower-case identity, ja")
         << "lower" << false << QStringLiteral("QMX-001の設定ファイルではありません。") << error;
+    QTest::newRow("identity QMX002")
+        << "QMX002" << true << "Not QMX-001 config file, Cannot loaded." << error;
     QTest::newRow("too short") << "short" << true
                                << "The file is too short to be a QMX-001 config file." << error;
     QTest::newRow("too short, ja")
         << "short" << false
         << QStringLiteral("ファイルが短すぎます。QMX-001の設定ファイルではありません。") << error;
     QTest::newRow("missing file") << "missing" << true << QString() << error;
-    QTest::newRow("a directory") << "directory" << true << QString() << error;
+    const QString special = QStringLiteral("@ is not a regular file (it is a folder, a device or "
+                                           "a pipe). Choose a file.");
+    QTest::newRow("a directory") << "directory" << true << special << error;
+#ifdef Q_OS_UNIX
+    QTest::newRow("a pipe") << "fifo" << true << special << error;
+#endif
     QTest::newRow("under a regular file") << "underFile" << false << QString() << error;
     QTest::newRow("no read permission") << "chmod" << true << QString() << error;
     QTest::newRow("serial mismatch, No") << "mismatch" << true << kMismatchEn << warning;
@@ -447,6 +462,12 @@ void TestFiles::refusedOpen() {
     QString target = Path("target.QMX");
     if (kind == "lower") {
         WriteBytes(target, rejected.replace(0, 6, "qmx001"));
+    } else if (kind == "QMX002") {
+        WriteBytes(target, rejected.replace(0, 6, "QMX002"));
+    } else if (kind == "fifo") {
+#ifdef Q_OS_UNIX
+        QCOMPARE(mkfifo(QFile::encodeName(target).constData(), 0600), 0); // opening would block
+#endif
     } else if (kind == "short") {
         WriteBytes(target, rejected.left(255));
     } else if (kind == "directory") {
@@ -472,6 +493,7 @@ void TestFiles::refusedOpen() {
         QVERIFY(!file.open(QIODevice::ReadOnly));
         text = file.errorString();
     }
+    text.replace(u'@', target);
 
     Open(target);
     QCOMPARE(boxes.shown.size(), 1);
@@ -802,6 +824,87 @@ void TestFiles::oleDates() {
     QFETCH(double, ole);
     QCOMPARE(FileModule::ToOleDate(local), ole);
     QCOMPARE(FileModule::FromOleDate(ole), local);
+}
+
+void TestFiles::damagedDates_data() {
+    QTest::addColumn<double>("ole");
+    QTest::newRow("NaN") << std::numeric_limits<double>::quiet_NaN();
+    QTest::newRow("infinity") << std::numeric_limits<double>::infinity();
+    QTest::newRow("1e300") << 1e300;
+    QTest::newRow("-1e300") << -1e300;
+    QTest::newRow("after the year 9999") << 2958466.0;
+    QTest::newRow("before the year 100") << -657435.0;
+}
+
+// Eight bytes that hold no date give no date, never undefined behaviour.
+void TestFiles::damagedDates() {
+    QFETCH(double, ole);
+    QVERIFY(!FileModule::FromOleDate(ole).isValid());
+}
+
+void TestFiles::refusingTheCurrentFile_data() {
+    QTest::addColumn<QString>("how");
+    QTest::newRow("reopened after a foreign file replaced it") << "foreign";
+    QTest::newRow("reopened, serial question answered No") << "serial";
+    QTest::newRow("Save As onto it declined") << "declined";
+}
+
+// Refusing the current file itself leaves no current file: Save can no longer write it.
+void TestFiles::refusingTheCurrentFile() {
+    QFETCH(QString, how);
+    const QString current = Path("a.QMX");
+    SaveAs(current, FactoryDefaults());
+    QCOMPARE(MainModule::State.CurrentFileName, current);
+    if (how == u"foreign")
+        WriteBytes(current, QByteArray(256, 'x'));
+    QByteArray before = ReadBytes(current);
+    if (how == u"serial") {
+        MainModule::State.IsConnected = kTrue;
+        MainModule::State.ControllerSerialNo = QStringLiteral("SN00000001");
+    }
+    boxes.answers.enqueue(MsgAnswer::No);
+    if (how == u"declined") {
+        dialogs.names.enqueue(current);
+        FileCommands::FileSaveAs(view);
+    } else {
+        Open(current);
+    }
+    QCOMPARE(boxes.shown.size(), 1);
+    QCOMPARE(MainModule::State.CurrentFileName, QString());
+    QCOMPARE(view.entries, QList<bool>{false});
+    QCOMPARE(ReadBytes(current), before);
+}
+
+void TestFiles::saveAsOntoSpecialFile_data() {
+    QTest::addColumn<QString>("target");
+    QTest::newRow("a folder") << "@folder";
+#ifdef Q_OS_UNIX
+    QTest::newRow("a pipe") << "@fifo";
+    QTest::newRow("a device") << "/dev/null";
+#endif
+}
+
+// Refused up front, without the question: replacing it would destroy it.
+void TestFiles::saveAsOntoSpecialFile() {
+    QFETCH(QString, target);
+    if (target == u"@folder")
+        QVERIFY(QDir().mkdir(target = Path("folder.QMX")));
+#ifdef Q_OS_UNIX
+    if (target == u"@fifo")
+        QCOMPARE(mkfifo(QFile::encodeName(target = Path("fifo.QMX")).constData(), 0600), 0);
+#endif
+    const QString current = Path("current.QMX");
+    SaveAs(current, FactoryDefaults());
+    const QFileInfo before(target);
+    dialogs.names.enqueue(target);
+    FileCommands::FileSaveAs(view);
+    QCOMPARE(boxes.shown.size(), 1);
+    QVERIFY2(boxes.shown[0].text.contains("is not a regular file"),
+             qPrintable(boxes.shown[0].text));
+    QCOMPARE(boxes.shown[0].buttons, MsgButtons::Ok);
+    QCOMPARE(MainModule::State.CurrentFileName, current);
+    QVERIFY(!QFileInfo(target).isFile());
+    QCOMPARE(QFileInfo(target).isDir(), before.isDir());
 }
 
 QTEST_GUILESS_MAIN(TestFiles)
