@@ -36,6 +36,13 @@ bool OpenFile(const QString& file) {
     return FileModule::LoadConfigFile();
 }
 
+// A file date in local time; eight bytes that hold no date say so.
+QString ShowDate(const QByteArray& image, int offset) {
+    const QDateTime when = FileModule::FromOleDate(FileModule::ImageDate(image, offset));
+    return when.isValid() ? when.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))
+                          : QStringLiteral("invalid date");
+}
+
 } // namespace
 
 QTextStream& Out() {
@@ -79,6 +86,11 @@ int Write(const Invocation& call) {
 int Show(const Invocation& call) {
     if (!OpenFile(call.files.at(0)))
         return kFailed;
+    const QByteArray image = FileModule::FileImage();
+    Out() << "created = " << ShowDate(image, FileModule::kCreatedOffset) << '\n'
+          << "updated = " << ShowDate(image, FileModule::kUpdatedOffset) << '\n'
+          << "version = " << FileModule::ImageVersion(image) << '\n'
+          << "serial number = " << FileModule::ImageSerialNo(image) << '\n';
     for (const FieldRow& row : FileFields())
         Out() << row.name << " = " << ShowField(row, MainModule::Config) << '\n';
     return kOk;
@@ -102,7 +114,10 @@ int Diff(const Invocation& call) {
         return kFailed;
     int differences = 0;
     for (const FieldRow& row : FileFields()) {
-        if (row.value(MainModule::Config) == row.value(fromFile))
+        const qint64 controller = row.value(MainModule::Config);
+        const qint64 file = row.value(fromFile);
+        // Booleans by meaning: any value other than 0 is True.
+        if (row.boolean ? (controller != 0) == (file != 0) : controller == file)
             continue;
         ++differences;
         Out() << row.name << ": controller " << ShowField(row, MainModule::Config) << ", file "

@@ -37,7 +37,7 @@ const std::array<FieldRow, 28> kRows{{
     QMX_FIELD(comSpeedIndex, "", false),
     QMX_FIELD(comFlowControl, "", true),
     QMX_FIELD(originMode, "", false),
-    QMX_FIELD(originOffset, "pulses", false),
+    QMX_FIELD(originOffset, "", false),
     {"limitSensorMode(0)", "", false, LsPlus},
     {"limitSensorMode(1)", "", false, LsMinus},
     QMX_FIELD(reverseDirection, "", true),

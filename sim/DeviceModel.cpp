@@ -96,7 +96,11 @@ bool DeviceModel::SetParameter(const QString& code, qint64 value) {
 }
 
 std::optional<QString> DeviceModel::Answer(const QString& command) {
-    log_.append(command);
+    if (logLimit != 0)
+        log_.append(command);
+    // The oldest half goes at once, so that trimming costs little per line.
+    if (logLimit > 0 && log_.size() > logLimit)
+        log_.remove(0, log_.size() - logLimit / 2);
     ++commandCount_;
     if (onCommand)
         onCommand(command);

@@ -57,8 +57,10 @@ public:
     // controller keeps silent. Every line is logged, answered or not.
     std::optional<QString> Answer(const QString& command);
 
-    // Every command line received, in order.
+    // The command lines received, in order: the last logLimit of them at least (0: none kept,
+    // -1: all), so that a long-running simulator does not grow.
     const QStringList& Log() const { return log_; }
+    qsizetype logLimit = 10000;
     void ClearLog() { log_.clear(); }
     // Also told about each command line as it arrives (qmx-sim writes them out).
     std::function<void(const QString&)> onCommand;

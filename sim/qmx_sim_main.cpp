@@ -130,6 +130,28 @@ void WriteAll(int fd, const QByteArray& bytes) {
     }
 }
 
+speed_t SpeedCode(int baud) {
+    switch (baud) {
+    case 4800:
+        return B4800;
+    case 9600:
+        return B9600;
+    case 19200:
+        return B19200;
+    case 38400:
+        return B38400;
+    default:
+        return B0;
+    }
+}
+
+// The speed the host set on its end of the line. At another speed than the controller's,
+// what the host sends arrives as garbage, which the controller cannot answer.
+bool HostSpeedMatches(int slave, int baud) {
+    termios tio{};
+    return baud <= 0 || (tcgetattr(slave, &tio) == 0 && cfgetospeed(&tio) == SpeedCode(baud));
+}
+
 bool ReadInt(const QCommandLineParser& parser, const QString& name, int min, int& out) {
     if (!parser.isSet(name))
         return true;
@@ -205,7 +227,8 @@ int main(int argc, char* argv[]) {
         {QStringLiteral("second-line"),
          QStringLiteral("Follow every reply with a second line TEXT."), QStringLiteral("TEXT")},
         {QStringLiteral("baud"),
-         QStringLiteral("Emulate the line speed: one byte per 10 bits at N bit/s."),
+         QStringLiteral("Emulate the line speed: one byte per 10 bits at N bit/s; a host "
+                        "that set another speed gets no answer."),
          QStringLiteral("N")},
         {QStringLiteral("byte-delay"),
          QStringLiteral("Time of one byte on the line, in ms (fractions allowed)."),
@@ -220,6 +243,7 @@ int main(int argc, char* argv[]) {
     }
 
     sim::DeviceModel model;
+    model.logLimit = 0; // the log goes to a file
     sim::Identity& id = model.identity;
     if (parser.isSet(QStringLiteral("name")))
         id.name = parser.value(QStringLiteral("name"));
@@ -357,7 +381,8 @@ int main(int argc, char* argv[]) {
         for (;;) {
             const ssize_t n = read(pty.master, buffer, sizeof buffer);
             if (n > 0) {
-                endpoint.Input(QByteArray(buffer, n));
+                if (HostSpeedMatches(pty.slave, baud))
+                    endpoint.Input(QByteArray(buffer, n));
                 continue;
             }
             if (n < 0 && errno == EINTR)

@@ -69,6 +69,8 @@ private slots:
     void lateReplies_data();
     void lateReplies();
     void portMapping();
+    void lineSpeedAndPort_data();
+    void lineSpeedAndPort();
     void readMatchesWindowSaveAs();
     void writeStoresTheFile();
     void showFactoryDefaults();
@@ -157,6 +159,28 @@ void TestCli::lateReplies() {
     const CliResult diff =
         RunCli(Device(sim) + QStringList{"diff", check.replace("@dir", dir_.path())});
     QCOMPARE(diff.out, QString("no differences\n"));
+}
+
+void TestCli::lineSpeedAndPort_data() {
+    QTest::addColumn<QStringList>("call"); // @ stands for the simulator's device
+    QTest::addColumn<int>("code");
+    QTest::newRow("--speed 4800") << QStringList{"--device", "@", "--speed", "4800", "info"} << 0;
+    QTest::newRow("the default 9600") << QStringList{"--device", "@", "info"} << 3;
+    QTest::newRow("--com 2") << QStringList{"--com", "2", "--speed", "4800", "info"} << 0;
+}
+
+// A controller at 4800 bit/s answers only a host at 4800 bit/s.
+void TestCli::lineSpeedAndPort() {
+    QFETCH(QStringList, call);
+    QFETCH(int, code);
+    SimProcess sim;
+    QVERIFY(StartSim(sim, {"--baud", "4800"}));
+    qputenv("QMX_COM2", QFile::encodeName(sim.PtyPath()));
+    call.replaceInStrings(QRegularExpression("^@$"), sim.PtyPath());
+    const CliResult r = RunCli(call + QStringList{"--lang", "en"});
+    qunsetenv("QMX_COM2");
+    QCOMPARE(r.code, code);
+    QCOMPARE(r.out.startsWith("name = QMX001-SIM\n"), code == 0);
 }
 
 // ports --map keeps COM 3 in the settings file; --com 3 then finds the controller by it.
@@ -264,34 +288,48 @@ void TestCli::showFactoryDefaults() {
     QCOMPARE(made.code, 0);
     const CliResult r = RunCli({"show", Path("shown.QMX")});
     QCOMPARE(r.code, 0);
-    QCOMPARE(r.out, QString("defaultSpeedMin = 500 pulses/s\n"
-                            "defaultSpeedMax = 5000 pulses/s\n"
-                            "defaultAccelTime = 200 ms\n"
-                            "originSpeedMin = 500 pulses/s\n"
-                            "originSpeedMax = 5000 pulses/s\n"
-                            "originAccelTime = 200 ms\n"
-                            "jogSpeedMin = 500 pulses/s\n"
-                            "jogSpeedMax = 500 pulses/s\n"
-                            "jogAccelTime = 0 ms\n"
-                            "excitationAtStartUp = True\n"
-                            "autoExcitation = False\n"
-                            "excitationAtEmergencyStop = True\n"
-                            "jogInputEnabled = True\n"
-                            "reservedSwitch = 0\n"
-                            "comSpeedIndex = 1\n"
-                            "comFlowControl = True\n"
-                            "originMode = 0\n"
-                            "originOffset = 0 pulses\n"
-                            "limitSensorMode(0) = 0\n"
-                            "limitSensorMode(1) = 0\n"
-                            "reverseDirection = False\n"
-                            "stepMode = 1\n"
-                            "runCurrent = 350 mA\n"
-                            "stopCurrent = 175 mA\n"
-                            "ctValue = 20\n"
-                            "rotationStage = False\n"
-                            "jogDialEnabled = False\n"
-                            "jogDialPulses = 10 pulses\n"));
+    // The header: dates in local time, then the fields.
+    const QString date = QStringLiteral("\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d");
+    const QRegularExpression header(QStringLiteral("^created = %1\nupdated = %1\nversion = 1.23\n"
+                                                   "serial number = 0000000000\n")
+                                        .arg(date));
+    QVERIFY2(header.match(r.out).hasMatch(), qPrintable(r.out));
+    QCOMPARE(r.out.section(u'\n', 4), QString("defaultSpeedMin = 500 pulses/s\n"
+                                              "defaultSpeedMax = 5000 pulses/s\n"
+                                              "defaultAccelTime = 200 ms\n"
+                                              "originSpeedMin = 500 pulses/s\n"
+                                              "originSpeedMax = 5000 pulses/s\n"
+                                              "originAccelTime = 200 ms\n"
+                                              "jogSpeedMin = 500 pulses/s\n"
+                                              "jogSpeedMax = 500 pulses/s\n"
+                                              "jogAccelTime = 0 ms\n"
+                                              "excitationAtStartUp = True\n"
+                                              "autoExcitation = False\n"
+                                              "excitationAtEmergencyStop = True\n"
+                                              "jogInputEnabled = True\n"
+                                              "reservedSwitch = 0\n"
+                                              "comSpeedIndex = 1\n"
+                                              "comFlowControl = True\n"
+                                              "originMode = 0\n"
+                                              "originOffset = 0\n"
+                                              "limitSensorMode(0) = 0\n"
+                                              "limitSensorMode(1) = 0\n"
+                                              "reverseDirection = False\n"
+                                              "stepMode = 1\n"
+                                              "runCurrent = 350 mA\n"
+                                              "stopCurrent = 175 mA\n"
+                                              "ctValue = 20\n"
+                                              "rotationStage = False\n"
+                                              "jogDialEnabled = False\n"
+                                              "jogDialPulses = 10 pulses\n"));
+    // Dates that are no dates (NaN, and 1e300) say so.
+    QByteArray damaged = ReadAll(Path("shown.QMX"));
+    damaged.replace(FileModule::kCreatedOffset, 8, QByteArray::fromHex("000000000000f87f"));
+    damaged.replace(FileModule::kUpdatedOffset, 8, QByteArray::fromHex("9c7500883ce4377e"));
+    QVERIFY(WriteFile(Path("damaged.QMX"), damaged));
+    const CliResult d = RunCli({"show", Path("damaged.QMX")});
+    QVERIFY2(d.out.startsWith("created = invalid date\nupdated = invalid date\n"),
+             qPrintable(d.out));
 }
 
 void TestCli::diffListsChangedFields() {
@@ -304,6 +342,14 @@ void TestCli::diffListsChangedFields() {
     QCOMPARE(r.out, QString("originSpeedMax: controller 8000 pulses/s, file 5000 pulses/s\n"
                             "reverseDirection: controller True, file False\n"
                             "stopCurrent: controller 240 mA, file 175 mA\n"));
+    // Booleans compare by meaning: 1 in a file is True, as the controller's -1 is.
+    QByteArray ones = ReadAll(Path("base.QMX"));
+    ones.replace(158, 2, QByteArray::fromHex("0100")); // excitationAtStartUp
+    QVERIFY(WriteFile(Path("ones.QMX"), ones));
+    SimProcess plain;
+    QVERIFY(StartSim(plain));
+    QCOMPARE(RunCli(Device(plain) + QStringList{"diff", Path("ones.QMX")}).out,
+             QString("no differences\n"));
 }
 
 void TestCli::failures_data() {

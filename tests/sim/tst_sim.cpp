@@ -29,6 +29,7 @@ private slots:
     void framing();
     void endpointDeliversLater();
     void endpointProcessesOneAtATime();
+    void logStaysBounded();
     void stateText_data();
     void stateText();
     void ptySession();
@@ -544,6 +545,17 @@ void TestSim::endpointProcessesOneAtATime() {
     QTRY_COMPARE(at.size(), 3);
     QVERIFY2(at[0] >= 30 && at[1] >= 160 && at[2] >= 190 && at[2] < 400,
              qPrintable(QStringLiteral("%1 %2 %3").arg(at[0]).arg(at[1]).arg(at[2])));
+}
+
+// A simulator that runs for days keeps only the newest command lines.
+void TestSim::logStaysBounded() {
+    DeviceModel model;
+    model.logLimit = 10;
+    for (int i = 0; i < 1000; ++i)
+        model.Answer(QStringLiteral("?:D%1").arg(i % 3));
+    QVERIFY(model.Log().size() <= 10);
+    QCOMPARE(model.Log().last(), QStringLiteral("?:D0"));
+    QCOMPARE(model.CommandCount(), 1000);
 }
 
 void TestSim::stateText_data() {
