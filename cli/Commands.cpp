@@ -1,10 +1,10 @@
 #include "cli/Cli.h"
 
-#include "cli/FieldTable.h"
 #include "files/FileModule.h"
 #include "link/ComSupport.h"
 #include "link/QMXModule.h"
 #include "shell/MainModule.h"
+#include "shell/RecordFields.h"
 
 #include <QTextStream>
 
@@ -35,6 +35,8 @@ bool OpenFile(const QString& file) {
     MainModule::State.CurrentFileName = file;
     return FileModule::LoadConfigFile();
 }
+
+using RecordFields::Name;
 
 // A file date in local time; eight bytes that hold no date say so.
 QString ShowDate(const QByteArray& image, int offset) {
@@ -91,8 +93,9 @@ int Show(const Invocation& call) {
           << "updated = " << ShowDate(image, FileModule::kUpdatedOffset) << '\n'
           << "version = " << FileModule::ImageVersion(image) << '\n'
           << "serial number = " << FileModule::ImageSerialNo(image) << '\n';
-    for (const FieldRow& row : FileFields())
-        Out() << row.name << " = " << ShowField(row, MainModule::Config) << '\n';
+    for (const RecordField* field : RecordFields::FileFields())
+        Out() << Name(*field) << " = " << RecordFields::ShowValue(*field, MainModule::Config)
+              << '\n';
     return kOk;
 }
 
@@ -113,15 +116,13 @@ int Diff(const Invocation& call) {
     if (!ok)
         return kFailed;
     int differences = 0;
-    for (const FieldRow& row : FileFields()) {
-        const qint64 controller = row.value(MainModule::Config);
-        const qint64 file = row.value(fromFile);
-        // Booleans by meaning: any value other than 0 is True.
-        if (row.boolean ? (controller != 0) == (file != 0) : controller == file)
+    for (const RecordField* field : RecordFields::FileFields()) {
+        if (RecordFields::SameMeaning(*field, field->get(MainModule::Config), field->get(fromFile)))
             continue;
         ++differences;
-        Out() << row.name << ": controller " << ShowField(row, MainModule::Config) << ", file "
-              << ShowField(row, fromFile) << '\n';
+        Out() << Name(*field) << ": controller "
+              << RecordFields::ShowValue(*field, MainModule::Config) << ", file "
+              << RecordFields::ShowValue(*field, fromFile) << '\n';
     }
     if (differences == 0)
         Out() << "no differences\n";

@@ -2,6 +2,7 @@
 
 #include "platform/MessageBoxes.h"
 #include "shell/MainModule.h"
+#include "shell/RecordFields.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -10,7 +11,6 @@
 
 #include <cmath>
 #include <cstring>
-#include <type_traits>
 
 namespace FileModule {
 
@@ -20,75 +20,24 @@ std::array<quint8, 32> ConfigFileParams2{};
 
 namespace {
 
-enum class Encoding { Integer, Long, Boolean };
-
-constexpr int Width(Encoding encoding) {
-    return encoding == Encoding::Long ? 4 : 2;
+constexpr int Width(FieldType type) {
+    return type == FieldType::Long ? 4 : 2;
 }
 
-// One record field in the file. Booleans are kept exactly as the record holds them.
-struct FileField {
-    int offset;
-    Encoding encoding;
-    qint32 (*get)(const ConfigRecord&);
-    void (*set)(ConfigRecord&, qint32);
-};
-
-// clang-format off
-#define QMX_FILE_FIELD(offset, encoding, member)                                           \
-    FileField{offset, Encoding::encoding,                                                  \
-              [](const ConfigRecord& r) -> qint32 { return r.member; },                    \
-              [](ConfigRecord& r, qint32 v) {                                              \
-                  r.member = static_cast<std::remove_reference_t<decltype(r.member)>>(v);  \
-              }}
-
-// The file's own field order; everything between the fields of a block is reserved.
-constexpr std::array kFields{
-    QMX_FILE_FIELD(128, Long,    defaultSpeedMin),
-    QMX_FILE_FIELD(132, Long,    defaultSpeedMax),
-    QMX_FILE_FIELD(136, Integer, defaultAccelTime),
-    QMX_FILE_FIELD(138, Long,    originSpeedMin),
-    QMX_FILE_FIELD(142, Long,    originSpeedMax),
-    QMX_FILE_FIELD(146, Integer, originAccelTime),
-    QMX_FILE_FIELD(148, Long,    jogSpeedMin),
-    QMX_FILE_FIELD(152, Long,    jogSpeedMax),
-    QMX_FILE_FIELD(156, Integer, jogAccelTime),
-    QMX_FILE_FIELD(158, Boolean, excitationAtStartUp),
-    QMX_FILE_FIELD(160, Boolean, autoExcitation),
-    QMX_FILE_FIELD(162, Boolean, excitationAtEmergencyStop),
-    QMX_FILE_FIELD(164, Boolean, jogInputEnabled),
-    QMX_FILE_FIELD(166, Integer, reservedSwitch),
-    QMX_FILE_FIELD(168, Integer, comSpeedIndex),
-    QMX_FILE_FIELD(170, Boolean, comFlowControl),
-    QMX_FILE_FIELD(172, Boolean, jogDialEnabled),
-    QMX_FILE_FIELD(174, Integer, jogDialPulses),
-    // 176..223 reserved
-    QMX_FILE_FIELD(224, Integer, originMode),
-    QMX_FILE_FIELD(226, Long,    originOffset),
-    QMX_FILE_FIELD(230, Integer, limitSensorMode[0]),
-    QMX_FILE_FIELD(232, Integer, limitSensorMode[1]),
-    QMX_FILE_FIELD(234, Boolean, reverseDirection),
-    QMX_FILE_FIELD(236, Integer, stepMode),
-    QMX_FILE_FIELD(238, Integer, runCurrent),
-    QMX_FILE_FIELD(240, Integer, stopCurrent),
-    QMX_FILE_FIELD(242, Integer, ctValue),
-    QMX_FILE_FIELD(244, Boolean, rotationStage),
-    // 246..255 reserved
-};
-// clang-format on
-
-#undef QMX_FILE_FIELD
-
-// Fields ascend without overlap and each lies inside one parameter block.
+// The fields the file holds do not overlap, and each lies inside one parameter block.
 constexpr bool FieldsFitBlocks() {
-    int end = kParams1Offset;
-    for (const FileField& field : kFields) {
-        const int last = field.offset + Width(field.encoding);
-        const bool inFirst = field.offset >= kParams1Offset && last <= kParams2Offset;
-        const bool inSecond = field.offset >= kParams2Offset && last <= kFileSize;
-        if (field.offset < end || !(inFirst || inSecond))
+    for (const RecordField& a : kRecordFields) {
+        if (a.fileOffset < 0)
+            continue;
+        const int end = a.fileOffset + Width(a.type);
+        const bool inFirst = a.fileOffset >= kParams1Offset && end <= kParams2Offset;
+        const bool inSecond = a.fileOffset >= kParams2Offset && end <= kFileSize;
+        if (!(inFirst || inSecond) || a.type == FieldType::Real)
             return false;
-        end = last;
+        for (const RecordField& b : kRecordFields)
+            if (&a != &b && b.fileOffset >= 0 && b.fileOffset < end &&
+                a.fileOffset < b.fileOffset + Width(b.type))
+                return false;
     }
     return true;
 }
@@ -206,25 +155,26 @@ QByteArray FileImage() {
     return image;
 }
 
+// Booleans are kept exactly as the record holds them.
 void RecordToImage(const ConfigRecord& record, QByteArray& image) {
     Q_ASSERT(image.size() >= kFileSize);
-    for (const FileField& field : kFields) {
-        char* at = image.data() + field.offset;
-        if (field.encoding == Encoding::Long)
-            qToLittleEndian<qint32>(field.get(record), at);
+    for (const RecordField* field : RecordFields::FileFields()) {
+        char* at = image.data() + field->fileOffset;
+        if (field->type == FieldType::Long)
+            qToLittleEndian<qint32>(qint32(field->get(record)), at);
         else
-            qToLittleEndian<qint16>(static_cast<qint16>(field.get(record)), at);
+            qToLittleEndian<qint16>(qint16(field->get(record)), at);
     }
 }
 
 void ImageToRecord(const QByteArray& image, ConfigRecord& record) {
     Q_ASSERT(image.size() >= kFileSize);
-    for (const FileField& field : kFields) {
-        const char* at = image.constData() + field.offset;
-        if (field.encoding == Encoding::Long)
-            field.set(record, qFromLittleEndian<qint32>(at));
+    for (const RecordField* field : RecordFields::FileFields()) {
+        const char* at = image.constData() + field->fileOffset;
+        if (field->type == FieldType::Long)
+            field->set(record, qFromLittleEndian<qint32>(at));
         else
-            field.set(record, qFromLittleEndian<qint16>(at));
+            field->set(record, qFromLittleEndian<qint16>(at));
     }
 }
 

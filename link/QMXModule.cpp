@@ -5,9 +5,9 @@
 #include "platform/ProgressDisplay.h"
 #include "shell/MainModule.h"
 #include "shell/Numbers.h"
+#include "shell/RecordFields.h"
 
 #include <array>
-#include <variant>
 
 namespace QMXModule {
 
@@ -73,91 +73,89 @@ bool TakeInfo(Info info, const QString& reply) {
 
 // ---- Load ----------------------------------------------------------------------------------
 
-enum class Conv { Long, Integer, Scale, Boolean, RealScale, Current, Ct };
-
-struct LsElement {
-    int index;
+// How a reply becomes its field's value; the field's type does the rest.
+enum class Reading {
+    Plain,   // the number (or Boolean) of the reply
+    Scale,   // the same, refused when 0: it divides later conversions
+    Current, // controller current units -> mA, with currentScale as just read
+    Ct,      // controller CT units -> program units, with ctScale as just read
 };
-using Field =
-    std::variant<qint32 ConfigRecord::*, qint16 ConfigRecord::*, double ConfigRecord::*, LsElement>;
 
 struct LoadStep {
     const char* command;
-    Field field;
-    Conv conv;
+    int field;
+    Reading reading;
     int progress;
 };
 
-const std::array<LoadStep, 31> kLoadSteps{{
-    {"?:D0", &ConfigRecord::defaultSpeedMin, Conv::Long, 3},
-    {"?:D1", &ConfigRecord::defaultSpeedMax, Conv::Long, 6},
-    {"?:D2", &ConfigRecord::defaultAccelTime, Conv::Integer, 9},
-    {"?:J0", &ConfigRecord::jogSpeedMin, Conv::Long, 12},
-    {"?:J1", &ConfigRecord::jogSpeedMax, Conv::Long, 15},
-    {"?:J2", &ConfigRecord::jogAccelTime, Conv::Integer, 18},
-    {"?:O0", &ConfigRecord::originSpeedMin, Conv::Long, 21},
-    {"?:O1", &ConfigRecord::originSpeedMax, Conv::Long, 24},
-    {"?:O2", &ConfigRecord::originAccelTime, Conv::Integer, 27},
-    {"?:EP", &ConfigRecord::excitationAtStartUp, Conv::Boolean, 30},
-    {"?:EA", &ConfigRecord::autoExcitation, Conv::Boolean, 32},
-    {"?:EF", &ConfigRecord::excitationAtEmergencyStop, Conv::Boolean, 34},
-    {"?:EJ", &ConfigRecord::jogInputEnabled, Conv::Boolean, 36},
-    {"?:IS", &ConfigRecord::comSpeedIndex, Conv::Integer, 40},
-    {"?:IF", &ConfigRecord::comFlowControl, Conv::Boolean, 45},
-    {"?:MO", &ConfigRecord::originMode, Conv::Integer, 50},
-    {"V:N", &ConfigRecord::originOffset, Conv::Long, 55},
-    {"?:ML0", LsElement{0}, Conv::Integer, 60},
-    {"?:ML1", LsElement{1}, Conv::Integer, 62},
-    {"?:MD", &ConfigRecord::reverseDirection, Conv::Boolean, 64},
-    {"?:MS", &ConfigRecord::stepMode, Conv::Integer, 66},
-    {"?:CF", &ConfigRecord::currentScale, Conv::Scale, 70},
-    {"?:CC", &ConfigRecord::ctScale, Conv::RealScale, 74},
-    {"?:CR", &ConfigRecord::runCurrent, Conv::Current, 78},
-    {"?:CS", &ConfigRecord::stopCurrent, Conv::Current, 82},
-    {"?:CT", &ConfigRecord::ctValue, Conv::Ct, 86},
-    {"?:CH", &ConfigRecord::chValue, Conv::Integer, 88},
-    {"?:CL", &ConfigRecord::clValue, Conv::Integer, 90},
-    {"?:MT", &ConfigRecord::rotationStage, Conv::Boolean, 92},
-    {"?:ED", &ConfigRecord::jogDialEnabled, Conv::Boolean, 94},
-    {"?:EM", &ConfigRecord::jogDialPulses, Conv::Integer, 96},
+constexpr std::array<LoadStep, 31> kLoadSteps{{
+    {"?:D0", Field("defaultSpeedMin"), Reading::Plain, 3},
+    {"?:D1", Field("defaultSpeedMax"), Reading::Plain, 6},
+    {"?:D2", Field("defaultAccelTime"), Reading::Plain, 9},
+    {"?:J0", Field("jogSpeedMin"), Reading::Plain, 12},
+    {"?:J1", Field("jogSpeedMax"), Reading::Plain, 15},
+    {"?:J2", Field("jogAccelTime"), Reading::Plain, 18},
+    {"?:O0", Field("originSpeedMin"), Reading::Plain, 21},
+    {"?:O1", Field("originSpeedMax"), Reading::Plain, 24},
+    {"?:O2", Field("originAccelTime"), Reading::Plain, 27},
+    {"?:EP", Field("excitationAtStartUp"), Reading::Plain, 30},
+    {"?:EA", Field("autoExcitation"), Reading::Plain, 32},
+    {"?:EF", Field("excitationAtEmergencyStop"), Reading::Plain, 34},
+    {"?:EJ", Field("jogInputEnabled"), Reading::Plain, 36},
+    {"?:IS", Field("comSpeedIndex"), Reading::Plain, 40},
+    {"?:IF", Field("comFlowControl"), Reading::Plain, 45},
+    {"?:MO", Field("originMode"), Reading::Plain, 50},
+    {"V:N", Field("originOffset"), Reading::Plain, 55},
+    {"?:ML0", Field("limitSensorMode(0)"), Reading::Plain, 60},
+    {"?:ML1", Field("limitSensorMode(1)"), Reading::Plain, 62},
+    {"?:MD", Field("reverseDirection"), Reading::Plain, 64},
+    {"?:MS", Field("stepMode"), Reading::Plain, 66},
+    {"?:CF", Field("currentScale"), Reading::Scale, 70},
+    {"?:CC", Field("ctScale"), Reading::Scale, 74},
+    {"?:CR", Field("runCurrent"), Reading::Current, 78},
+    {"?:CS", Field("stopCurrent"), Reading::Current, 82},
+    {"?:CT", Field("ctValue"), Reading::Ct, 86},
+    {"?:CH", Field("chValue"), Reading::Plain, 88},
+    {"?:CL", Field("clValue"), Reading::Plain, 90},
+    {"?:MT", Field("rotationStage"), Reading::Plain, 92},
+    {"?:ED", Field("jogDialEnabled"), Reading::Plain, 94},
+    {"?:EM", Field("jogDialPulses"), Reading::Plain, 96},
 }};
 
-// The reply as the field's value; none when it does not fit the field or a scale would be 0.
-std::optional<double> Convert(Conv conv, const QString& reply, const ConfigRecord& record) {
-    if (conv == Conv::Boolean)
-        return reply == QLatin1String("0") ? kFalse : kTrue;
-    const double number = Numbers::ReadNumber(reply);
-    switch (conv) {
-    case Conv::Long:
+// A number that fits the field's width; a real number as it is.
+std::optional<double> Fitted(FieldType type, double number) {
+    switch (type) {
+    case FieldType::Long:
         return Numbers::ToLong(number);
-    case Conv::Integer:
+    case FieldType::Integer:
         return Numbers::ToInteger(number);
-    case Conv::Scale: {
-        const auto scale = Numbers::ToInteger(number);
-        return scale && *scale != 0 ? scale : std::nullopt;
-    }
-    case Conv::RealScale:
-        return number != 0.0 ? std::optional<double>(number) : std::nullopt;
-    case Conv::Current:
-        return Numbers::CurrentFromController(number, record.currentScale);
-    case Conv::Ct:
-        return Numbers::CtFromController(number, record.ctScale);
-    case Conv::Boolean:
+    case FieldType::Boolean:
+    case FieldType::Real:
         break;
     }
-    return std::nullopt;
+    return number;
 }
 
-void Assign(ConfigRecord& record, const Field& field, double value) {
-    std::visit(
-        [&](auto&& f) {
-            using F = std::decay_t<decltype(f)>;
-            if constexpr (std::is_same_v<F, LsElement>)
-                record.limitSensorMode[f.index] = static_cast<qint16>(value);
-            else
-                record.*f = static_cast<std::remove_reference_t<decltype(record.*f)>>(value);
-        },
-        field);
+// The reply as the field's value; none when it does not fit the field or a scale would be 0.
+std::optional<double> Convert(const LoadStep& step, const QString& reply,
+                              const ConfigRecord& record) {
+    const FieldType type = RecordFields::Row(step.field).type;
+    if (type == FieldType::Boolean)
+        return reply == QLatin1String("0") ? kFalse : kTrue;
+    const double number = Numbers::ReadNumber(reply);
+    switch (step.reading) {
+    case Reading::Plain:
+        return Fitted(type, number);
+    case Reading::Scale: {
+        const std::optional<double> scale = Fitted(type, number);
+        return scale && *scale != 0.0 ? scale : std::nullopt;
+    }
+    case Reading::Current:
+        return Numbers::CurrentFromController(number, record.currentScale);
+    case Reading::Ct:
+        return Numbers::CtFromController(number, record.ctScale);
+    }
+    return std::nullopt;
 }
 
 // ---- Store ---------------------------------------------------------------------------------
@@ -169,76 +167,78 @@ enum class Format {
     Boolean, // "1" when non-zero, else "0"
 };
 
-using Value = std::optional<qint64> (*)(const ConfigRecord&);
+// How a field's value becomes the controller's.
+enum class Writing {
+    Plain,
+    Current,    // mA -> controller current units
+    Ct,         // program units -> controller CT units
+    DialPulses, // the controller takes 0 pulses as its default of 10
+};
+
+inline constexpr int kNoField = -1;
 
 struct StoreStep {
     const char* command;
     Format format;
-    Value value;
+    int field;
+    Writing writing;
     int progress; // -1: unchanged
 };
 
-template <auto Member> std::optional<qint64> FieldValue(const ConfigRecord& r) {
-    return r.*Member;
-}
-std::optional<qint64> LsPlus(const ConfigRecord& r) {
-    return r.limitSensorMode[0];
-}
-std::optional<qint64> LsMinus(const ConfigRecord& r) {
-    return r.limitSensorMode[1];
-}
-std::optional<qint64> RunUnits(const ConfigRecord& r) {
-    return Numbers::CurrentToController(r.runCurrent, r.currentScale);
-}
-std::optional<qint64> StopUnits(const ConfigRecord& r) {
-    return Numbers::CurrentToController(r.stopCurrent, r.currentScale);
-}
-std::optional<qint64> CtUnits(const ConfigRecord& r) {
-    return Numbers::CtToController(r.ctValue, r.ctScale);
-}
-// The controller takes 0 pulses as its default of 10.
-std::optional<qint64> JogDialPulses(const ConfigRecord& r) {
-    return r.jogDialPulses == 0 ? 10 : r.jogDialPulses;
-}
-
-const std::array<StoreStep, 36> kStoreSteps{{
-    {"Z:D0100", Format::Fixed, nullptr, -1},
-    {"Z:D130000", Format::Fixed, nullptr, -1},
-    {"Z:D0", Format::N, FieldValue<&ConfigRecord::defaultSpeedMin>, 3},
-    {"Z:D1", Format::N, FieldValue<&ConfigRecord::defaultSpeedMax>, 6},
-    {"Z:D2", Format::Z, FieldValue<&ConfigRecord::defaultAccelTime>, 9},
-    {"Z:J0100", Format::Fixed, nullptr, -1},
-    {"Z:J130000", Format::Fixed, nullptr, -1},
-    {"Z:J0", Format::N, FieldValue<&ConfigRecord::jogSpeedMin>, 12},
-    {"Z:J1", Format::N, FieldValue<&ConfigRecord::jogSpeedMax>, 15},
-    {"Z:J2", Format::Z, FieldValue<&ConfigRecord::jogAccelTime>, 18},
-    {"Z:O0100", Format::Fixed, nullptr, -1},
-    {"Z:O130000", Format::Fixed, nullptr, -1},
-    {"Z:O0", Format::N, FieldValue<&ConfigRecord::originSpeedMin>, 21},
-    {"Z:O1", Format::N, FieldValue<&ConfigRecord::originSpeedMax>, 24},
-    {"Z:O2", Format::Z, FieldValue<&ConfigRecord::originAccelTime>, 27},
-    {"Z:EP", Format::Boolean, FieldValue<&ConfigRecord::excitationAtStartUp>, 30},
-    {"Z:EA", Format::Boolean, FieldValue<&ConfigRecord::autoExcitation>, 32},
-    {"Z:EF", Format::Boolean, FieldValue<&ConfigRecord::excitationAtEmergencyStop>, 34},
-    {"Z:EJ", Format::Boolean, FieldValue<&ConfigRecord::jogInputEnabled>, 36},
-    {"Z:IS", Format::Z, FieldValue<&ConfigRecord::comSpeedIndex>, 40},
-    {"Z:IF", Format::Boolean, FieldValue<&ConfigRecord::comFlowControl>, 45},
-    {"Z:MO", Format::Z, FieldValue<&ConfigRecord::originMode>, 50},
-    {"S:N", Format::Z, FieldValue<&ConfigRecord::originOffset>, 55},
-    {"Z:ML0", Format::Z, LsPlus, 60},
-    {"Z:ML1", Format::Z, LsMinus, 62},
-    {"Z:MD", Format::Boolean, FieldValue<&ConfigRecord::reverseDirection>, 64},
-    {"Z:MS", Format::Z, FieldValue<&ConfigRecord::stepMode>, 66},
-    {"Z:CR4095", Format::Fixed, nullptr, -1},
-    {"Z:CS0", Format::Fixed, nullptr, -1},
-    {"Z:CR", Format::N, RunUnits, 70},
-    {"Z:CS", Format::N, StopUnits, 75},
-    {"Z:CT", Format::N, CtUnits, 80},
-    {"Z:MT", Format::Boolean, FieldValue<&ConfigRecord::rotationStage>, 82},
-    {"Z:ED", Format::Boolean, FieldValue<&ConfigRecord::jogDialEnabled>, 84},
-    {"Z:EM", Format::N, JogDialPulses, 86},
-    {"Z:UW", Format::Fixed, nullptr, 100},
+constexpr std::array<StoreStep, 36> kStoreSteps{{
+    {"Z:D0100", Format::Fixed, kNoField, Writing::Plain, -1},
+    {"Z:D130000", Format::Fixed, kNoField, Writing::Plain, -1},
+    {"Z:D0", Format::N, Field("defaultSpeedMin"), Writing::Plain, 3},
+    {"Z:D1", Format::N, Field("defaultSpeedMax"), Writing::Plain, 6},
+    {"Z:D2", Format::Z, Field("defaultAccelTime"), Writing::Plain, 9},
+    {"Z:J0100", Format::Fixed, kNoField, Writing::Plain, -1},
+    {"Z:J130000", Format::Fixed, kNoField, Writing::Plain, -1},
+    {"Z:J0", Format::N, Field("jogSpeedMin"), Writing::Plain, 12},
+    {"Z:J1", Format::N, Field("jogSpeedMax"), Writing::Plain, 15},
+    {"Z:J2", Format::Z, Field("jogAccelTime"), Writing::Plain, 18},
+    {"Z:O0100", Format::Fixed, kNoField, Writing::Plain, -1},
+    {"Z:O130000", Format::Fixed, kNoField, Writing::Plain, -1},
+    {"Z:O0", Format::N, Field("originSpeedMin"), Writing::Plain, 21},
+    {"Z:O1", Format::N, Field("originSpeedMax"), Writing::Plain, 24},
+    {"Z:O2", Format::Z, Field("originAccelTime"), Writing::Plain, 27},
+    {"Z:EP", Format::Boolean, Field("excitationAtStartUp"), Writing::Plain, 30},
+    {"Z:EA", Format::Boolean, Field("autoExcitation"), Writing::Plain, 32},
+    {"Z:EF", Format::Boolean, Field("excitationAtEmergencyStop"), Writing::Plain, 34},
+    {"Z:EJ", Format::Boolean, Field("jogInputEnabled"), Writing::Plain, 36},
+    {"Z:IS", Format::Z, Field("comSpeedIndex"), Writing::Plain, 40},
+    {"Z:IF", Format::Boolean, Field("comFlowControl"), Writing::Plain, 45},
+    {"Z:MO", Format::Z, Field("originMode"), Writing::Plain, 50},
+    {"S:N", Format::Z, Field("originOffset"), Writing::Plain, 55},
+    {"Z:ML0", Format::Z, Field("limitSensorMode(0)"), Writing::Plain, 60},
+    {"Z:ML1", Format::Z, Field("limitSensorMode(1)"), Writing::Plain, 62},
+    {"Z:MD", Format::Boolean, Field("reverseDirection"), Writing::Plain, 64},
+    {"Z:MS", Format::Z, Field("stepMode"), Writing::Plain, 66},
+    {"Z:CR4095", Format::Fixed, kNoField, Writing::Plain, -1},
+    {"Z:CS0", Format::Fixed, kNoField, Writing::Plain, -1},
+    {"Z:CR", Format::N, Field("runCurrent"), Writing::Current, 70},
+    {"Z:CS", Format::N, Field("stopCurrent"), Writing::Current, 75},
+    {"Z:CT", Format::N, Field("ctValue"), Writing::Ct, 80},
+    {"Z:MT", Format::Boolean, Field("rotationStage"), Writing::Plain, 82},
+    {"Z:ED", Format::Boolean, Field("jogDialEnabled"), Writing::Plain, 84},
+    {"Z:EM", Format::N, Field("jogDialPulses"), Writing::DialPulses, 86},
+    {"Z:UW", Format::Fixed, kNoField, Writing::Plain, 100},
 }};
+
+// The controller's value of a store step; none when a scale is 0 or it does not fit 32 bits.
+std::optional<qint64> ControllerValue(const StoreStep& step, const ConfigRecord& r) {
+    const auto value = qint64(RecordFields::Row(step.field).get(r));
+    switch (step.writing) {
+    case Writing::Plain:
+        return value;
+    case Writing::Current:
+        return Numbers::CurrentToController(qint16(value), r.currentScale);
+    case Writing::Ct:
+        return Numbers::CtToController(qint16(value), r.ctScale);
+    case Writing::DialPulses:
+        return value == 0 ? 10 : value;
+    }
+    return std::nullopt;
+}
 
 QString Formatted(Format format, qint64 value) {
     switch (format) {
@@ -302,12 +302,12 @@ bool ReadConfig(ConfigRecord& target) {
             ok = false;
             break;
         }
-        const std::optional<double> value = Convert(step.conv, reply, record);
+        const std::optional<double> value = Convert(step, reply, record);
         if (!value) {
             ok = false;
             break;
         }
-        Assign(record, step.field, *value);
+        RecordFields::Row(step.field).set(record, *value);
         Progress().SetProgress(step.progress);
     }
     Progress().HideProgress();
@@ -324,7 +324,7 @@ std::optional<QStringList> StoreCommands(const ConfigRecord& record) {
     for (const StoreStep& step : kStoreSteps) {
         QString command = QLatin1String(step.command);
         if (step.format != Format::Fixed) {
-            const std::optional<qint64> value = step.value(record);
+            const std::optional<qint64> value = ControllerValue(step, record);
             if (!value)
                 return std::nullopt;
             command += Formatted(step.format, *value);

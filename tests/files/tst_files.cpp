@@ -3,6 +3,7 @@
 #include "link/ComSupport.h"
 #include "platform/SerialControl.h"
 #include "shell/MainModule.h"
+#include "shell/RecordFields.h"
 #include "tests/support/Scripted.h"
 
 #include <QDir>
@@ -247,8 +248,8 @@ void TestFiles::fieldLayout_data() {
     QTest::newRow("params1 reserved") << 176 << QByteArray(48, '\0');
     QTest::newRow("originMode") << 224 << QByteArray::fromHex("0900");
     QTest::newRow("originOffset") << 226 << QByteArray::fromHex("18fcffff");
-    QTest::newRow("LS(+)") << 230 << QByteArray::fromHex("fdff");
-    QTest::newRow("LS(-)") << 232 << QByteArray::fromHex("0100");
+    QTest::newRow("limitSensorMode(0)") << 230 << QByteArray::fromHex("fdff");
+    QTest::newRow("limitSensorMode(1)") << 232 << QByteArray::fromHex("0100");
     QTest::newRow("reverseDirection") << 234 << QByteArray::fromHex("0b00");
     QTest::newRow("stepMode") << 236 << QByteArray::fromHex("0200");
     QTest::newRow("runCurrent") << 238 << QByteArray::fromHex("ee02");
@@ -295,6 +296,11 @@ void TestFiles::fieldLayout() {
                               .jogDialPulses = 9999};
     SaveAs(Path("layout.QMX"), record);
     QCOMPARE(ReadBytes(Path("layout.QMX")).mid(offset, bytes.size()).toHex(), bytes.toHex());
+    // The record's field table puts the field there.
+    if (const RecordField* field = RecordFields::Named(QString(QTest::currentDataTag())))
+        QCOMPARE(field->fileOffset, offset);
+    else
+        QVERIFY(QByteArray(QTest::currentDataTag()).endsWith("reserved"));
 }
 
 void TestFiles::roundTrip_data() {

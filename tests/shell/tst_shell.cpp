@@ -1,6 +1,9 @@
 #include "shell/ConfigRecord.h"
 #include "shell/MainModule.h"
 #include "shell/Numbers.h"
+#include "shell/RecordFields.h"
+
+#include <set>
 
 #include <QTest>
 
@@ -18,6 +21,7 @@ private slots:
     void conversions();
     void conversionFailures();
     void factoryDefaults();
+    void fieldTable();
     void title();
 };
 
@@ -206,6 +210,25 @@ void TestShell::title() {
         QString::fromUtf8("QMX-001 設定プログラム  Ver 1.23  ")));
     MainModule::InitProgram("/L:E");
     QVERIFY(MainModule::WindowTitle().startsWith("QMX-001 Configuration  Ver 1.23  "));
+}
+
+// Every field of the record has one row of its own: names differ, and each row's setter
+// reaches its own field and no other (the member count is checked where the table is).
+void TestShell::fieldTable() {
+    std::set<std::string_view> names;
+    for (const RecordField& field : kRecordFields)
+        QVERIFY2(names.insert(field.name).second, field.name.data());
+    for (const RecordField& changed : kRecordFields) {
+        ConfigRecord record = FactoryDefaults();
+        changed.set(record, 7);
+        for (const RecordField& other : kRecordFields) {
+            const double expected = &other == &changed ? 7 : other.factory;
+            QVERIFY2(other.get(record) == expected,
+                     qPrintable(QStringLiteral("%1 reached %2")
+                                    .arg(RecordFields::Name(changed), RecordFields::Name(other))));
+        }
+    }
+    QCOMPARE(RecordFields::FileFields().size(), size_t(28));
 }
 
 QTEST_GUILESS_MAIN(TestShell)
