@@ -41,19 +41,7 @@ struct ConfigRecord {
     bool operator==(const ConfigRecord&) const = default;
 };
 
-// Limits kept by the editing reactions (not by loading).
-namespace ConfigLimits {
-inline constexpr qint32 kSpeedMin = 100;
-inline constexpr qint32 kSpeedMax = 30000;
-inline constexpr qint16 kAccelTimeMin = 0;
-inline constexpr qint16 kAccelTimeMax = 1000;
-inline constexpr qint32 kOffsetMin = -1000;
-inline constexpr qint32 kOffsetMax = 16777215;
-inline constexpr qint16 kJogDialPulsesMin = 1;
-inline constexpr qint16 kJogDialPulsesMax = 9999;
-} // namespace ConfigLimits
-
-// The factory parameter set.
+// The factory parameter set (the factory column of the field table).
 ConfigRecord FactoryDefaults();
 
 namespace MainModule {

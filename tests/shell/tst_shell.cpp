@@ -1,4 +1,5 @@
 #include "shell/ConfigRecord.h"
+#include "shell/EditRules.h"
 #include "shell/MainModule.h"
 #include "shell/Numbers.h"
 #include "shell/RecordFields.h"
@@ -22,6 +23,8 @@ private slots:
     void conversionFailures();
     void factoryDefaults();
     void fieldTable();
+    void editRules_data();
+    void editRules();
     void title();
 };
 
@@ -229,6 +232,141 @@ void TestShell::fieldTable() {
         }
     }
     QCOMPARE(RecordFields::FileFields().size(), size_t(28));
+}
+
+void TestShell::editRules_data() {
+    QTest::addColumn<QStringList>("start");    // field=value over the factory record
+    QTest::addColumn<QString>("rule");         // rule and its control, then the entry
+    QTest::addColumn<QStringList>("expected"); // the fields that change; "refused"
+    const QStringList none;
+    const QStringList refused{"refused"};
+    const auto row = [&](const char* name, const QStringList& start, const QString& rule,
+                         const QStringList& expected) {
+        QTest::newRow(name) << start << rule << expected;
+    };
+    // Speed groups: S and F to hundreds (ties to even), S <= F, 100..30000; times 0..1000.
+    row("S 60", none, "speed Default 0 60", {"defaultSpeedMin=100"});
+    row("S 49 rounds to 0", none, "speed Default 0 49", refused);
+    row("S up to F", none, "speed Default 0 5000", {"defaultSpeedMin=5000"});
+    row("S above F", none, "speed Default 0 5100", refused);
+    row("S 250 to even", none, "speed Origin 0 250", {"originSpeedMin=200"});
+    row("S 149.6 rounds twice", none, "speed Jog 0 149.6", {"jogSpeedMin=200"});
+    row("F 30049", none, "speed Default 1 30049", {"defaultSpeedMax=30000"});
+    row("F 30050", none, "speed Default 1 30050", {"defaultSpeedMax=30000"});
+    row("F 30051", none, "speed Default 1 30051", refused);
+    row("F 450 below S", none, "speed Origin 1 450", refused);
+    row("F 550 to even", none, "speed Origin 1 550", {"originSpeedMax=600"});
+    row("time 1000", none, "speed Origin 2 1000", {"originAccelTime=1000"});
+    row("time 1001", none, "speed Origin 2 1001", refused);
+    row("time -1", none, "speed Origin 2 -1", refused);
+    row("time 250 not rounded", none, "speed Default 2 250", {"defaultAccelTime=250"});
+    // The one-box jog speed: the range before rounding; a new value sets the whole group.
+    row("jog 99", none, "jog 99", refused);
+    row("jog 30049", none, "jog 30049", refused);
+    row("jog 99.5", none, "jog 99.5", {"jogSpeedMin=100", "jogSpeedMax=100"});
+    row("jog 150 sets the group", {"jogAccelTime=100"}, "jog 150",
+        {"jogSpeedMin=200", "jogSpeedMax=200", "jogAccelTime=0"});
+    row("jog equal to F changes nothing", {"jogSpeedMin=300", "jogAccelTime=100"}, "jog 540", none);
+    // Offset and jog dial pulses: no rounding beyond whole numbers.
+    row("offset -1000", none, "offset -1000", {"originOffset=-1000"});
+    row("offset 16777215", none, "offset 16777215", {"originOffset=16777215"});
+    row("offset -1001", none, "offset -1001", refused);
+    row("offset 16777216", none, "offset 16777216", refused);
+    row("offset 12.5 to even", none, "offset 12.5", {"originOffset=12"});
+    row("offset 13.5 to even", none, "offset 13.5", {"originOffset=14"});
+    row("offset full-width", none, QString::fromUtf8("offset －５００"), {"originOffset=-500"});
+    row("pulses 0", none, "pulses 0", refused);
+    row("pulses 10000", none, "pulses 10000", refused);
+    row("pulses 9999", none, "pulses 9999", {"jogDialPulses=9999"});
+    // Entries that are no number, or beyond 32 bits.
+    row("not a number", none, "speed Default 1 fast", refused);
+    row("empty", none, "offset", refused);
+    row("number and text", none, "offset 12abc", refused);
+    row("beyond 32 bits", none, "offset 99999999999", refused);
+    // Currents: presets, and sliders that keep stop <= run (equal allowed).
+    row("preset 660", none, "preset 1", {"runCurrent=660", "stopCurrent=330"});
+    row("preset with its run current", {"runCurrent=660", "stopCurrent=200"}, "preset 1", none);
+    row("stop onto run", none, "slider 1 350", {"stopCurrent=350"});
+    row("stop above run", none, "slider 1 400", refused);
+    row("run onto stop", none, "slider 0 175", {"runCurrent=175"});
+    row("run below stop", none, "slider 0 150", refused);
+    // Option buttons and check boxes.
+    row("half step writes 1", {"stepMode=0"}, "choose StepMode 0", {"stepMode=1"});
+    row("LS(-) normally open", none, "choose LimitSensorLogic 3", {"limitSensorMode(1)=1"});
+    row("rotation stage", none, "choose StageType 1", {"rotationStage=-1"});
+    row("motor free is the inverse", none, "toggle MotorFreeAtEmergencyStop 1",
+        {"excitationAtEmergencyStop=0"});
+    row("LS(+) out of use", {"limitSensorMode(0)=1"}, "toggle LimitSensorPlusUsed 0",
+        {"limitSensorMode(0)=-1"});
+    row("LS(+) back: normally closed", {"limitSensorMode(0)=-1"}, "toggle LimitSensorPlusUsed 1",
+        {"limitSensorMode(0)=0"});
+}
+
+// "field=value" lists onto a record.
+ConfigRecord WithFields(ConfigRecord record, const QStringList& fields) {
+    for (const QString& assignment : fields)
+        RecordFields::Named(assignment.section(u'=', 0, 0))
+            ->set(record, assignment.section(u'=', 1).toDouble());
+    return record;
+}
+
+template <typename E>
+E EnumNamed(const QString& name, std::initializer_list<std::pair<const char*, E>> all) {
+    for (const auto& [text, value] : all)
+        if (name == QLatin1String(text))
+            return value;
+    qFatal("no such name %s", qPrintable(name));
+}
+
+std::optional<ConfigRecord> ApplyRule(const ConfigRecord& r, const QString& rule) {
+    using namespace EditRules;
+    const QStringList w = rule.split(u' ');
+    const QString entry = w.size() > 1 ? w.last() : QString();
+    const auto arg = [&w](int i) {
+        return w.value(i);
+    };
+    if (w[0] == u"speed")
+        return EnterSpeed(r,
+                          EnumNamed<SpeedGroup>(arg(1), {{"Default", SpeedGroup::Default},
+                                                         {"Origin", SpeedGroup::Origin},
+                                                         {"Jog", SpeedGroup::Jog}}),
+                          arg(2).toInt(), w.size() > 3 ? w.mid(3).join(u' ') : QString());
+    if (w[0] == u"jog")
+        return EnterJogSpeed(r, entry);
+    if (w[0] == u"offset")
+        return EnterOriginOffset(r, entry);
+    if (w[0] == u"pulses")
+        return EnterJogDialPulses(r, entry);
+    if (w[0] == u"preset")
+        return PressCurrentPreset(r, arg(1).toInt());
+    if (w[0] == u"slider")
+        return MoveCurrentSlider(r, arg(1).toInt(), arg(2).toInt());
+    if (w[0] == u"choose")
+        return Choose(r,
+                      EnumNamed<Choice>(arg(1), {{"StepMode", Choice::StepMode},
+                                                 {"LimitSensorLogic", Choice::LimitSensorLogic},
+                                                 {"StageType", Choice::StageType}}),
+                      arg(2).toInt());
+    return Toggle(
+        r,
+        EnumNamed<Switch>(arg(1), {{"MotorFreeAtEmergencyStop", Switch::MotorFreeAtEmergencyStop},
+                                   {"LimitSensorPlusUsed", Switch::LimitSensorPlusUsed}}),
+        arg(2) == u"1");
+}
+
+void TestShell::editRules() {
+    QFETCH(QStringList, start);
+    QFETCH(QString, rule);
+    QFETCH(QStringList, expected);
+    const ConfigRecord before = WithFields(FactoryDefaults(), start);
+    const std::optional<ConfigRecord> after = ApplyRule(before, rule);
+    if (expected == QStringList{"refused"}) {
+        QVERIFY(!after);
+        return;
+    }
+    QVERIFY(after);
+    const ConfigRecord wanted = WithFields(before, expected);
+    QVERIFY2(*after == wanted, qPrintable(rule));
 }
 
 QTEST_GUILESS_MAIN(TestShell)

@@ -882,6 +882,8 @@ void TestUiMain::RunEditRow() {
     QCOMPARE(ComSupport::Link.ComPortNumber, link.ComPortNumber);
 }
 
+// One row per rule: the rules themselves are tested in the core; here the window reads the
+// box, hands it on and shows the record.
 void TestUiMain::numericEntries_data() {
     EditColumns();
     const ConfigRecord f = Factory();
@@ -890,76 +892,25 @@ void TestUiMain::numericEntries_data() {
         QTest::newRow(name) << f << QStringList{QStringLiteral("type %1 %2").arg(box, entry)}
                             << expected << QStringList{box + QStringLiteral("=text:") + shown};
     };
-    // S with F = 5000
     row("S 60", "DefSpeedText(0)", "60", Rec([](ConfigRecord& c) { c.defaultSpeedMin = 100; }),
         "100");
-    row("S 49", "DefSpeedText(0)", "49", f, "500");
-    row("S 5000", "DefSpeedText(0)", "5000", Rec([](ConfigRecord& c) { c.defaultSpeedMin = 5000; }),
-        "5000");
-    row("S 5100", "DefSpeedText(0)", "5100", f, "500");
-    row("S 250 to even", "OrgSpeedText(0)", "250",
-        Rec([](ConfigRecord& c) { c.originSpeedMin = 200; }), "200");
-    row("S 149.6 rounds twice", "DefJOGSpeedText(0)", "149.6",
-        Rec([](ConfigRecord& c) { c.jogSpeedMin = 200; }), "200");
-    // F with S = 500
-    row("F 30049", "DefSpeedText(1)", "30049",
-        Rec([](ConfigRecord& c) { c.defaultSpeedMax = 30000; }), "30000");
-    row("F 30050", "DefSpeedText(1)", "30050",
-        Rec([](ConfigRecord& c) { c.defaultSpeedMax = 30000; }), "30000");
-    row("F 30051", "DefSpeedText(1)", "30051", f, "5000");
-    row("F 449", "DefSpeedText(1)", "449", f, "5000");
-    row("F 450", "OrgSpeedText(1)", "450", f, "5000");
+    row("S 49 refused", "DefSpeedText(0)", "49", f, "500");
     row("F 550", "OrgSpeedText(1)", "550", Rec([](ConfigRecord& c) { c.originSpeedMax = 600; }),
         "600");
-    // Times
-    row("time 1000", "OrgSpeedText(2)", "1000",
-        Rec([](ConfigRecord& c) { c.originAccelTime = 1000; }), "1000");
-    row("time 1001", "OrgSpeedText(2)", "1001", f, "200");
-    row("time -1", "OrgSpeedText(2)", "-1", f, "200");
-    row("time 0", "OrgSpeedText(2)", "0", Rec([](ConfigRecord& c) { c.originAccelTime = 0; }), "0");
-    row("time 250", "DefSpeedText(2)", "250",
-        Rec([](ConfigRecord& c) { c.defaultAccelTime = 250; }), "250");
-    row("time 70000", "DefJOGSpeedText(2)", "70000", f, "0");
-    // Offset
-    row("offset -1000", "OrgOffsetText", "-1000",
-        Rec([](ConfigRecord& c) { c.originOffset = -1000; }), "-1000");
-    row("offset 16777215", "OrgOffsetText", "16777215",
-        Rec([](ConfigRecord& c) { c.originOffset = 16777215; }), "16777215");
-    row("offset -1001", "OrgOffsetText", "-1001", f, "0");
-    row("offset 16777216", "OrgOffsetText", "16777216", f, "0");
-    row("offset 12.5", "OrgOffsetText", "12.5", Rec([](ConfigRecord& c) { c.originOffset = 12; }),
-        "12");
-    row("offset 13.5", "OrgOffsetText", "13.5", Rec([](ConfigRecord& c) { c.originOffset = 14; }),
-        "14");
-    row("offset blanks", "OrgOffsetText", " 42 ", Rec([](ConfigRecord& c) { c.originOffset = 42; }),
-        "42");
+    row("time 250", "DefJOGSpeedText(2)", "250", Rec([](ConfigRecord& c) { c.jogAccelTime = 250; }),
+        "250");
     row("offset full-width minus", "OrgOffsetText", QString::fromUtf8("－５００"),
         Rec([](ConfigRecord& c) { c.originOffset = -500; }), "-500");
-    row("F full-width", "DefSpeedText(1)", QString::fromUtf8("１２００"),
-        Rec([](ConfigRecord& c) { c.defaultSpeedMax = 1200; }), "1200");
-    // Jog dial pulses, the box being available only with the dial on
+    row("not a number", "DefSpeedText(1)", "fast", f, "5000");
+    row("unchanged text", "DefSpeedText(1)", "5000", f, "5000");
     const auto dial = [](qint16 pulses) {
         return Rec([pulses](ConfigRecord& c) {
             c.jogDialEnabled = kTrue;
             c.jogDialPulses = pulses;
         });
     };
-    for (const auto& [entry, stored] :
-         {std::pair{"0", 10}, {"10000", 10}, {"1", 1}, {"9999", 9999}})
-        QTest::newRow(qPrintable(QStringLiteral("pulses %1").arg(QLatin1String(entry))))
-            << dial(10)
-            << QStringList{QStringLiteral("type ExtJDialPulse %1").arg(QLatin1String(entry))}
-            << dial(qint16(stored))
-            << QStringList{QStringLiteral("ExtJDialPulse=text:%1").arg(stored)};
-    // Entries that are no number
-    row("not a number", "DefSpeedText(1)", "fast", f, "5000");
-    row("empty", "DefSpeedText(0)", "", f, "500");
-    row("number and text", "OrgOffsetText", "12abc", f, "0");
-    row("beyond 32 bits", "OrgOffsetText", "99999999999", f, "0");
-    row("beyond 32 bits negative", "DefSpeedText(2)", "-3000000000", f, "200");
-    row("unchanged text", "DefSpeedText(1)", "5000", f, "5000");
-
-    // The one-box jog speed
+    QTest::newRow("pulses 9999") << dial(10) << QStringList{"type ExtJDialPulse 9999"} << dial(9999)
+                                 << QStringList{"ExtJDialPulse=text:9999"};
     const auto jogSpeed = [](qint32 speed) {
         return Rec([speed](ConfigRecord& c) {
             c.jogSpeedMin = speed;
@@ -967,26 +918,11 @@ void TestUiMain::numericEntries_data() {
             c.jogAccelTime = 0;
         });
     };
-    row("jog 99", "JogSpeedText", "99", f, "500");
-    row("jog 30049", "JogSpeedText", "30049", f, "500");
-    row("jog 30000", "JogSpeedText", "30000", jogSpeed(30000), "30000");
-    row("jog 99.5 rounds into range", "JogSpeedText", "99.5", jogSpeed(100), "100");
-    row("jog text", "JogSpeedText", "x", f, "500");
     QTest::newRow("jog 150 sets the group")
         << Rec([](ConfigRecord& c) { c.jogAccelTime = 100; })
         << QStringList{"type JogSpeedText 150"} << jogSpeed(200)
         << QStringList{"JogSpeedText=text:200", "DefJOGSpeedText(0)=text:200",
                        "DefJOGSpeedText(1)=text:200", "DefJOGSpeedText(2)=text:0"};
-    const ConfigRecord slowStart = Rec([](ConfigRecord& c) {
-        c.jogSpeedMin = 300;
-        c.jogAccelTime = 100;
-    });
-    QTest::newRow("jog equal to F changes nothing")
-        << slowStart << QStringList{"type JogSpeedText 500"} << slowStart
-        << QStringList{"JogSpeedText=text:500", "DefJOGSpeedText(0)=text:300",
-                       "DefJOGSpeedText(2)=text:100"};
-    QTest::newRow("jog 540 rounds to F") << slowStart << QStringList{"type JogSpeedText 540"}
-                                         << slowStart << QStringList{"JogSpeedText=text:500"};
     // Passing through a box is no entry: loaded values that the boxes would round stay.
     const ConfigRecord loaded = Rec([](ConfigRecord& c) {
         c.defaultSpeedMin = 150;

@@ -481,8 +481,6 @@ void frmMain::ConnectReactions() {
                 [this, i] { SplitOption_Click(i); });
         connect(OrgModeOption[size_t(i)], &QAbstractButton::clicked, this,
                 [this, i] { OrgModeOption_Click(i); });
-        connect(ExtLSCheck[size_t(i)], &QAbstractButton::clicked, this,
-                [this, i] { ExtLSCheck_Click(i); });
         connect(MotorSlider[size_t(i)], &QAbstractSlider::valueChanged, this,
                 [this, i] { MotorSlider_Change(i); });
     }
@@ -495,23 +493,36 @@ void frmMain::ConnectReactions() {
     for (int i = 0; i < 3; ++i)
         connect(MotorCmd[size_t(i)], &QAbstractButton::clicked, this,
                 [this, i] { MotorCmd_Click(i); });
-    connect(JogCheck, &QAbstractButton::clicked, this, &frmMain::JogCheck_Click);
-    connect(ComFlowCheck, &QAbstractButton::clicked, this, &frmMain::ComFlowCheck_Click);
-    connect(EmgPowerCheck, &QAbstractButton::clicked, this, &frmMain::EmgPowerCheck_Click);
-    connect(PowerUpCheck, &QAbstractButton::clicked, this, &frmMain::PowerUpCheck_Click);
-    connect(AutoPowerCheck, &QAbstractButton::clicked, this, &frmMain::AutoPowerCheck_Click);
-    connect(ExtJDialCheck, &QAbstractButton::clicked, this, &frmMain::ExtJDialCheck_Click);
+    using EditRules::Switch;
+    const std::pair<QCheckBox*, Switch> checks[] = {
+        {JogCheck, Switch::JogInput},
+        {ComFlowCheck, Switch::FlowControl},
+        {EmgPowerCheck, Switch::MotorFreeAtEmergencyStop},
+        {PowerUpCheck, Switch::ExcitationAtStartUp},
+        {AutoPowerCheck, Switch::AutomaticExcitation},
+        {ExtLSCheck[0], Switch::LimitSensorPlusUsed},
+        {ExtLSCheck[1], Switch::LimitSensorMinusUsed},
+        {ExtJDialCheck, Switch::JogDial},
+    };
+    for (const auto& [box, which] : checks)
+        connect(box, &QAbstractButton::clicked, this,
+                [this, box = box, which = which] { Check_Click(which, box); });
 
     // Number boxes take their entry when they lose the focus, for whatever reason.
     const auto watch = [this](QLineEdit* box, std::function<void()> reaction) {
         entryReactions_.insert(box, std::move(reaction));
         box->installEventFilter(this);
     };
-    for (int i = 0; i < 3; ++i) {
-        watch(DefSpeedText[size_t(i)], [this, i] { DefSpeedText_LostFocus(i); });
-        watch(OrgSpeedText[size_t(i)], [this, i] { OrgSpeedText_LostFocus(i); });
-        watch(DefJOGSpeedText[size_t(i)], [this, i] { DefJOGSpeedText_LostFocus(i); });
-    }
+    using EditRules::SpeedGroup;
+    const std::pair<const std::array<QLineEdit*, 3>*, SpeedGroup> groups[] = {
+        {&DefSpeedText, SpeedGroup::Default},
+        {&OrgSpeedText, SpeedGroup::Origin},
+        {&DefJOGSpeedText, SpeedGroup::Jog}};
+    for (const auto& [boxes, group] : groups)
+        for (int i = 0; i < 3; ++i) {
+            QLineEdit* box = (*boxes)[size_t(i)];
+            watch(box, [this, group = group, box, i] { SpeedText_LostFocus(group, box, i); });
+        }
     watch(JogSpeedText, [this] { JogSpeedText_LostFocus(); });
     watch(OrgOffsetText, [this] { OrgOffsetText_LostFocus(); });
     watch(ExtJDialPulse, [this] { ExtJDialPulse_LostFocus(); });

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "platform/ProgressDisplay.h"
+#include "shell/ConfigRecord.h"
+#include "shell/EditRules.h"
 
 #include <QColor>
 #include <QFont>
@@ -11,6 +13,7 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class QAction;
 class QButtonGroup;
@@ -214,30 +217,23 @@ private:
     void SavePlacement();
     void ApplyPendingOuterSize();
 
-    // Edit reactions (frmMainEdit.cpp)
+    // Edit reactions (frmMainEdit.cpp): read the control, call the rule, present.
+    using EditRule = std::function<std::optional<ConfigRecord>(const ConfigRecord&)>;
+    void React(const EditRule& rule);
     void StageMode_Click(int index);
     void DirOption_Click(int index);
     void SplitOption_Click(int index);
     void OrgModeOption_Click(int index);
     void LSOption_Click(int index);
     void ComSpeedOption_Click(int index);
-    void JogCheck_Click();
-    void ComFlowCheck_Click();
-    void EmgPowerCheck_Click();
-    void PowerUpCheck_Click();
-    void AutoPowerCheck_Click();
-    void ExtLSCheck_Click(int index);
-    void ExtJDialCheck_Click();
+    void Check_Click(EditRules::Switch which, const QCheckBox* box);
     void MotorCmd_Click(int index);
     void MotorSlider_Change(int index);
-    void DefSpeedText_LostFocus(int index);
-    void OrgSpeedText_LostFocus(int index);
-    void DefJOGSpeedText_LostFocus(int index);
+    void SpeedText_LostFocus(EditRules::SpeedGroup group, const QLineEdit* box, int index);
     void JogSpeedText_LostFocus();
     void OrgOffsetText_LostFocus();
     void ExtJDialPulse_LostFocus();
 
-    void DispCurrents();
     void SetOriginModeEnabled(bool offsetEditable);
     void SetSensorEnabled(int sensor, bool used);
     void SetJogDialEnabled(bool enabled);

@@ -1,6 +1,7 @@
 #include "ui/main/frmMain.h"
 
 #include "shell/ConfigRecord.h"
+#include "shell/EditRules.h"
 #include "shell/Numbers.h"
 
 #include <QButtonGroup>
@@ -15,23 +16,15 @@
 #include <QStyle>
 #include <QStyleOptionFrame>
 
-#include <optional>
+// Presenting the record, and the reactions to the operator's edits: each reads the control,
+// hands it to its rule in the core and presents the record that comes back.
 
 namespace {
 
+using EditRules::Choice;
+using EditRules::SpeedGroup;
+using EditRules::Switch;
 using MainModule::Config;
-
-// The whole number typed into a box; none for text that is not a number or does not fit 32 bits.
-std::optional<qint32> ReadEntry(const QLineEdit* box) {
-    const std::optional<double> value = Numbers::ParseEntry(box->text());
-    if (!value)
-        return std::nullopt;
-    return Numbers::ToLong(*value);
-}
-
-qint64 RoundToHundreds(qint32 value) {
-    return static_cast<qint64>(Numbers::RoundHalfEven(value / 100.0)) * 100;
-}
 
 // The width a box or label has for its text.
 int TextRoom(const QWidget* widget) {
@@ -60,58 +53,21 @@ void FitNumber(QWidget* widget, const QString& text) {
     widget->setFont(font);
 }
 
-void ShowValue(QLineEdit* box, qint64 value) {
+// Only a text that differs is written: a box the operator has just tabbed into keeps its
+// selection.
+template <typename Control> void ShowValue(Control* control, qint64 value) {
     const QString text = Numbers::ShowNumber(value);
-    FitNumber(box, text);
-    box->setText(text);
+    if (control->text() == text)
+        return;
+    FitNumber(control, text);
+    control->setText(text);
 }
 
-void ShowValue(QLabel* label, qint64 value) {
-    const QString text = Numbers::ShowNumber(value);
-    FitNumber(label, text);
-    label->setText(text);
+void ShowSpeedGroup(const std::array<QLineEdit*, 3>& boxes, qint32 s, qint32 f, qint16 time) {
+    ShowValue(boxes[0], s);
+    ShowValue(boxes[1], f);
+    ShowValue(boxes[2], time);
 }
-
-// One speed group: S, F and the acceleration time, edited through boxes 0, 1 and 2.
-// Returns true when the entry was stored.
-bool EditSpeedGroup(const std::array<QLineEdit*, 3>& boxes, int index, qint32& speedMin,
-                    qint32& speedMax, qint16& accelTime) {
-    const std::optional<qint32> entry = ReadEntry(boxes[size_t(index)]);
-    bool stored = false;
-    if (entry) {
-        switch (index) {
-        case 0:
-            if (const qint64 value = RoundToHundreds(*entry);
-                value >= ConfigLimits::kSpeedMin && value <= speedMax) {
-                speedMin = static_cast<qint32>(value);
-                stored = true;
-            }
-            break;
-        case 1:
-            if (const qint64 value = RoundToHundreds(*entry);
-                value >= speedMin && value <= ConfigLimits::kSpeedMax) {
-                speedMax = static_cast<qint32>(value);
-                stored = true;
-            }
-            break;
-        default:
-            if (*entry >= ConfigLimits::kAccelTimeMin && *entry <= ConfigLimits::kAccelTimeMax) {
-                accelTime = static_cast<qint16>(*entry);
-                stored = true;
-            }
-            break;
-        }
-    }
-    const qint64 shown = index == 0 ? speedMin : index == 1 ? speedMax : accelTime;
-    ShowValue(boxes[size_t(index)], shown);
-    return stored;
-}
-
-struct CurrentPreset {
-    qint16 run;
-    qint16 stop;
-};
-constexpr std::array<CurrentPreset, 3> kCurrentPresets{{{350, 175}, {660, 330}, {750, 375}}};
 
 } // namespace
 
@@ -128,7 +84,8 @@ void frmMain::DispConfigData() {
         SetOriginModeEnabled(c.originMode == 0);
     }
     ShowValue(OrgOffsetText, c.originOffset);
-    DispCurrents();
+    ShowValue(MotorInfo[0], c.runCurrent);
+    ShowValue(MotorInfo[1], c.stopCurrent);
     SetSliderQuietly(0, c.runCurrent);
     SetSliderQuietly(1, c.stopCurrent);
     JogCheck->setChecked(c.jogInputEnabled == kTrue);
@@ -148,15 +105,9 @@ void frmMain::DispConfigData() {
     ExtJDialCheck->setChecked(c.jogDialEnabled == kTrue);
     SetJogDialEnabled(c.jogDialEnabled == kTrue);
     ShowValue(ExtJDialPulse, c.jogDialPulses);
-    ShowValue(DefSpeedText[0], c.defaultSpeedMin);
-    ShowValue(DefSpeedText[1], c.defaultSpeedMax);
-    ShowValue(DefSpeedText[2], c.defaultAccelTime);
-    ShowValue(OrgSpeedText[0], c.originSpeedMin);
-    ShowValue(OrgSpeedText[1], c.originSpeedMax);
-    ShowValue(OrgSpeedText[2], c.originAccelTime);
-    ShowValue(DefJOGSpeedText[0], c.jogSpeedMin);
-    ShowValue(DefJOGSpeedText[1], c.jogSpeedMax);
-    ShowValue(DefJOGSpeedText[2], c.jogAccelTime);
+    ShowSpeedGroup(DefSpeedText, c.defaultSpeedMin, c.defaultSpeedMax, c.defaultAccelTime);
+    ShowSpeedGroup(OrgSpeedText, c.originSpeedMin, c.originSpeedMax, c.originAccelTime);
+    ShowSpeedGroup(DefJOGSpeedText, c.jogSpeedMin, c.jogSpeedMax, c.jogAccelTime);
 }
 
 void frmMain::CmdInit_Click() {
@@ -165,11 +116,6 @@ void frmMain::CmdInit_Click() {
         return;
     MainModule::ResetToFactoryDefaults();
     DispConfigData();
-}
-
-void frmMain::DispCurrents() {
-    ShowValue(MotorInfo[0], Config.runCurrent);
-    ShowValue(MotorInfo[1], Config.stopCurrent);
 }
 
 void frmMain::SetOriginModeEnabled(bool offsetEditable) {
@@ -209,187 +155,74 @@ void frmMain::SetComSpeedButtons(int index) {
     comSpeedGroup_->setExclusive(true);
 }
 
-void frmMain::StageMode_Click(int index) {
+// Every reaction: silent while presenting; the rule's record (unless it refused), then the
+// window shows the record.
+void frmMain::React(const EditRule& rule) {
     if (presenting_)
         return;
-    Config.rotationStage = ToBoolean(index == 1);
+    if (const std::optional<ConfigRecord> edited = rule(Config))
+        Config = *edited;
+    DispConfigData();
+}
+
+void frmMain::StageMode_Click(int index) {
+    React([index](const ConfigRecord& r) { return Choose(r, Choice::StageType, index); });
 }
 
 void frmMain::DirOption_Click(int index) {
-    if (presenting_)
-        return;
-    Config.reverseDirection = ToBoolean(index == 1);
+    React([index](const ConfigRecord& r) { return Choose(r, Choice::Direction, index); });
 }
 
 void frmMain::SplitOption_Click(int index) {
-    if (presenting_)
-        return;
-    Config.stepMode = index == 0 ? 1 : 0;
+    React([index](const ConfigRecord& r) { return Choose(r, Choice::StepMode, index); });
 }
 
 void frmMain::OrgModeOption_Click(int index) {
-    if (presenting_)
-        return;
-    Config.originMode = static_cast<qint16>(index);
-    SetOriginModeEnabled(index == 0);
+    React([index](const ConfigRecord& r) { return Choose(r, Choice::OriginMode, index); });
 }
 
 void frmMain::LSOption_Click(int index) {
-    if (presenting_)
-        return;
-    Config.limitSensorMode[size_t(index / 2)] = static_cast<qint16>(index % 2);
+    React([index](const ConfigRecord& r) { return Choose(r, Choice::LimitSensorLogic, index); });
 }
 
 void frmMain::ComSpeedOption_Click(int index) {
-    if (presenting_)
-        return;
-    Config.comSpeedIndex = static_cast<qint16>(index);
+    React([index](const ConfigRecord& r) { return Choose(r, Choice::LineSpeed, index); });
 }
 
-void frmMain::JogCheck_Click() {
-    if (presenting_)
-        return;
-    Config.jogInputEnabled = ToBoolean(JogCheck->isChecked());
-}
-
-void frmMain::ComFlowCheck_Click() {
-    if (presenting_)
-        return;
-    Config.comFlowControl = ToBoolean(ComFlowCheck->isChecked());
-}
-
-void frmMain::EmgPowerCheck_Click() {
-    if (presenting_)
-        return;
-    // The box asks for the motor to be freed, the opposite of the field.
-    Config.excitationAtEmergencyStop = ToBoolean(!EmgPowerCheck->isChecked());
-}
-
-void frmMain::PowerUpCheck_Click() {
-    if (presenting_)
-        return;
-    Config.excitationAtStartUp = ToBoolean(PowerUpCheck->isChecked());
-}
-
-void frmMain::AutoPowerCheck_Click() {
-    if (presenting_)
-        return;
-    Config.autoExcitation = ToBoolean(AutoPowerCheck->isChecked());
-}
-
-void frmMain::ExtLSCheck_Click(int index) {
-    if (presenting_)
-        return;
-    // A sensor taken back into use always starts as Normal Close.
-    const bool used = ExtLSCheck[size_t(index)]->isChecked();
-    SetSensorEnabled(index, used);
-    LSOption[size_t(2 * index)]->setChecked(true);
-    Config.limitSensorMode[size_t(index)] = used ? 0 : -1;
-}
-
-void frmMain::ExtJDialCheck_Click() {
-    if (presenting_)
-        return;
-    const bool enabled = ExtJDialCheck->isChecked();
-    Config.jogDialEnabled = ToBoolean(enabled);
-    SetJogDialEnabled(enabled);
+void frmMain::Check_Click(Switch which, const QCheckBox* box) {
+    const bool ticked = box->isChecked();
+    React([which, ticked](const ConfigRecord& r) { return Toggle(r, which, ticked); });
 }
 
 void frmMain::MotorCmd_Click(int index) {
-    if (presenting_)
-        return;
-    const CurrentPreset& preset = kCurrentPresets[size_t(index)];
-    if (Config.runCurrent == preset.run)
-        return;
-    Config.runCurrent = preset.run;
-    Config.stopCurrent = preset.stop;
-    DispCurrents();
-    SetSliderQuietly(0, Config.runCurrent);
-    SetSliderQuietly(1, Config.stopCurrent);
+    React([index](const ConfigRecord& r) { return EditRules::PressCurrentPreset(r, index); });
 }
 
 void frmMain::MotorSlider_Change(int index) {
-    if (presenting_)
-        return;
     const int position = MotorSlider[size_t(index)]->value();
-    if (index == 0) {
-        if (position < Config.stopCurrent) {
-            SetSliderQuietly(0, Config.runCurrent);
-            return;
-        }
-        if (position != Config.runCurrent) {
-            Config.runCurrent = static_cast<qint16>(position);
-            DispCurrents();
-        }
-    } else {
-        if (position > Config.runCurrent) {
-            SetSliderQuietly(1, Config.stopCurrent);
-            return;
-        }
-        if (position != Config.stopCurrent) {
-            Config.stopCurrent = static_cast<qint16>(position);
-            DispCurrents();
-        }
-    }
+    React([index, position](const ConfigRecord& r) {
+        return EditRules::MoveCurrentSlider(r, index, position);
+    });
 }
 
-void frmMain::DefSpeedText_LostFocus(int index) {
-    if (presenting_)
-        return;
-    EditSpeedGroup(DefSpeedText, index, Config.defaultSpeedMin, Config.defaultSpeedMax,
-                   Config.defaultAccelTime);
-}
-
-void frmMain::OrgSpeedText_LostFocus(int index) {
-    if (presenting_)
-        return;
-    EditSpeedGroup(OrgSpeedText, index, Config.originSpeedMin, Config.originSpeedMax,
-                   Config.originAccelTime);
-}
-
-void frmMain::DefJOGSpeedText_LostFocus(int index) {
-    if (presenting_)
-        return;
-    if (EditSpeedGroup(DefJOGSpeedText, index, Config.jogSpeedMin, Config.jogSpeedMax,
-                       Config.jogAccelTime) &&
-        index == 1)
-        ShowValue(JogSpeedText, Config.jogSpeedMax);
+void frmMain::SpeedText_LostFocus(SpeedGroup group, const QLineEdit* box, int index) {
+    const QString text = box->text();
+    React([group, index, &text](const ConfigRecord& r) {
+        return EditRules::EnterSpeed(r, group, index, text);
+    });
 }
 
 void frmMain::JogSpeedText_LostFocus() {
-    if (presenting_)
-        return;
-    // One box for a constant jog speed; the limits apply to the entry before rounding.
-    const std::optional<qint32> entry = ReadEntry(JogSpeedText);
-    if (entry && *entry >= ConfigLimits::kSpeedMin && *entry <= ConfigLimits::kSpeedMax) {
-        const auto value = static_cast<qint32>(RoundToHundreds(*entry));
-        if (value != Config.jogSpeedMax) {
-            Config.jogSpeedMin = value;
-            Config.jogSpeedMax = value;
-            Config.jogAccelTime = 0;
-            ShowValue(DefJOGSpeedText[0], Config.jogSpeedMin);
-            ShowValue(DefJOGSpeedText[1], Config.jogSpeedMax);
-            ShowValue(DefJOGSpeedText[2], Config.jogAccelTime);
-        }
-    }
-    ShowValue(JogSpeedText, Config.jogSpeedMax);
+    const QString text = JogSpeedText->text();
+    React([&text](const ConfigRecord& r) { return EditRules::EnterJogSpeed(r, text); });
 }
 
 void frmMain::OrgOffsetText_LostFocus() {
-    if (presenting_)
-        return;
-    const std::optional<qint32> entry = ReadEntry(OrgOffsetText);
-    if (entry && *entry >= ConfigLimits::kOffsetMin && *entry <= ConfigLimits::kOffsetMax)
-        Config.originOffset = *entry;
-    ShowValue(OrgOffsetText, Config.originOffset);
+    const QString text = OrgOffsetText->text();
+    React([&text](const ConfigRecord& r) { return EditRules::EnterOriginOffset(r, text); });
 }
 
 void frmMain::ExtJDialPulse_LostFocus() {
-    if (presenting_)
-        return;
-    const std::optional<qint32> entry = ReadEntry(ExtJDialPulse);
-    if (entry && *entry >= ConfigLimits::kJogDialPulsesMin &&
-        *entry <= ConfigLimits::kJogDialPulsesMax)
-        Config.jogDialPulses = static_cast<qint16>(*entry);
-    ShowValue(ExtJDialPulse, Config.jogDialPulses);
+    const QString text = ExtJDialPulse->text();
+    React([&text](const ConfigRecord& r) { return EditRules::EnterJogDialPulses(r, text); });
 }

@@ -1,0 +1,170 @@
+#include "shell/EditRules.h"
+
+#include "shell/Numbers.h"
+#include "shell/RecordFields.h"
+
+#include <array>
+
+namespace EditRules {
+
+namespace {
+
+using RecordFields::Row;
+
+struct SpeedFields {
+    int s;
+    int f;
+    int time;
+};
+
+constexpr std::array<SpeedFields, 3> kSpeedGroups{{
+    {Field("defaultSpeedMin"), Field("defaultSpeedMax"), Field("defaultAccelTime")},
+    {Field("originSpeedMin"), Field("originSpeedMax"), Field("originAccelTime")},
+    {Field("jogSpeedMin"), Field("jogSpeedMax"), Field("jogAccelTime")},
+}};
+
+struct CurrentPreset {
+    qint16 run;
+    qint16 stop;
+};
+constexpr std::array<CurrentPreset, 3> kCurrentPresets{{{350, 175}, {660, 330}, {750, 375}}};
+
+// The whole number typed; none for text that is not a number or does not fit 32 bits.
+std::optional<qint32> ReadEntry(QStringView text) {
+    const std::optional<double> value = Numbers::ParseEntry(text);
+    return value ? Numbers::ToLong(*value) : std::nullopt;
+}
+
+double RoundToHundreds(qint32 value) {
+    return Numbers::RoundHalfEven(value / 100.0) * 100;
+}
+
+// The entry into the field when it lies in the field's range.
+std::optional<ConfigRecord> EnterWithin(const ConfigRecord& record, int field, QStringView text) {
+    const std::optional<qint32> entry = ReadEntry(text);
+    if (!entry || !RecordFields::InRange(Row(field), *entry))
+        return std::nullopt;
+    ConfigRecord edited = record;
+    Row(field).set(edited, *entry);
+    return edited;
+}
+
+} // namespace
+
+std::optional<ConfigRecord> EnterSpeed(const ConfigRecord& record, SpeedGroup group, int box,
+                                       QStringView text) {
+    const SpeedFields& g = kSpeedGroups[size_t(group)];
+    if (box == 2)
+        return EnterWithin(record, g.time, text);
+    const std::optional<qint32> entry = ReadEntry(text);
+    if (!entry)
+        return std::nullopt;
+    const double value = RoundToHundreds(*entry);
+    // S never above F, F never below S; each within the speed range.
+    const double low = box == 0 ? Row(g.s).min : Row(g.s).get(record);
+    const double high = box == 0 ? Row(g.f).get(record) : Row(g.f).max;
+    if (value < low || value > high)
+        return std::nullopt;
+    ConfigRecord edited = record;
+    Row(box == 0 ? g.s : g.f).set(edited, value);
+    return edited;
+}
+
+std::optional<ConfigRecord> EnterJogSpeed(const ConfigRecord& record, QStringView text) {
+    // The range applies to the entry before rounding.
+    const std::optional<qint32> entry = ReadEntry(text);
+    if (!entry || !RecordFields::InRange(Row(Field("jogSpeedMax")), *entry))
+        return std::nullopt;
+    const auto value = static_cast<qint32>(RoundToHundreds(*entry));
+    ConfigRecord edited = record;
+    if (value != record.jogSpeedMax) {
+        edited.jogSpeedMin = value;
+        edited.jogSpeedMax = value;
+        edited.jogAccelTime = 0;
+    }
+    return edited;
+}
+
+std::optional<ConfigRecord> EnterOriginOffset(const ConfigRecord& record, QStringView text) {
+    return EnterWithin(record, Field("originOffset"), text);
+}
+
+std::optional<ConfigRecord> EnterJogDialPulses(const ConfigRecord& record, QStringView text) {
+    return EnterWithin(record, Field("jogDialPulses"), text);
+}
+
+ConfigRecord PressCurrentPreset(const ConfigRecord& record, int preset) {
+    const CurrentPreset& p = kCurrentPresets[size_t(preset)];
+    ConfigRecord edited = record;
+    if (record.runCurrent != p.run) {
+        edited.runCurrent = p.run;
+        edited.stopCurrent = p.stop;
+    }
+    return edited;
+}
+
+std::optional<ConfigRecord> MoveCurrentSlider(const ConfigRecord& record, int slider,
+                                              int position) {
+    const bool run = slider == 0;
+    if (run ? position < record.stopCurrent : position > record.runCurrent)
+        return std::nullopt;
+    ConfigRecord edited = record;
+    (run ? edited.runCurrent : edited.stopCurrent) = static_cast<qint16>(position);
+    return edited;
+}
+
+ConfigRecord Choose(const ConfigRecord& record, Choice choice, int button) {
+    ConfigRecord r = record;
+    switch (choice) {
+    case Choice::StageType:
+        r.rotationStage = ToBoolean(button == 1);
+        break;
+    case Choice::Direction:
+        r.reverseDirection = ToBoolean(button == 1);
+        break;
+    case Choice::StepMode:
+        r.stepMode = button == 0 ? 1 : 0; // one, not True
+        break;
+    case Choice::OriginMode:
+        r.originMode = static_cast<qint16>(button);
+        break;
+    case Choice::LimitSensorLogic:
+        r.limitSensorMode[size_t(button / 2)] = static_cast<qint16>(button % 2);
+        break;
+    case Choice::LineSpeed:
+        r.comSpeedIndex = static_cast<qint16>(button);
+        break;
+    }
+    return r;
+}
+
+ConfigRecord Toggle(const ConfigRecord& record, Switch which, bool ticked) {
+    ConfigRecord r = record;
+    switch (which) {
+    case Switch::JogInput:
+        r.jogInputEnabled = ToBoolean(ticked);
+        break;
+    case Switch::FlowControl:
+        r.comFlowControl = ToBoolean(ticked);
+        break;
+    case Switch::MotorFreeAtEmergencyStop:
+        r.excitationAtEmergencyStop = ToBoolean(!ticked);
+        break;
+    case Switch::ExcitationAtStartUp:
+        r.excitationAtStartUp = ToBoolean(ticked);
+        break;
+    case Switch::AutomaticExcitation:
+        r.autoExcitation = ToBoolean(ticked);
+        break;
+    case Switch::LimitSensorPlusUsed:
+    case Switch::LimitSensorMinusUsed:
+        r.limitSensorMode[which == Switch::LimitSensorPlusUsed ? 0 : 1] = ticked ? 0 : -1;
+        break;
+    case Switch::JogDial:
+        r.jogDialEnabled = ToBoolean(ticked);
+        break;
+    }
+    return r;
+}
+
+} // namespace EditRules
