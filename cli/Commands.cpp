@@ -32,8 +32,7 @@ void Disconnect() {
 
 // Opens a file while no controller is connected: no serial-number question.
 bool OpenFile(const QString& file) {
-    MainModule::State.CurrentFileName = file;
-    return FileModule::LoadConfigFile();
+    return FileModule::LoadConfigFile(file);
 }
 
 using RecordFields::Name;
@@ -68,10 +67,8 @@ int Info(const Invocation& call) {
 int Read(const Invocation& call) {
     if (const int rc = Connect(call))
         return rc;
-    const bool ok = QMXModule::LoadConfigFromController();
-    if (ok)
-        MainModule::State.CurrentFileName = call.files.at(0);
-    const bool saved = ok && FileModule::CreateConfigFile();
+    const bool saved =
+        QMXModule::LoadConfigFromController() && FileModule::CreateConfigFile(call.files.at(0));
     Disconnect();
     return saved ? kOk : kFailed;
 }
@@ -79,8 +76,8 @@ int Read(const Invocation& call) {
 int Write(const Invocation& call) {
     if (const int rc = Connect(call))
         return rc;
-    MainModule::State.CurrentFileName = call.files.at(0);
-    const bool ok = FileModule::LoadConfigFile() && QMXModule::StoreConfigToController();
+    const bool ok =
+        FileModule::LoadConfigFile(call.files.at(0)) && QMXModule::StoreConfigToController();
     Disconnect();
     return ok ? kOk : kFailed;
 }
@@ -101,8 +98,7 @@ int Show(const Invocation& call) {
 
 int Defaults(const Invocation& call) {
     MainModule::ResetToFactoryDefaults();
-    MainModule::State.CurrentFileName = call.files.at(0);
-    return FileModule::CreateConfigFile() ? kOk : kFailed;
+    return FileModule::CreateConfigFile(call.files.at(0)) ? kOk : kFailed;
 }
 
 int Diff(const Invocation& call) {

@@ -18,15 +18,16 @@ bool SameFile(const QString& a, const QString& b) {
     return !a.isEmpty() && !b.isEmpty() && QFileInfo(a) == QFileInfo(b);
 }
 
-// Runs a file operation on name; the previous current file comes back when it fails, unless
-// name is that file: a file refused or not replaced is never the one Save writes to.
-bool RunOn(const QString& name, bool (*operation)(), FileCommandsView& view) {
-    const QString previous = MainModule::State.CurrentFileName;
-    MainModule::State.CurrentFileName = name;
-    if (operation())
+// Runs a file operation on name, which becomes the current file when it succeeds. A failure
+// on the current file itself ends it: a file refused or not replaced is never the one Save
+// writes to.
+bool RunFileOperation(const QString& name, bool (*operation)(const QString&),
+                      FileCommandsView& view) {
+    if (operation(name)) {
+        MainModule::State.CurrentFileName = name;
         return true;
-    MainModule::State.CurrentFileName = previous;
-    if (SameFile(name, previous))
+    }
+    if (SameFile(name, MainModule::State.CurrentFileName))
         FileClose(view);
     return false;
 }
@@ -48,7 +49,7 @@ QString DialogFilter() {
 
 void FileOpen(FileCommandsView& view) {
     const QString name = platform::Dialogs().OpenFileName(OpenTitle(), DialogFilter());
-    if (name.isEmpty() || !RunOn(name, FileModule::LoadConfigFile, view))
+    if (name.isEmpty() || !RunFileOperation(name, FileModule::LoadConfigFile, view))
         return;
     view.DispConfigData();
     view.SetFileEntriesEnabled(true);
@@ -67,7 +68,7 @@ void FileSave(FileCommandsView& view) {
 
 void FileSaveAs(FileCommandsView& view) {
     const QString name = platform::Dialogs().SaveFileName(SaveAsTitle(), DialogFilter());
-    if (name.isEmpty() || !RunOn(name, FileModule::CreateConfigFile, view))
+    if (name.isEmpty() || !RunFileOperation(name, FileModule::CreateConfigFile, view))
         return;
     view.SetFileEntriesEnabled(true);
     view.DispStatusMsg(kMsgStoredToFile);

@@ -49,17 +49,17 @@ struct Blocks {
     std::array<quint8, 32> params2;
 };
 
-Blocks Held() {
+Blocks HeldBlocks() {
     return {ConfigFileHeader, ConfigFileParams1, ConfigFileParams2};
 }
 
-void Hold(const Blocks& blocks) {
+void KeepBlocks(const Blocks& blocks) {
     ConfigFileHeader = blocks.header;
     ConfigFileParams1 = blocks.params1;
     ConfigFileParams2 = blocks.params2;
 }
 
-Blocks BlocksOf(const QByteArray& image) {
+Blocks SplitIntoBlocks(const QByteArray& image) {
     Blocks blocks;
     std::memcpy(blocks.header.data(), image.constData(), kHeaderSize);
     std::memcpy(blocks.params1.data(), image.constData() + kParams1Offset, kParams1Size);
@@ -124,14 +124,13 @@ bool IsSpecial(const QString& fileName) {
 // Writes the held blocks. The old file is replaced only once the new one is complete, so a
 // full disk or a crash never leaves a truncated file behind. Unbuffered, because a short
 // write hidden in the buffer's final flush would otherwise still be committed.
-bool WriteHeld() {
-    if (IsSpecial(MainModule::State.CurrentFileName)) {
-        platform::MsgBox(NotRegularText(MainModule::State.CurrentFileName), StoreTitle(),
-                         platform::MsgIcon::Critical);
+bool WriteHeld(const QString& fileName) {
+    if (IsSpecial(fileName)) {
+        platform::MsgBox(NotRegularText(fileName), StoreTitle(), platform::MsgIcon::Critical);
         return false;
     }
     const QByteArray image = FileImage();
-    QSaveFile file(MainModule::State.CurrentFileName);
+    QSaveFile file(fileName);
     bool ok = file.open(QIODevice::WriteOnly | QIODevice::Unbuffered);
     for (qint64 done = 0; ok && done < image.size();) {
         const qint64 written = file.write(image.constData() + done, image.size() - done);
@@ -181,13 +180,25 @@ void ImageToRecord(const QByteArray& image, ConfigRecord& record) {
 void FillFileRecord() {
     QByteArray image = FileImage();
     RecordToImage(MainModule::Config, image);
-    const Blocks blocks = BlocksOf(image);
+    const Blocks blocks = SplitIntoBlocks(image);
     ConfigFileParams1 = blocks.params1;
     ConfigFileParams2 = blocks.params2;
 }
 
 bool CreateConfigFile() {
-    const Blocks before = Held();
+    return CreateConfigFile(MainModule::State.CurrentFileName);
+}
+
+bool SaveConfigFile() {
+    return SaveConfigFile(MainModule::State.CurrentFileName);
+}
+
+bool LoadConfigFile() {
+    return LoadConfigFile(MainModule::State.CurrentFileName);
+}
+
+bool CreateConfigFile(const QString& fileName) {
+    const Blocks before = HeldBlocks();
     const double now = ToOleDate(QDateTime::currentDateTime());
 
     ConfigFileHeader.fill(0);
@@ -202,49 +213,48 @@ bool CreateConfigFile() {
     ConfigFileParams2.fill(0);
     FillFileRecord();
 
-    if (IsSpecial(MainModule::State.CurrentFileName)) {
-        platform::MsgBox(NotRegularText(MainModule::State.CurrentFileName), StoreTitle(),
-                         platform::MsgIcon::Critical);
-        Hold(before);
+    if (IsSpecial(fileName)) {
+        platform::MsgBox(NotRegularText(fileName), StoreTitle(), platform::MsgIcon::Critical);
+        KeepBlocks(before);
         return false;
     }
-    if (QFileInfo::exists(MainModule::State.CurrentFileName)) {
+    if (QFileInfo::exists(fileName)) {
         const auto answer = platform::MsgBox(
             MainModule::JaEn(QStringLiteral("設定ファイルが既に存在します。上書きしますか？"),
                              QStringLiteral("Already config file. Over write ?")),
             StoreTitle(), platform::MsgIcon::Warning, platform::MsgButtons::YesNo);
         if (answer != platform::MsgAnswer::Yes) {
             // A later Save onto the current file must still write that file's own header.
-            Hold(before);
+            KeepBlocks(before);
             return false;
         }
     }
-    if (!WriteHeld()) {
-        Hold(before);
+    if (!WriteHeld(fileName)) {
+        KeepBlocks(before);
         return false;
     }
     return true;
 }
 
-bool SaveConfigFile() {
-    const Blocks before = Held();
+bool SaveConfigFile(const QString& fileName) {
+    const Blocks before = HeldBlocks();
     PutNow(kUpdatedOffset, ToOleDate(QDateTime::currentDateTime()));
     PutVersion();
     if (IsTrue(MainModule::State.IsConnected))
         PutSerial(MainModule::State.ControllerSerialNo);
     FillFileRecord();
-    if (!WriteHeld()) {
-        Hold(before);
+    if (!WriteHeld(fileName)) {
+        KeepBlocks(before);
         return false;
     }
     return true;
 }
 
-bool LoadConfigFile() {
+bool LoadConfigFile(const QString& fileName) {
     // Everything is checked on a copy: a refused file leaves record and blocks untouched.
     QByteArray image;
     QString error;
-    if (!ReadFileImage(MainModule::State.CurrentFileName, image, error)) {
+    if (!ReadFileImage(fileName, image, error)) {
         platform::MsgBox(error, LoadTitle(), platform::MsgIcon::Critical);
         return false;
     }
@@ -271,7 +281,7 @@ bool LoadConfigFile() {
             return false;
     }
     ImageToRecord(image, MainModule::Config);
-    Hold(BlocksOf(image));
+    KeepBlocks(SplitIntoBlocks(image));
     return true;
 }
 

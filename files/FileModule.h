@@ -11,7 +11,7 @@
 // The ".QMX" configuration file: 256 bytes, little-endian, a header and two parameter blocks.
 // The three blocks are held once for the run; Open fills them, Save As builds them anew and
 // Save writes back the held header with only the updated date, version and serial refreshed.
-// Every operation works on MainModule::State.CurrentFileName and shows its own message boxes.
+// Every operation shows its own message boxes.
 namespace FileModule {
 
 inline constexpr int kFileSize = 256;
@@ -44,10 +44,14 @@ extern std::array<quint8, 128> ConfigFileHeader; // offsets 0..127, all 0 at sta
 extern std::array<quint8, 96> ConfigFileParams1; // offsets 128..223
 extern std::array<quint8, 32> ConfigFileParams2; // offsets 224..255
 
-bool CreateConfigFile(); // Save As onto MainModule::State.CurrentFileName
-bool SaveConfigFile();   // Save
-bool LoadConfigFile();   // Open
-void FillFileRecord();   // record -> the two parameter blocks
+bool CreateConfigFile(const QString& fileName); // Save As
+bool SaveConfigFile(const QString& fileName);   // Save
+bool LoadConfigFile(const QString& fileName);   // Open
+// The same on MainModule::State.CurrentFileName.
+bool CreateConfigFile();
+bool SaveConfigFile();
+bool LoadConfigFile();
+void FillFileRecord(); // record -> the two parameter blocks
 
 // The three held blocks as one file image.
 QByteArray FileImage();
