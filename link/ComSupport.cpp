@@ -109,12 +109,13 @@ platform::SerialControl& Serial() {
     return *control;
 }
 
-QTimer* CreateTickTimer(QObject* parent) {
+QTimer* CreateTickTimer(QObject* parent, bool started) {
     auto* timer = new QTimer(parent);
     timer->setTimerType(Qt::PreciseTimer);
     timer->setInterval(kTickMs);
     QObject::connect(timer, &QTimer::timeout, &ComTick);
-    timer->start();
+    if (started)
+        timer->start();
     return timer;
 }
 

@@ -46,8 +46,8 @@ QString SettingsString(int speedCode);
 void SetSerialControl(platform::SerialControl* control);
 platform::SerialControl& Serial();
 
-// A started 20 ms timer, owned by parent, whose ticks call ComTick.
-QTimer* CreateTickTimer(QObject* parent);
+// A 20 ms timer, owned by parent, whose ticks call ComTick; started unless told otherwise.
+QTimer* CreateTickTimer(QObject* parent, bool started = true);
 
 void ComInit(int portNumber, int speedOption);
 // Opens the device behind COM ComPortNumber.

@@ -1,6 +1,8 @@
 #include "ui/about/frmAbout.h"
 
 #include "shell/MainModule.h"
+#include "ui/Captions.h"
+#include "ui/Twips.h"
 
 #include <QFrame>
 #include <QGridLayout>
@@ -13,9 +15,13 @@
 
 namespace {
 
-// Client area 5415 x 3120 twips at 15 twips a pixel.
-constexpr int kTwipsPerPixel = 15;
-constexpr QSize kClientSize(5415 / kTwipsPerPixel, 3120 / kTwipsPerPixel);
+constexpr int kClientWidthTw = 5415;
+constexpr int kClientHeightTw = 3120;
+
+constexpr Caption kCaptions[] = {
+    {"frmAbout", "ﾊﾞｰｼﾞｮﾝ情報", "About QMX-001 Configratrion"},
+    {"lblTitle", "QMX-001 設定プログラム", "QMX-001 Configuration"},
+};
 
 const char* const kNotice1 = "Open-source configuration utility for the QMX-001";
 const char* const kNotice2 = "Free software; no warranty";
@@ -82,7 +88,7 @@ frmAbout::frmAbout(QWidget* owner)
     layout->addWidget(Line1);
     layout->addLayout(buttons);
 
-    setFixedSize(kClientSize);
+    setFixedSize(Twips::ToPixels(kClientWidthTw), Twips::ToPixels(kClientHeightTw));
     Form_Load();
 }
 
@@ -93,13 +99,7 @@ int frmAbout::ShowModal(QWidget* owner) {
 
 void frmAbout::Form_Load() {
     lblVersion->setText(QLatin1String(MainModule::kVersionText));
-    if (MainModule::English()) {
-        lblTitle->setText(QStringLiteral("QMX-001 Configuration"));
-        setWindowTitle(QStringLiteral("About QMX-001 Configratrion"));
-    } else {
-        lblTitle->setText(QStringLiteral("QMX-001 設定プログラム"));
-        setWindowTitle(QStringLiteral("ﾊﾞｰｼﾞｮﾝ情報"));
-    }
+    ApplyCaptions(this, kCaptions, MainModule::English());
 }
 
 QPixmap frmAbout::ProgramIcon(int size) {

@@ -18,8 +18,6 @@ public:
     // The program's icon, drawn at size x size pixels.
     static QPixmap ProgramIcon(int size);
 
-    void Form_Load();
-
     QLabel* picIcon = nullptr;
     QLabel* lblTitle = nullptr;
     QLabel* lblVersion = nullptr;
@@ -27,4 +25,7 @@ public:
     QLabel* lblCopyright2 = nullptr;
     QFrame* Line1 = nullptr;
     QPushButton* cmdOK = nullptr;
+
+private:
+    void Form_Load();
 };

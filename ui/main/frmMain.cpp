@@ -4,7 +4,8 @@
 #include "platform/SettingsStore.h"
 #include "shell/MainModule.h"
 #include "shell/Numbers.h"
-#include "ui/main/Twips.h"
+#include "ui/Captions.h"
+#include "ui/Twips.h"
 #include "ui/main/WidgetSeams.h"
 
 #include <QAction>
@@ -36,14 +37,7 @@ namespace {
 
 frmMain* instance = nullptr;
 
-// Caption of every control that has one: Japanese, and English where the English mode
-// replaces it (nullptr keeps the Japanese caption).
-struct Caption {
-    const char* control;
-    const char* japanese;
-    const char* english;
-};
-
+// Caption of every control that has one.
 constexpr Caption kCaptions[] = {
     {"InfoFrame", "QMX-001 操作", "QMX-001 OPERATION"},
     {"mnuFile", "ﾌｧｲﾙ(&F)", "File(&F)"},
@@ -213,24 +207,6 @@ void SavePlacementValue(const PlacementKey& entry, int pixels) {
                           Numbers::ShowNumber(Twips::FromPixels(pixels)));
 }
 
-void SetCaption(QTabWidget* tabs, QObject* control, const QString& text) {
-    // "-" in the menu table is a separator line, not a caption.
-    if (auto* action = qobject_cast<QAction*>(control); action && action->isSeparator())
-        return;
-    if (auto* button = qobject_cast<QAbstractButton*>(control))
-        button->setText(text);
-    else if (auto* label = qobject_cast<QLabel*>(control))
-        label->setText(text);
-    else if (auto* frame = qobject_cast<QGroupBox*>(control))
-        frame->setTitle(text);
-    else if (auto* menu = qobject_cast<QMenu*>(control))
-        menu->setTitle(text);
-    else if (auto* action = qobject_cast<QAction*>(control))
-        action->setText(text);
-    else if (auto* page = qobject_cast<QWidget*>(control); page && tabs->indexOf(page) >= 0)
-        tabs->setTabText(tabs->indexOf(page), text);
-}
-
 } // namespace
 
 LampShape::LampShape(QWidget* parent) : QWidget(parent), fill_(255, 0, 0) {}
@@ -254,11 +230,9 @@ frmMain::frmMain(QWidget* parent) : QMainWindow(parent) {
     setFont(UiFont());
     BuildWindow();
 
-    Timer1 = new QTimer(this);
+    // Started by the start-up.
+    Timer1 = ComSupport::CreateTickTimer(this, false);
     Timer1->setObjectName(QStringLiteral("Timer1"));
-    Timer1->setTimerType(Qt::PreciseTimer);
-    Timer1->setInterval(ComSupport::kTickMs);
-    connect(Timer1, &QTimer::timeout, this, [] { ComSupport::ComTick(); });
 
     clockTimer_ = new QTimer(this);
     clockTimer_->setInterval(1000);
@@ -302,21 +276,11 @@ QFont frmMain::UiFont(double pointSize, bool bold) {
 }
 
 void frmMain::SetJapaneseCaptions() {
-    for (const Caption& caption : kCaptions) {
-        QObject* control = findChild<QObject*>(QLatin1String(caption.control));
-        Q_ASSERT_X(control, "SetJapaneseCaptions", caption.control);
-        if (control)
-            SetCaption(MainTab, control, QString::fromUtf8(caption.japanese));
-    }
+    ApplyCaptions(this, kCaptions, false);
 }
 
 void frmMain::ApplyEnglishCaptions() {
-    for (const Caption& caption : kCaptions) {
-        if (!caption.english)
-            continue;
-        if (QObject* control = findChild<QObject*>(QLatin1String(caption.control)))
-            SetCaption(MainTab, control, QString::fromUtf8(caption.english));
-    }
+    ApplyCaptions(this, kCaptions, true);
 }
 
 void frmMain::DispStatusMsg(int number) {
@@ -472,27 +436,32 @@ void frmMain::TakeEntry(QObject* box) {
 }
 
 void frmMain::ConnectReactions() {
-    for (int i = 0; i < 2; ++i) {
-        connect(StageMode[size_t(i)], &QAbstractButton::clicked, this,
-                [this, i] { StageMode_Click(i); });
-        connect(DirOption[size_t(i)], &QAbstractButton::clicked, this,
-                [this, i] { DirOption_Click(i); });
-        connect(SplitOption[size_t(i)], &QAbstractButton::clicked, this,
-                [this, i] { SplitOption_Click(i); });
-        connect(OrgModeOption[size_t(i)], &QAbstractButton::clicked, this,
-                [this, i] { OrgModeOption_Click(i); });
+    ConnectChoices();
+    ConnectChecks();
+    ConnectEntries();
+    ConnectCommands();
+}
+
+// Option buttons, presets and sliders: each element tells its handler its index.
+void frmMain::ConnectChoices() {
+    const auto each = [this](const auto& buttons, void (frmMain::*handler)(int)) {
+        for (int i = 0; i < int(buttons.size()); ++i)
+            connect(buttons[size_t(i)], &QAbstractButton::clicked, this,
+                    [this, handler, i] { (this->*handler)(i); });
+    };
+    each(StageMode, &frmMain::StageMode_Click);
+    each(DirOption, &frmMain::DirOption_Click);
+    each(SplitOption, &frmMain::SplitOption_Click);
+    each(OrgModeOption, &frmMain::OrgModeOption_Click);
+    each(LSOption, &frmMain::LSOption_Click);
+    each(ComSpeedOption, &frmMain::ComSpeedOption_Click);
+    each(MotorCmd, &frmMain::MotorCmd_Click);
+    for (int i = 0; i < 2; ++i)
         connect(MotorSlider[size_t(i)], &QAbstractSlider::valueChanged, this,
                 [this, i] { MotorSlider_Change(i); });
-    }
-    for (int i = 0; i < 4; ++i) {
-        connect(LSOption[size_t(i)], &QAbstractButton::clicked, this,
-                [this, i] { LSOption_Click(i); });
-        connect(ComSpeedOption[size_t(i)], &QAbstractButton::clicked, this,
-                [this, i] { ComSpeedOption_Click(i); });
-    }
-    for (int i = 0; i < 3; ++i)
-        connect(MotorCmd[size_t(i)], &QAbstractButton::clicked, this,
-                [this, i] { MotorCmd_Click(i); });
+}
+
+void frmMain::ConnectChecks() {
     using EditRules::Switch;
     const std::pair<QCheckBox*, Switch> checks[] = {
         {JogCheck, Switch::JogInput},
@@ -507,8 +476,10 @@ void frmMain::ConnectReactions() {
     for (const auto& [box, which] : checks)
         connect(box, &QAbstractButton::clicked, this,
                 [this, box = box, which = which] { Check_Click(which, box); });
+}
 
-    // Number boxes take their entry when they lose the focus, for whatever reason.
+// Number boxes take their entry when they lose the focus (eventFilter).
+void frmMain::ConnectEntries() {
     const auto watch = [this](QLineEdit* box, std::function<void()> reaction) {
         entryReactions_.insert(box, std::move(reaction));
         box->installEventFilter(this);
@@ -526,7 +497,9 @@ void frmMain::ConnectReactions() {
     watch(JogSpeedText, [this] { JogSpeedText_LostFocus(); });
     watch(OrgOffsetText, [this] { OrgOffsetText_LostFocus(); });
     watch(ExtJDialPulse, [this] { ExtJDialPulse_LostFocus(); });
+}
 
+void frmMain::ConnectCommands() {
     connect(CmdConnect, &QAbstractButton::clicked, this, &frmMain::CmdConnect_Click);
     connect(CmdLoad, &QAbstractButton::clicked, this, &frmMain::CmdLoad_Click);
     connect(CmdStore, &QAbstractButton::clicked, this, &frmMain::CmdStore_Click);

@@ -1,5 +1,9 @@
 #pragma once
 
+// Three families of names meet here: the controls and handlers of the window's layout
+// (CmdConnect, DefSpeedText(0) as DefSpeedText[0], CmdConnect_Click, DispConfigData), the
+// program's own helpers (TakeEntry, React, SetSensorEnabled), and Qt's overrides (closeEvent).
+
 #include "platform/ProgressDisplay.h"
 #include "shell/ConfigRecord.h"
 #include "shell/EditRules.h"
@@ -74,7 +78,6 @@ public:
     void UnloadMainWindow();
     // Takes over what the operator typed into the focused number box, as losing the focus would.
     void TakePendingEntry();
-    void TakeEntry(QObject* box);
     QString StatusText() const;
 
     // A connect, load or store is running: commands that would start another wait it out.
@@ -199,20 +202,18 @@ private:
     // Building the window (frmMainLayout.cpp)
     void BuildWindow();
     void BuildMenus();
-    void BuildInfoColumn(QWidget* client);
-    void BuildPage0(QWidget* page);
-    void BuildPage1(QWidget* page);
-    void BuildPage2(QWidget* page);
-    void BuildPage3(QWidget* page);
-    void BuildPage4(QWidget* page);
-    void BuildSpeedFrame(QGroupBox* frame, const QString& labelName, std::array<QLabel*, 6>& labels,
-                         const QString& textName, std::array<QLineEdit*, 3>& texts);
+    void BuildControls(QWidget* client);
     void BuildStatusBar();
     void ConnectReactions();
+    void ConnectChoices();
+    void ConnectChecks();
+    void ConnectEntries();
+    void ConnectCommands();
     void SetJapaneseCaptions();
     void UpdateClock();
 
     void Form_Load();
+    void TakeEntry(QObject* box);
     void RestorePlacement();
     void SavePlacement();
     void ApplyPendingOuterSize();

@@ -1,10 +1,11 @@
-#include "ui/main/Twips.h"
+#include "ui/Twips.h"
 #include "ui/main/frmMain.h"
 
 #include <QAction>
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QGroupBox>
+#include <QHash>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -16,7 +17,210 @@
 #include <QTabBar>
 #include <QTabWidget>
 
+// The window's controls as rows, to be read against the tables of its layout: name, kind,
+// parent and place in twips. One loop builds them; captions come from the caption table.
+
 namespace {
+
+enum class Kind {
+    Tabs,        // the page tab control
+    Page,        // one of its pages
+    Frame,       // a frame on the client area or in another frame
+    PageFrame,   // a frame on a page, placed relative to the tab control
+    Borderless,  // a frame without a border that only groups option buttons
+    Label,       // a caption
+    InfoLabel,   // a caption of the controller information
+    ValueLabel,  // a value of the controller information
+    NumberLabel, // a current shown as a number
+    NumberBox,   // a text box for a number
+    Option,      // an option button
+    Check,       // a check box
+    Button,      // a command button
+    PresetButton,
+    Slider,
+    Line,
+    Lamp,
+    Progress,
+};
+
+using Bind = void (*)(frmMain&, QObject*);
+
+struct ControlRow {
+    const char* name;
+    Bind bind; // stores the control in its member of frmMain
+    Kind kind;
+    const char* parent;
+    int left, top, width, height; // twips
+};
+
+template <auto Member> void To(frmMain& window, QObject* control) {
+    using Pointer = std::remove_reference_t<decltype(window.*Member)>;
+    window.*Member = qobject_cast<Pointer>(control);
+    Q_ASSERT(window.*Member);
+}
+
+template <auto Member, size_t Index> void ToElement(frmMain& window, QObject* control) {
+    using Pointer = typename std::remove_reference_t<decltype(window.*Member)>::value_type;
+    (window.*Member)[Index] = qobject_cast<Pointer>(control);
+    Q_ASSERT((window.*Member)[Index]);
+}
+
+void Unbound(frmMain&, QObject*) {}
+
+// clang-format off
+#define QMX_ONE(member)       #member, To<&frmMain::member>
+#define QMX_AT(member, index) #member "(" #index ")", ToElement<&frmMain::member, index>
+#define QMX_PAGE(index)       "MainTab(" #index ")", Unbound
+
+const ControlRow kControls[] = {
+    // Controller operation column
+    {QMX_ONE(InfoFrame),          Kind::Frame,        "ClientArea",  120,  240, 3135, 5535},
+    {QMX_AT(infoLabel, 0),        Kind::InfoLabel,    "InfoFrame",   150,  420, 1230,  330},
+    {QMX_AT(infoLabel, 3),        Kind::ValueLabel,   "InfoFrame",  1380,  420, 1605,  330},
+    {QMX_AT(infoLabel, 1),        Kind::InfoLabel,    "InfoFrame",   150,  870, 1230,  330},
+    {QMX_AT(infoLabel, 4),        Kind::ValueLabel,   "InfoFrame",  1380,  870, 1605,  330},
+    {QMX_AT(infoLabel, 2),        Kind::InfoLabel,    "InfoFrame",   150, 1320, 1230,  330},
+    {QMX_AT(infoLabel, 5),        Kind::ValueLabel,   "InfoFrame",  1380, 1320, 1605,  330},
+    {QMX_AT(infoLabel, 6),        Kind::InfoLabel,    "InfoFrame",   150, 1770, 1230,  330},
+    {QMX_AT(infoLabel, 7),        Kind::ValueLabel,   "InfoFrame",  1380, 1770, 1605,  330},
+    {QMX_ONE(Line1),              Kind::Line,         "InfoFrame",   120, 2280, 2895,   30},
+    {QMX_ONE(Shape),              Kind::Lamp,         "InfoFrame",   240, 2580,  495,  495},
+    {QMX_ONE(Line2),              Kind::Line,         "InfoFrame",   735, 2813,  225,   30},
+    {QMX_ONE(CmdConnect),         Kind::Button,       "InfoFrame",   960, 2520, 2055,  615},
+    {QMX_ONE(CmdLoad),            Kind::Button,       "InfoFrame",   960, 3300, 2055,  615},
+    {QMX_ONE(CmdStore),           Kind::Button,       "InfoFrame",   960, 4080, 2055,  615},
+    {QMX_ONE(ProgressBar),        Kind::Progress,     "InfoFrame",   120, 4950, 2895,  330},
+    {QMX_ONE(CmdInit),            Kind::Button,       "ClientArea", 1080, 6000, 2175,  615},
+    {QMX_ONE(MainTab),            Kind::Tabs,         "ClientArea", 3360,  120, 6735, 6495},
+    {QMX_PAGE(0),                 Kind::Page,         "MainTab",       0,    0,    0,    0},
+    {QMX_PAGE(1),                 Kind::Page,         "MainTab",       0,    0,    0,    0},
+    {QMX_PAGE(2),                 Kind::Page,         "MainTab",       0,    0,    0,    0},
+    {QMX_PAGE(3),                 Kind::Page,         "MainTab",       0,    0,    0,    0},
+    {QMX_PAGE(4),                 Kind::Page,         "MainTab",       0,    0,    0,    0},
+    // Page 0. DummyFrame1 runs wider than 1500 for the step captions in the stand-in fonts.
+    {QMX_ONE(RunFrame),           Kind::PageFrame,    "MainTab(0)",  240,  480, 6255, 1215},
+    {QMX_ONE(DummyFrame2),        Kind::Borderless,   "RunFrame",    120,  280, 2000,  800},
+    {QMX_AT(StageMode, 0),        Kind::Option,       "DummyFrame2", 120,   60, 1880,  300},
+    {QMX_AT(StageMode, 1),        Kind::Option,       "DummyFrame2", 120,  420, 1880,  300},
+    {QMX_ONE(DummyFrame1),        Kind::Borderless,   "RunFrame",   3800,  280, 1860,  800},
+    {QMX_AT(SplitOption, 0),      Kind::Option,       "DummyFrame1",  60,   60, 1800,  300},
+    {QMX_AT(SplitOption, 1),      Kind::Option,       "DummyFrame1",  60,  420, 1800,  300},
+    {QMX_AT(DirOption, 0),        Kind::Option,       "RunFrame",   2400,  340, 1300,  300},
+    {QMX_AT(DirOption, 1),        Kind::Option,       "RunFrame",   2400,  700, 1300,  300},
+    {QMX_ONE(OrgFrame),           Kind::PageFrame,    "MainTab(0)",  240, 1920, 6255, 1215},
+    {QMX_AT(OrgModeOption, 0),    Kind::Option,       "OrgFrame",    240,  340, 2200,  300},
+    {QMX_AT(OrgModeOption, 1),    Kind::Option,       "OrgFrame",    240,  700, 2200,  300},
+    {QMX_AT(OrgLabel, 0),         Kind::Label,        "OrgFrame",   2640,  540, 1700,  300},
+    {QMX_ONE(OrgOffsetText),      Kind::NumberBox,    "OrgFrame",   4380,  495, 1635,  390},
+    {QMX_ONE(MotorFrame),         Kind::PageFrame,    "MainTab(0)",  240, 3360, 6255, 2895},
+    {QMX_AT(MotorLabel, 0),       Kind::Label,        "MotorFrame",  240,  450, 1560,  300},
+    {QMX_AT(MotorInfo, 0),        Kind::NumberLabel,  "MotorFrame", 1800,  420,  690,  360},
+    {QMX_AT(MotorLabel, 2),       Kind::Label,        "MotorFrame", 2550,  450,  360,  300},
+    {QMX_AT(MotorSlider, 0),      Kind::Slider,       "MotorFrame", 3000,  390, 3015,  420},
+    {QMX_AT(MotorLabel, 1),       Kind::Label,        "MotorFrame",  240, 1050, 1560,  300},
+    {QMX_AT(MotorInfo, 1),        Kind::NumberLabel,  "MotorFrame", 1800, 1020,  690,  360},
+    {QMX_AT(MotorLabel, 3),       Kind::Label,        "MotorFrame", 2550, 1050,  360,  300},
+    {QMX_AT(MotorSlider, 1),      Kind::Slider,       "MotorFrame", 3000,  990, 3015,  420},
+    {QMX_ONE(Line3),              Kind::Line,         "MotorFrame",  120, 1620, 6015,   30},
+    {QMX_AT(MotorCmd, 0),         Kind::PresetButton, "MotorFrame",   90, 1860, 1980,  600},
+    {QMX_AT(MotorCmd, 1),         Kind::PresetButton, "MotorFrame", 2130, 1860, 1980,  600},
+    {QMX_AT(MotorCmd, 2),         Kind::PresetButton, "MotorFrame", 4170, 1860, 1980,  600},
+    // Page 1
+    {QMX_ONE(JogFrame),           Kind::PageFrame,    "MainTab(1)",  240,  480, 6255, 1455},
+    {QMX_ONE(JogCheck),           Kind::Check,        "JogFrame",    240,  360, 5800,  300},
+    {QMX_AT(JogLabel, 0),         Kind::Label,        "JogFrame",    240,  870, 2100,  300},
+    {QMX_ONE(JogSpeedText),       Kind::NumberBox,    "JogFrame",   2400,  825, 1500,  390},
+    {QMX_AT(JogLabel, 1),         Kind::Label,        "JogFrame",   4020,  870,  600,  300},
+    {QMX_ONE(LSSetupFrame),       Kind::PageFrame,    "MainTab(1)",  240, 2160, 6255, 1815},
+    {QMX_AT(LSFrame, 0),          Kind::Frame,        "LSSetupFrame", 240, 360, 2800, 1215},
+    {QMX_AT(LSOption, 0),         Kind::Option,       "LSFrame(0)",  240,  380, 2460,  300},
+    {QMX_AT(LSOption, 1),         Kind::Option,       "LSFrame(0)",  240,  740, 2460,  300},
+    {QMX_AT(LSFrame, 1),          Kind::Frame,        "LSSetupFrame", 3240, 360, 2800, 1215},
+    {QMX_AT(LSOption, 2),         Kind::Option,       "LSFrame(1)",  240,  380, 2460,  300},
+    {QMX_AT(LSOption, 3),         Kind::Option,       "LSFrame(1)",  240,  740, 2460,  300},
+    {QMX_ONE(EmgStopFrame),       Kind::PageFrame,    "MainTab(1)",  240, 4200, 6255,  855},
+    {QMX_ONE(EmgPowerCheck),      Kind::Check,        "EmgStopFrame", 240, 380, 5800,  300},
+    // Page 2
+    {QMX_ONE(ComSpeedFrame),      Kind::PageFrame,    "MainTab(2)",  240,  480, 2895, 1935},
+    {QMX_AT(ComSpeedOption, 0),   Kind::Option,       "ComSpeedFrame", 360, 360, 1800,  300},
+    {QMX_AT(ComSpeedOption, 1),   Kind::Option,       "ComSpeedFrame", 360, 720, 1800,  300},
+    {QMX_AT(ComSpeedOption, 2),   Kind::Option,       "ComSpeedFrame", 360, 1080, 1800, 300},
+    {QMX_AT(ComSpeedOption, 3),   Kind::Option,       "ComSpeedFrame", 360, 1440, 1800, 300},
+    {QMX_ONE(ComFlowFrame),       Kind::PageFrame,    "MainTab(2)", 3480,  480, 3015,  855},
+    {QMX_ONE(ComFlowCheck),       Kind::Check,        "ComFlowFrame", 240, 380, 2700,  300},
+    // Page 3
+    {QMX_ONE(PowerUpFrame),       Kind::PageFrame,    "MainTab(3)",  240,  480, 6255, 1215},
+    {QMX_ONE(PowerUpCheck),       Kind::Check,        "PowerUpFrame", 240, 360, 5800,  300},
+    {QMX_ONE(AutoPowerCheck),     Kind::Check,        "PowerUpFrame", 240, 720, 5800,  300},
+    {QMX_ONE(ExtLSFrame),         Kind::PageFrame,    "MainTab(3)",  240, 1900, 6255, 1215},
+    {QMX_AT(ExtLSCheck, 0),       Kind::Check,        "ExtLSFrame",  240,  360, 5800,  300},
+    {QMX_AT(ExtLSCheck, 1),       Kind::Check,        "ExtLSFrame",  240,  720, 5800,  300},
+    {QMX_ONE(JDialFrame),         Kind::PageFrame,    "MainTab(3)",  240, 3360, 6255, 1575},
+    {QMX_ONE(ExtJDialCheck),      Kind::Check,        "JDialFrame",  240,  360, 5800,  300},
+    {QMX_AT(ExtJdialLabel, 0),    Kind::Label,        "JDialFrame",  480,  900, 2400,  300},
+    {QMX_ONE(ExtJDialPulse),      Kind::NumberBox,    "JDialFrame", 2940,  855, 1300,  390},
+    {QMX_AT(ExtJdialLabel, 1),    Kind::Label,        "JDialFrame", 4360,  900,  900,  300},
+    // Page 4: three speed frames of one layout (S, F, acceleration time)
+    {QMX_ONE(DefSpeedFrame),      Kind::PageFrame,    "MainTab(4)",  240,  480, 6255, 1815},
+    {QMX_AT(DefSpeedLabel, 0),    Kind::Label,        "DefSpeedFrame",  240,  405, 3300, 300},
+    {QMX_AT(DefSpeedText, 0),     Kind::NumberBox,    "DefSpeedFrame", 3600,  360, 1500, 390},
+    {QMX_AT(DefSpeedLabel, 3),    Kind::Label,        "DefSpeedFrame", 5220,  405,  720, 300},
+    {QMX_AT(DefSpeedLabel, 1),    Kind::Label,        "DefSpeedFrame",  240,  885, 3300, 300},
+    {QMX_AT(DefSpeedText, 1),     Kind::NumberBox,    "DefSpeedFrame", 3600,  840, 1500, 390},
+    {QMX_AT(DefSpeedLabel, 4),    Kind::Label,        "DefSpeedFrame", 5220,  885,  720, 300},
+    {QMX_AT(DefSpeedLabel, 2),    Kind::Label,        "DefSpeedFrame",  240, 1365, 3300, 300},
+    {QMX_AT(DefSpeedText, 2),     Kind::NumberBox,    "DefSpeedFrame", 3600, 1320, 1500, 390},
+    {QMX_AT(DefSpeedLabel, 5),    Kind::Label,        "DefSpeedFrame", 5220, 1365,  720, 300},
+    {QMX_ONE(DefORGSpeedFrame),   Kind::PageFrame,    "MainTab(4)",  240, 2480, 6255, 1815},
+    {QMX_AT(OrgSpeedLabel, 0),    Kind::Label,        "DefORGSpeedFrame",  240,  405, 3300, 300},
+    {QMX_AT(OrgSpeedText, 0),     Kind::NumberBox,    "DefORGSpeedFrame", 3600,  360, 1500, 390},
+    {QMX_AT(OrgSpeedLabel, 3),    Kind::Label,        "DefORGSpeedFrame", 5220,  405,  720, 300},
+    {QMX_AT(OrgSpeedLabel, 1),    Kind::Label,        "DefORGSpeedFrame",  240,  885, 3300, 300},
+    {QMX_AT(OrgSpeedText, 1),     Kind::NumberBox,    "DefORGSpeedFrame", 3600,  840, 1500, 390},
+    {QMX_AT(OrgSpeedLabel, 4),    Kind::Label,        "DefORGSpeedFrame", 5220,  885,  720, 300},
+    {QMX_AT(OrgSpeedLabel, 2),    Kind::Label,        "DefORGSpeedFrame",  240, 1365, 3300, 300},
+    {QMX_AT(OrgSpeedText, 2),     Kind::NumberBox,    "DefORGSpeedFrame", 3600, 1320, 1500, 390},
+    {QMX_AT(OrgSpeedLabel, 5),    Kind::Label,        "DefORGSpeedFrame", 5220, 1365,  720, 300},
+    {QMX_ONE(DefJOGSpeedFrame),   Kind::PageFrame,    "MainTab(4)",  240, 4440, 6255, 1815},
+    {QMX_AT(DefJOGSpeedLabel, 0), Kind::Label,        "DefJOGSpeedFrame",  240,  405, 3300, 300},
+    {QMX_AT(DefJOGSpeedText, 0),  Kind::NumberBox,    "DefJOGSpeedFrame", 3600,  360, 1500, 390},
+    {QMX_AT(DefJOGSpeedLabel, 3), Kind::Label,        "DefJOGSpeedFrame", 5220,  405,  720, 300},
+    {QMX_AT(DefJOGSpeedLabel, 1), Kind::Label,        "DefJOGSpeedFrame",  240,  885, 3300, 300},
+    {QMX_AT(DefJOGSpeedText, 1),  Kind::NumberBox,    "DefJOGSpeedFrame", 3600,  840, 1500, 390},
+    {QMX_AT(DefJOGSpeedLabel, 4), Kind::Label,        "DefJOGSpeedFrame", 5220,  885,  720, 300},
+    {QMX_AT(DefJOGSpeedLabel, 2), Kind::Label,        "DefJOGSpeedFrame",  240, 1365, 3300, 300},
+    {QMX_AT(DefJOGSpeedText, 2),  Kind::NumberBox,    "DefJOGSpeedFrame", 3600, 1320, 1500, 390},
+    {QMX_AT(DefJOGSpeedLabel, 5), Kind::Label,        "DefJOGSpeedFrame", 5220, 1365,  720, 300},
+};
+
+enum class MenuKind { Menu, Entry, Separator };
+
+struct MenuRow {
+    const char* name;
+    Bind bind;
+    MenuKind kind;
+};
+
+// Menus on the bar, each followed by its entries top to bottom.
+const MenuRow kMenus[] = {
+    {QMX_ONE(mnuFile),         MenuKind::Menu},
+    {QMX_ONE(mnuFileOpen),     MenuKind::Entry},
+    {QMX_ONE(mnuFileClose),    MenuKind::Entry},
+    {QMX_ONE(mnuFileBar0),     MenuKind::Separator},
+    {QMX_ONE(mnuFileSave),     MenuKind::Entry},
+    {QMX_ONE(mnuFileSaveAs),   MenuKind::Entry},
+    {QMX_ONE(mnuFileBar1),     MenuKind::Separator},
+    {QMX_ONE(mnuFileExit),     MenuKind::Entry},
+    {QMX_ONE(mnuTools),        MenuKind::Menu},
+    {QMX_ONE(mnuToolsOptions), MenuKind::Entry},
+    {QMX_ONE(mnuHelp),         MenuKind::Menu},
+    {QMX_ONE(mnuHelpAbout),    MenuKind::Entry},
+};
+// clang-format on
+
+#undef QMX_ONE
+#undef QMX_AT
+#undef QMX_PAGE
 
 // Client area of the window and the part of it above the status bar.
 constexpr int kClientWidthTw = 10230;
@@ -25,69 +229,22 @@ constexpr int kWorkHeightTw = 7200 - 390;
 constexpr int kPageLeftTw = 30;
 constexpr int kPageTopTw = 390;
 
-QString Indexed(const char* name, int index) {
-    return QStringLiteral("%1(%2)").arg(QLatin1String(name)).arg(index);
-}
-
-template <typename W>
-W* Make(QWidget* parent, const QString& name, const QFont& font, int left, int top, int width,
-        int height) {
-    auto* widget = new W(parent);
-    widget->setObjectName(name);
-    widget->setFont(font);
-    widget->setGeometry(Twips::ToRect(left, top, width, height));
-    return widget;
-}
-
-QFont CaptionFont() {
-    return frmMain::UiFont(9.0, false);
-}
-QFont FrameFont() {
-    return frmMain::UiFont(9.0, true);
-}
-QFont NumberFont() {
-    return frmMain::UiFont(12.0, true);
-}
-QFont InfoFont() {
-    return frmMain::UiFont(9.75, false);
-}
-
-QGroupBox* MakeFrame(QWidget* parent, const QString& name, int left, int top, int width,
-                     int height) {
-    return Make<QGroupBox>(parent, name, FrameFont(), left, top, width, height);
-}
-
-// A frame on a page of the tab control.
-QGroupBox* MakePageFrame(QWidget* page, const QString& name, int left, int top, int width,
-                         int height) {
-    return MakeFrame(page, name, left - kPageLeftTw, top - kPageTopTw, width, height);
-}
-
-QLabel* MakeLabel(QWidget* parent, const QString& name, int left, int top, int width,
-                  int height = 270) {
-    auto* label = Make<QLabel>(parent, name, CaptionFont(), left, top, width, height);
-    label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    return label;
-}
-
-QLineEdit* MakeNumberBox(QWidget* parent, const QString& name, int left, int top, int width) {
-    auto* box = Make<QLineEdit>(parent, name, NumberFont(), left, top, width, 390);
-    box->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    return box;
-}
-
-QFrame* MakeLine(QWidget* parent, const QString& name, int left, int top, int width) {
-    auto* line = Make<QFrame>(parent, name, CaptionFont(), left, top, width, 30);
-    line->setFrameShape(QFrame::HLine);
-    line->setFrameShadow(QFrame::Sunken);
-    return line;
-}
-
-QFrame* MakeBorderless(QWidget* parent, const QString& name, int left, int top, int width,
-                       int height) {
-    auto* frame = Make<QFrame>(parent, name, CaptionFont(), left, top, width, height);
-    frame->setFrameShape(QFrame::NoFrame);
-    return frame;
+QFont KindFont(Kind kind) {
+    switch (kind) {
+    case Kind::Frame:
+    case Kind::PageFrame:
+        return frmMain::UiFont(9.0, true);
+    case Kind::NumberBox:
+    case Kind::NumberLabel:
+        return frmMain::UiFont(12.0, true);
+    case Kind::InfoLabel:
+    case Kind::ValueLabel:
+        return frmMain::UiFont(9.75, false);
+    case Kind::PresetButton: // the three presets side by side keep their English captions whole
+        return frmMain::UiFont(8.25, false);
+    default:
+        return frmMain::UiFont(9.0, false);
+    }
 }
 
 // The page tabs share one row: where their captions need more room than the row has, every
@@ -119,6 +276,91 @@ public:
     }
 };
 
+QSlider* MakeCurrentSlider(QWidget* parent) {
+    auto* slider = new QSlider(Qt::Horizontal, parent);
+    slider->setRange(100, 799);
+    slider->setSingleStep(1);
+    slider->setPageStep(10);
+    slider->setTickPosition(QSlider::TicksBelow);
+    slider->setTickInterval(100);
+    // A drag counts as one change when released, so a refused position snaps back once.
+    slider->setTracking(false);
+    return slider;
+}
+
+QLabel* MakeLabel(QWidget* parent, Qt::Alignment alignment) {
+    auto* label = new QLabel(parent);
+    label->setAlignment(alignment);
+    return label;
+}
+
+QFrame* MakeLine(QWidget* parent, QFrame::Shape shape) {
+    auto* line = new QFrame(parent);
+    line->setFrameShape(shape);
+    line->setFrameShadow(QFrame::Sunken);
+    return line;
+}
+
+// One control of the kind, with its kind's own settings.
+QWidget* MakeControl(Kind kind, QWidget* parent) {
+    switch (kind) {
+    case Kind::Tabs:
+        return new PageTabs(parent, Twips::ToPixels(6735) - 10);
+    case Kind::Page: {
+        auto* page = new QWidget;
+        static_cast<QTabWidget*>(parent)->addTab(page, QString());
+        return page;
+    }
+    case Kind::Frame:
+    case Kind::PageFrame:
+        return new QGroupBox(parent);
+    case Kind::Borderless:
+        return MakeLine(parent, QFrame::NoFrame);
+    case Kind::Label:
+    case Kind::InfoLabel:
+        return MakeLabel(parent, Qt::AlignLeft | Qt::AlignVCenter);
+    case Kind::ValueLabel: {
+        QLabel* label = MakeLabel(parent, Qt::AlignCenter);
+        label->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+        return label;
+    }
+    case Kind::NumberLabel:
+        return MakeLabel(parent, Qt::AlignRight | Qt::AlignVCenter);
+    case Kind::NumberBox: {
+        auto* box = new QLineEdit(parent);
+        box->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        return box;
+    }
+    case Kind::Option:
+        return new QRadioButton(parent);
+    case Kind::Check:
+        return new QCheckBox(parent);
+    case Kind::Button:
+    case Kind::PresetButton:
+        return new QPushButton(parent);
+    case Kind::Slider:
+        return MakeCurrentSlider(parent);
+    case Kind::Line:
+        return MakeLine(parent, QFrame::HLine);
+    case Kind::Lamp:
+        return new LampShape(parent);
+    case Kind::Progress: {
+        auto* bar = new QProgressBar(parent);
+        bar->setRange(0, 100);
+        bar->setValue(0);
+        bar->setVisible(false);
+        return bar;
+    }
+    }
+    return nullptr;
+}
+
+QRect Place(const ControlRow& row) {
+    const bool onPage = row.kind == Kind::PageFrame;
+    return Twips::ToRect(row.left - (onPage ? kPageLeftTw : 0), row.top - (onPage ? kPageTopTw : 0),
+                         row.width, row.height);
+}
+
 // Option buttons exclude each other only within their group: Qt's automatic exclusivity would
 // also reach into nested frames.
 template <size_t N>
@@ -133,217 +375,41 @@ QButtonGroup* Group(QWidget* owner, const std::array<QRadioButton*, N>& buttons,
 } // namespace
 
 void frmMain::BuildMenus() {
-    QMenuBar* bar = menuBar();
-    mnuFile = bar->addMenu(QString());
-    mnuFile->setObjectName(QStringLiteral("mnuFile"));
-    mnuFileOpen = mnuFile->addAction(QString());
-    mnuFileClose = mnuFile->addAction(QString());
-    mnuFileBar0 = mnuFile->addSeparator();
-    mnuFileSave = mnuFile->addAction(QString());
-    mnuFileSaveAs = mnuFile->addAction(QString());
-    mnuFileBar1 = mnuFile->addSeparator();
-    mnuFileExit = mnuFile->addAction(QString());
-    mnuTools = bar->addMenu(QString());
-    mnuTools->setObjectName(QStringLiteral("mnuTools"));
-    mnuToolsOptions = mnuTools->addAction(QString());
-    mnuHelp = bar->addMenu(QString());
-    mnuHelp->setObjectName(QStringLiteral("mnuHelp"));
-    mnuHelpAbout = mnuHelp->addAction(QString());
-
-    mnuFileOpen->setObjectName(QStringLiteral("mnuFileOpen"));
-    mnuFileClose->setObjectName(QStringLiteral("mnuFileClose"));
-    mnuFileBar0->setObjectName(QStringLiteral("mnuFileBar0"));
-    mnuFileSave->setObjectName(QStringLiteral("mnuFileSave"));
-    mnuFileSaveAs->setObjectName(QStringLiteral("mnuFileSaveAs"));
-    mnuFileBar1->setObjectName(QStringLiteral("mnuFileBar1"));
-    mnuFileExit->setObjectName(QStringLiteral("mnuFileExit"));
-    mnuToolsOptions->setObjectName(QStringLiteral("mnuToolsOptions"));
-    mnuHelpAbout->setObjectName(QStringLiteral("mnuHelpAbout"));
+    QMenu* menu = nullptr;
+    for (const MenuRow& row : kMenus) {
+        QObject* item = nullptr;
+        if (row.kind == MenuKind::Menu)
+            item = menu = menuBar()->addMenu(QString());
+        else
+            item =
+                row.kind == MenuKind::Separator ? menu->addSeparator() : menu->addAction(QString());
+        item->setObjectName(QLatin1String(row.name));
+        row.bind(*this, item);
+    }
 }
 
-void frmMain::BuildInfoColumn(QWidget* client) {
-    InfoFrame = MakeFrame(client, QStringLiteral("InfoFrame"), 120, 240, 3135, 5535);
-
-    // Four rows: caption on the left, value on the right.
-    constexpr std::array<std::pair<int, int>, 4> rows{{{0, 3}, {1, 4}, {2, 5}, {6, 7}}};
-    for (int row = 0; row < 4; ++row) {
-        const int top = 420 + row * 450;
-        const auto [caption, value] = rows[static_cast<size_t>(row)];
-        infoLabel[size_t(caption)] =
-            Make<QLabel>(InfoFrame, Indexed("infoLabel", caption), InfoFont(), 150, top, 1230, 330);
-        QLabel* shown =
-            Make<QLabel>(InfoFrame, Indexed("infoLabel", value), InfoFont(), 1380, top, 1605, 330);
-        shown->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
-        shown->setAlignment(Qt::AlignCenter);
-        infoLabel[size_t(value)] = shown;
+void frmMain::BuildControls(QWidget* client) {
+    QHash<QString, QWidget*> built{{client->objectName(), client}};
+    for (const ControlRow& row : kControls) {
+        QWidget* parent = built.value(QLatin1String(row.parent));
+        Q_ASSERT_X(parent, row.name, "parent not built yet");
+        QWidget* control = MakeControl(row.kind, parent);
+        control->setObjectName(QLatin1String(row.name));
+        control->setFont(KindFont(row.kind));
+        if (row.kind != Kind::Page)
+            control->setGeometry(Place(row));
+        built.insert(control->objectName(), control);
+        row.bind(*this, control);
     }
-    Line1 = MakeLine(InfoFrame, QStringLiteral("Line1"), 120, 2280, 2895);
-
-    Shape = new LampShape(InfoFrame);
-    Shape->setObjectName(QStringLiteral("Shape"));
-    Shape->setGeometry(Twips::ToRect(240, 2580, 495, 495));
-    Line2 = MakeLine(InfoFrame, QStringLiteral("Line2"), 735, 2813, 225);
-
-    CmdConnect = Make<QPushButton>(InfoFrame, QStringLiteral("CmdConnect"), CaptionFont(), 960,
-                                   2520, 2055, 615);
-    CmdLoad = Make<QPushButton>(InfoFrame, QStringLiteral("CmdLoad"), CaptionFont(), 960, 3300,
-                                2055, 615);
-    CmdStore = Make<QPushButton>(InfoFrame, QStringLiteral("CmdStore"), CaptionFont(), 960, 4080,
-                                 2055, 615);
+    MainTab->setCurrentIndex(0);
     CmdLoad->setEnabled(false);
     CmdStore->setEnabled(false);
-
-    ProgressBar = Make<QProgressBar>(InfoFrame, QStringLiteral("ProgressBar"), CaptionFont(), 120,
-                                     4950, 2895, 330);
-    ProgressBar->setRange(0, 100);
-    ProgressBar->setValue(0);
-    ProgressBar->setVisible(false);
-
-    CmdInit =
-        Make<QPushButton>(client, QStringLiteral("CmdInit"), CaptionFont(), 1080, 6000, 2175, 615);
-}
-
-void frmMain::BuildPage0(QWidget* page) {
-    RunFrame = MakePageFrame(page, QStringLiteral("RunFrame"), 240, 480, 6255, 1215);
-    DummyFrame2 = MakeBorderless(RunFrame, QStringLiteral("DummyFrame2"), 120, 280, 2000, 800);
-    // Wide enough for the step mode captions in the stand-in fonts, which run wider.
-    DummyFrame1 = MakeBorderless(RunFrame, QStringLiteral("DummyFrame1"), 3800, 280, 1860, 800);
-    for (int i = 0; i < 2; ++i) {
-        const int top = 60 + i * 360;
-        StageMode[size_t(i)] = Make<QRadioButton>(DummyFrame2, Indexed("StageMode", i),
-                                                  CaptionFont(), 120, top, 1880, 300);
-        SplitOption[size_t(i)] = Make<QRadioButton>(DummyFrame1, Indexed("SplitOption", i),
-                                                    CaptionFont(), 60, top, 1800, 300);
-        DirOption[size_t(i)] = Make<QRadioButton>(RunFrame, Indexed("DirOption", i), CaptionFont(),
-                                                  2400, 280 + top, 1300, 300);
-    }
-
-    OrgFrame = MakePageFrame(page, QStringLiteral("OrgFrame"), 240, 1920, 6255, 1215);
-    for (int i = 0; i < 2; ++i)
-        OrgModeOption[size_t(i)] = Make<QRadioButton>(OrgFrame, Indexed("OrgModeOption", i),
-                                                      CaptionFont(), 240, 340 + i * 360, 2200, 300);
-    OrgLabel[0] = MakeLabel(OrgFrame, Indexed("OrgLabel", 0), 2640, 540, 1700, 300);
-    OrgOffsetText = MakeNumberBox(OrgFrame, QStringLiteral("OrgOffsetText"), 4380, 495, 1635);
-
-    MotorFrame = MakePageFrame(page, QStringLiteral("MotorFrame"), 240, 3360, 6255, 2895);
-    for (int i = 0; i < 2; ++i) {
-        const int top = 420 + i * 600;
-        MotorLabel[size_t(i)] =
-            MakeLabel(MotorFrame, Indexed("MotorLabel", i), 240, top + 30, 1560, 300);
-        QLabel* info =
-            Make<QLabel>(MotorFrame, Indexed("MotorInfo", i), NumberFont(), 1800, top, 690, 360);
-        info->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-        MotorInfo[size_t(i)] = info;
-        MotorLabel[size_t(i + 2)] =
-            MakeLabel(MotorFrame, Indexed("MotorLabel", i + 2), 2550, top + 30, 360, 300);
-        QSlider* slider = Make<QSlider>(MotorFrame, Indexed("MotorSlider", i), CaptionFont(), 3000,
-                                        top - 30, 3015, 420);
-        slider->setOrientation(Qt::Horizontal);
-        slider->setRange(100, 799);
-        slider->setSingleStep(1);
-        slider->setPageStep(10);
-        slider->setTickPosition(QSlider::TicksBelow);
-        slider->setTickInterval(100);
-        // A drag counts as one change when released, so a refused position snaps back once.
-        slider->setTracking(false);
-        MotorSlider[size_t(i)] = slider;
-    }
-    Line3 = MakeLine(MotorFrame, QStringLiteral("Line3"), 120, 1620, 6015);
-    // Three presets side by side; a slightly smaller font keeps the English captions whole.
-    for (int i = 0; i < 3; ++i)
-        MotorCmd[size_t(i)] =
-            Make<QPushButton>(MotorFrame, Indexed("MotorCmd", i), frmMain::UiFont(8.25, false),
-                              90 + i * 2040, 1860, 1980, 600);
-}
-
-void frmMain::BuildPage1(QWidget* page) {
-    JogFrame = MakePageFrame(page, QStringLiteral("JogFrame"), 240, 480, 6255, 1455);
-    JogCheck =
-        Make<QCheckBox>(JogFrame, QStringLiteral("JogCheck"), CaptionFont(), 240, 360, 5800, 300);
-    JogLabel[0] = MakeLabel(JogFrame, Indexed("JogLabel", 0), 240, 870, 2100, 300);
-    JogSpeedText = MakeNumberBox(JogFrame, QStringLiteral("JogSpeedText"), 2400, 825, 1500);
-    JogLabel[1] = MakeLabel(JogFrame, Indexed("JogLabel", 1), 4020, 870, 600, 300);
-
-    LSSetupFrame = MakePageFrame(page, QStringLiteral("LSSetupFrame"), 240, 2160, 6255, 1815);
-    for (int s = 0; s < 2; ++s) {
-        QGroupBox* frame =
-            MakeFrame(LSSetupFrame, Indexed("LSFrame", s), 240 + s * 3000, 360, 2800, 1215);
-        LSFrame[size_t(s)] = frame;
-        for (int k = 0; k < 2; ++k) {
-            const int n = 2 * s + k;
-            LSOption[size_t(n)] = Make<QRadioButton>(frame, Indexed("LSOption", n), CaptionFont(),
-                                                     240, 380 + k * 360, 2460, 300);
-        }
-    }
-
-    EmgStopFrame = MakePageFrame(page, QStringLiteral("EmgStopFrame"), 240, 4200, 6255, 855);
-    EmgPowerCheck = Make<QCheckBox>(EmgStopFrame, QStringLiteral("EmgPowerCheck"), CaptionFont(),
-                                    240, 380, 5800, 300);
-}
-
-void frmMain::BuildPage2(QWidget* page) {
-    ComSpeedFrame = MakePageFrame(page, QStringLiteral("ComSpeedFrame"), 240, 480, 2895, 1935);
-    for (int i = 0; i < 4; ++i)
-        ComSpeedOption[size_t(i)] =
-            Make<QRadioButton>(ComSpeedFrame, Indexed("ComSpeedOption", i), CaptionFont(), 360,
-                               360 + i * 360, 1800, 300);
-    ComFlowFrame = MakePageFrame(page, QStringLiteral("ComFlowFrame"), 3480, 480, 3015, 855);
-    ComFlowCheck = Make<QCheckBox>(ComFlowFrame, QStringLiteral("ComFlowCheck"), CaptionFont(), 240,
-                                   380, 2700, 300);
-}
-
-void frmMain::BuildPage3(QWidget* page) {
-    PowerUpFrame = MakePageFrame(page, QStringLiteral("PowerUpFrame"), 240, 480, 6255, 1215);
-    PowerUpCheck = Make<QCheckBox>(PowerUpFrame, QStringLiteral("PowerUpCheck"), CaptionFont(), 240,
-                                   360, 5800, 300);
-    AutoPowerCheck = Make<QCheckBox>(PowerUpFrame, QStringLiteral("AutoPowerCheck"), CaptionFont(),
-                                     240, 720, 5800, 300);
-
-    ExtLSFrame = MakePageFrame(page, QStringLiteral("ExtLSFrame"), 240, 1900, 6255, 1215);
-    for (int i = 0; i < 2; ++i)
-        ExtLSCheck[size_t(i)] = Make<QCheckBox>(ExtLSFrame, Indexed("ExtLSCheck", i), CaptionFont(),
-                                                240, 360 + i * 360, 5800, 300);
-
-    JDialFrame = MakePageFrame(page, QStringLiteral("JDialFrame"), 240, 3360, 6255, 1575);
-    ExtJDialCheck = Make<QCheckBox>(JDialFrame, QStringLiteral("ExtJDialCheck"), CaptionFont(), 240,
-                                    360, 5800, 300);
-    ExtJdialLabel[0] = MakeLabel(JDialFrame, Indexed("ExtJdialLabel", 0), 480, 900, 2400, 300);
-    ExtJDialPulse = MakeNumberBox(JDialFrame, QStringLiteral("ExtJDialPulse"), 2940, 855, 1300);
-    ExtJdialLabel[1] = MakeLabel(JDialFrame, Indexed("ExtJdialLabel", 1), 4360, 900, 900, 300);
-}
-
-void frmMain::BuildSpeedFrame(QGroupBox* frame, const QString& labelName,
-                              std::array<QLabel*, 6>& labels, const QString& textName,
-                              std::array<QLineEdit*, 3>& texts) {
-    for (int row = 0; row < 3; ++row) {
-        const int top = 360 + row * 480;
-        labels[size_t(row)] = MakeLabel(frame, QStringLiteral("%1(%2)").arg(labelName).arg(row),
-                                        240, top + 45, 3300, 300);
-        texts[size_t(row)] =
-            MakeNumberBox(frame, QStringLiteral("%1(%2)").arg(textName).arg(row), 3600, top, 1500);
-        labels[size_t(row + 3)] = MakeLabel(
-            frame, QStringLiteral("%1(%2)").arg(labelName).arg(row + 3), 5220, top + 45, 720, 300);
-    }
-}
-
-void frmMain::BuildPage4(QWidget* page) {
-    DefSpeedFrame = MakePageFrame(page, QStringLiteral("DefSpeedFrame"), 240, 480, 6255, 1815);
-    BuildSpeedFrame(DefSpeedFrame, QStringLiteral("DefSpeedLabel"), DefSpeedLabel,
-                    QStringLiteral("DefSpeedText"), DefSpeedText);
-    DefORGSpeedFrame =
-        MakePageFrame(page, QStringLiteral("DefORGSpeedFrame"), 240, 2480, 6255, 1815);
-    BuildSpeedFrame(DefORGSpeedFrame, QStringLiteral("OrgSpeedLabel"), OrgSpeedLabel,
-                    QStringLiteral("OrgSpeedText"), OrgSpeedText);
-    DefJOGSpeedFrame =
-        MakePageFrame(page, QStringLiteral("DefJOGSpeedFrame"), 240, 4440, 6255, 1815);
-    BuildSpeedFrame(DefJOGSpeedFrame, QStringLiteral("DefJOGSpeedLabel"), DefJOGSpeedLabel,
-                    QStringLiteral("DefJOGSpeedText"), DefJOGSpeedText);
 }
 
 void frmMain::BuildStatusBar() {
     sbStatusBar = new QStatusBar(this);
     sbStatusBar->setObjectName(QStringLiteral("sbStatusBar"));
-    sbStatusBar->setFont(CaptionFont());
+    sbStatusBar->setFont(UiFont());
     sbStatusBar->setFixedHeight(Twips::ToPixels(390));
     setStatusBar(sbStatusBar);
     const std::array<const char*, 3> names{"StatusMessagePanel", "StatusDatePanel",
@@ -351,7 +417,7 @@ void frmMain::BuildStatusBar() {
     for (size_t i = 0; i < statusPanel_.size(); ++i) {
         auto* panel = new QLabel(sbStatusBar);
         panel->setObjectName(QLatin1String(names[i]));
-        panel->setFont(CaptionFont());
+        panel->setFont(UiFont());
         panel->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
         panel->setContentsMargins(4, 0, 4, 0);
         statusPanel_[i] = panel;
@@ -371,30 +437,11 @@ void frmMain::BuildWindow() {
 
     auto* client = new QWidget(this);
     client->setObjectName(QStringLiteral("ClientArea"));
-    client->setFont(CaptionFont());
+    client->setFont(UiFont());
     // The controls keep their places; the window never squeezes them.
     client->setMinimumSize(Twips::ToPixels(kClientWidthTw), Twips::ToPixels(kWorkHeightTw));
     setCentralWidget(client);
-
-    BuildInfoColumn(client);
-
-    constexpr int kPages = 5;
-    MainTab = new PageTabs(client, Twips::ToPixels(6735) - 10);
-    MainTab->setObjectName(QStringLiteral("MainTab"));
-    MainTab->setFont(CaptionFont());
-    MainTab->setGeometry(Twips::ToRect(3360, 120, 6735, 6495));
-    for (int i = 0; i < kPages; ++i) {
-        auto* page = new QWidget;
-        page->setObjectName(Indexed("MainTab", i));
-        page->setFont(CaptionFont());
-        MainTab->addTab(page, QString());
-    }
-    BuildPage0(MainTab->widget(0));
-    BuildPage1(MainTab->widget(1));
-    BuildPage2(MainTab->widget(2));
-    BuildPage3(MainTab->widget(3));
-    BuildPage4(MainTab->widget(4));
-    MainTab->setCurrentIndex(0);
+    BuildControls(client);
 
     Group(this, StageMode);
     Group(this, SplitOption);

@@ -3,6 +3,7 @@
 #include "link/ComSupport.h"
 #include "platform/Ports.h"
 #include "shell/MainModule.h"
+#include "ui/Captions.h"
 
 #include <QCheckBox>
 #include <QGridLayout>
@@ -17,14 +18,7 @@
 
 namespace {
 
-struct Caption {
-    const char* control;
-    const char* japanese;
-    const char* english;
-};
-
-// Every caption of the dialog in both languages; "frmOptions" is the window title and
-// "OptionTab(n)" the caption of tab n.
+// Every caption of the dialog in both languages.
 constexpr Caption kCaptions[] = {
     {"frmOptions", "ｵﾌﾟｼｮﾝ", "Options"},
     {"OptionTab(0)", "動作設定", "OPERATION"},
@@ -48,21 +42,26 @@ QString Indexed(const char* name, int index) {
     return QStringLiteral("%1(%2)").arg(QLatin1String(name)).arg(index);
 }
 
-QFrame* HorizontalLine(const QString& name, QWidget* parent) {
-    auto* line = new QFrame(parent);
-    line->setObjectName(name);
-    line->setFrameShape(QFrame::HLine);
-    line->setFrameShadow(QFrame::Sunken);
-    return line;
+template <typename W> W* Named(const QString& name, QWidget* parent) {
+    auto* widget = new W(parent);
+    widget->setObjectName(name);
+    return widget;
 }
 
-QLabel* Heading(const QString& name, QWidget* parent) {
-    auto* label = new QLabel(parent);
-    label->setObjectName(name);
-    QFont font = label->font();
+// A tab page's layout, headed by its bold title and a line under it.
+QVBoxLayout* HeadedLayout(QWidget* page, const char* titleName, QLabel*& title,
+                          const char* lineName, QFrame*& line) {
+    auto* layout = new QVBoxLayout(page);
+    title = Named<QLabel>(QLatin1String(titleName), page);
+    QFont font = title->font();
     font.setBold(true);
-    label->setFont(font);
-    return label;
+    title->setFont(font);
+    line = Named<QFrame>(QLatin1String(lineName), page);
+    line->setFrameShape(QFrame::HLine);
+    line->setFrameShadow(QFrame::Sunken);
+    layout->addWidget(title);
+    layout->addWidget(line);
+    return layout;
 }
 
 // Which device "COM n" opens on this machine, and whether it is there.
@@ -80,50 +79,52 @@ QString PortTooltip(int portNumber, const QList<platform::SerialDevice>& present
 
 frmOptions::frmOptions(QWidget* owner) : QDialog(owner) {
     setObjectName(QStringLiteral("frmOptions"));
+    OptionTab = Named<QTabWidget>(QStringLiteral("OptionTab"), this);
+    OptionTab->addTab(BuildOperationTab(), QString());
+    OptionTab->addTab(BuildCommunicationTab(), QString());
 
-    OptionTab = new QTabWidget(this);
-    OptionTab->setObjectName(QStringLiteral("OptionTab"));
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(OptionTab);
+    layout->addLayout(BuildButtons());
+    // A dialog of fixed size, laid out for the captions of the chosen language.
+    layout->setSizeConstraint(QLayout::SetFixedSize);
 
-    // Tab 0: behaviour switches. The boxes are bare; their texts are the labels beside them.
-    auto* operation = new QWidget(OptionTab);
-    auto* operationLayout = new QVBoxLayout(operation);
-    SysSetupTitle = Heading(QStringLiteral("SysSetupTitle"), operation);
-    SysSteupLine1 = HorizontalLine(QStringLiteral("SysSteupLine1"), operation);
-    operationLayout->addWidget(SysSetupTitle);
-    operationLayout->addWidget(SysSteupLine1);
+    Form_Load();
+}
+
+// Tab 0: the behaviour switches. The boxes are bare; their texts are the labels beside them.
+QWidget* frmOptions::BuildOperationTab() {
+    auto* page = Named<QWidget>(QStringLiteral("OptionTab(0)"), OptionTab);
+    QVBoxLayout* layout =
+        HeadedLayout(page, "SysSetupTitle", SysSetupTitle, "SysSteupLine1", SysSteupLine1);
     auto* checks = new QGridLayout;
     checks->setColumnStretch(1, 1);
     checks->setContentsMargins(12, 6, 0, 0);
     for (int i = 0; i < 3; ++i) {
-        SysSetupCheck[i] = new QCheckBox(operation);
-        SysSetupCheck[i]->setObjectName(Indexed("SysSetupCheck", i));
-        SysSetupLabel[i] = new QLabel(operation);
-        SysSetupLabel[i]->setObjectName(Indexed("SysSetupLabel", i));
+        SysSetupCheck[i] = Named<QCheckBox>(Indexed("SysSetupCheck", i), page);
+        SysSetupLabel[i] = Named<QLabel>(Indexed("SysSetupLabel", i), page);
         // A click on the label works the box, as operators expect of a check box text.
         SysSetupLabel[i]->installEventFilter(this);
         checks->addWidget(SysSetupCheck[i], i, 0);
         checks->addWidget(SysSetupLabel[i], i, 1);
         connect(SysSetupCheck[i], &QCheckBox::toggled, this, [this, i] { SysSetupCheck_Click(i); });
     }
-    operationLayout->addLayout(checks);
-    operationLayout->addStretch(1);
-    OptionTab->addTab(operation, QString());
+    layout->addLayout(checks);
+    layout->addStretch(1);
+    return page;
+}
 
-    // Tab 1: port and line speed, one exclusive group per frame.
-    auto* communication = new QWidget(OptionTab);
-    auto* communicationLayout = new QVBoxLayout(communication);
-    ComSetupTitle = Heading(QStringLiteral("ComSetupTitle"), communication);
-    ComSetupLine1 = HorizontalLine(QStringLiteral("ComSetupLine1"), communication);
-    communicationLayout->addWidget(ComSetupTitle);
-    communicationLayout->addWidget(ComSetupLine1);
-    auto* frames = new QHBoxLayout;
-    ComPortFrame = new QGroupBox(communication);
-    ComPortFrame->setObjectName(QStringLiteral("ComPortFrame"));
+// Tab 1: port and line speed, one exclusive group per frame.
+QWidget* frmOptions::BuildCommunicationTab() {
+    auto* page = Named<QWidget>(QStringLiteral("OptionTab(1)"), OptionTab);
+    QVBoxLayout* layout =
+        HeadedLayout(page, "ComSetupTitle", ComSetupTitle, "ComSetupLine1", ComSetupLine1);
+    ComPortFrame = Named<QGroupBox>(QStringLiteral("ComPortFrame"), page);
     auto* ports = new QGridLayout(ComPortFrame);
     const QList<platform::SerialDevice> present = platform::SerialDevicesPresent();
-    for (int i = 0; i < 16; ++i) {
-        ComPortOption[i] = new QRadioButton(QStringLiteral("COM %1").arg(i + 1), ComPortFrame);
-        ComPortOption[i]->setObjectName(Indexed("ComPortOption", i));
+    for (int i = 0; i < platform::kComPorts; ++i) {
+        ComPortOption[i] = Named<QRadioButton>(Indexed("ComPortOption", i), ComPortFrame);
+        ComPortOption[i]->setText(QStringLiteral("COM %1").arg(i + 1));
         ComPortOption[i]->setToolTip(PortTooltip(i + 1, present));
         ports->addWidget(ComPortOption[i], i / 4, i % 4);
         connect(ComPortOption[i], &QRadioButton::toggled, this, [this, i](bool on) {
@@ -131,12 +132,11 @@ frmOptions::frmOptions(QWidget* owner) : QDialog(owner) {
                 ComPortOption_Click(i);
         });
     }
-    ComSpeedFrame = new QGroupBox(communication);
-    ComSpeedFrame->setObjectName(QStringLiteral("ComSpeedFrame"));
+    ComSpeedFrame = Named<QGroupBox>(QStringLiteral("ComSpeedFrame"), page);
     auto* speeds = new QVBoxLayout(ComSpeedFrame);
     for (int j = 0; j < 4; ++j) {
-        ComSpeedOption[j] = new QRadioButton(QString::fromLatin1(kSpeedCaptions[j]), ComSpeedFrame);
-        ComSpeedOption[j]->setObjectName(Indexed("ComSpeedOption", j));
+        ComSpeedOption[j] = Named<QRadioButton>(Indexed("ComSpeedOption", j), ComSpeedFrame);
+        ComSpeedOption[j]->setText(QString::fromLatin1(kSpeedCaptions[j]));
         speeds->addWidget(ComSpeedOption[j]);
         connect(ComSpeedOption[j], &QRadioButton::toggled, this, [this, j](bool on) {
             if (on)
@@ -144,38 +144,30 @@ frmOptions::frmOptions(QWidget* owner) : QDialog(owner) {
         });
     }
     speeds->addStretch(1);
+    auto* frames = new QHBoxLayout;
     frames->addWidget(ComPortFrame, 1);
     frames->addWidget(ComSpeedFrame);
-    communicationLayout->addLayout(frames);
-    communicationLayout->addStretch(1);
-    OptionTab->addTab(communication, QString());
+    layout->addLayout(frames);
+    layout->addStretch(1);
+    return page;
+}
 
-    cmdOK = new QPushButton(this);
-    cmdOK->setObjectName(QStringLiteral("cmdOK"));
+QLayout* frmOptions::BuildButtons() {
+    cmdOK = Named<QPushButton>(QStringLiteral("cmdOK"), this);
     cmdOK->setDefault(true);
-    cmdCancel = new QPushButton(this);
-    cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
-    cmdApply = new QPushButton(this);
-    cmdApply->setObjectName(QStringLiteral("cmdApply"));
+    cmdCancel = Named<QPushButton>(QStringLiteral("cmdCancel"), this);
+    cmdApply = Named<QPushButton>(QStringLiteral("cmdApply"), this);
     cmdApply->setEnabled(false);
     connect(cmdOK, &QPushButton::clicked, this, &frmOptions::cmdOK_Click);
     connect(cmdCancel, &QPushButton::clicked, this, &frmOptions::cmdCancel_Click);
     connect(cmdApply, &QPushButton::clicked, this, &frmOptions::cmdApply_Click);
-
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);
     for (QPushButton* button : {cmdOK, cmdCancel, cmdApply}) {
         button->setMinimumWidth(88);
         buttons->addWidget(button);
     }
-
-    auto* layout = new QVBoxLayout(this);
-    layout->addWidget(OptionTab);
-    layout->addLayout(buttons);
-    // A dialog of fixed size, laid out for the captions of the chosen language.
-    layout->setSizeConstraint(QLayout::SetFixedSize);
-
-    Form_Load();
+    return buttons;
 }
 
 int frmOptions::ShowModal(QWidget* owner) {
@@ -199,28 +191,11 @@ void frmOptions::Form_Load() {
     if (options.ComSpeed >= 0 && options.ComSpeed <= 3)
         ComSpeedOption[options.ComSpeed]->setChecked(true);
 
-    ApplyCaptions();
+    ApplyCaptions(this, kCaptions, false);
+    if (MainModule::English())
+        ApplyCaptions(this, kCaptions, true);
 
     OptionsLoaded = kTrue;
-}
-
-void frmOptions::ApplyCaptions() {
-    for (const Caption& caption : kCaptions) {
-        const QString name = QLatin1String(caption.control);
-        const QString text = MainModule::JaEn(QString::fromUtf8(caption.japanese),
-                                              QString::fromUtf8(caption.english));
-        if (name == objectName()) {
-            setWindowTitle(text);
-        } else if (name.startsWith(QLatin1String("OptionTab("))) {
-            OptionTab->setTabText(name.mid(10, 1).toInt(), text);
-        } else if (auto* label = findChild<QLabel*>(name)) {
-            label->setText(text);
-        } else if (auto* button = findChild<QAbstractButton*>(name)) {
-            button->setText(text);
-        } else if (auto* frame = findChild<QGroupBox*>(name)) {
-            frame->setTitle(text);
-        }
-    }
 }
 
 void frmOptions::ApplyOptions() {

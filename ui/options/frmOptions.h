@@ -9,6 +9,7 @@
 class QCheckBox;
 class QFrame;
 class QGroupBox;
+class QLayout;
 class QLabel;
 class QPushButton;
 class QRadioButton;
@@ -24,7 +25,6 @@ public:
     // Opens a fresh dialog modally over owner and returns when it is closed.
     static int ShowModal(QWidget* owner);
 
-    void Form_Load();
     void ApplyOptions();
 
     void cmdOK_Click();
@@ -58,6 +58,9 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void ApplyCaptions();
+    void Form_Load();
+    QWidget* BuildOperationTab();
+    QWidget* BuildCommunicationTab();
+    QLayout* BuildButtons();
     void MarkChanged();
 };
