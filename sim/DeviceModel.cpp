@@ -95,7 +95,7 @@ bool DeviceModel::SetParameter(const QString& code, qint64 value) {
     return true;
 }
 
-std::optional<QString> DeviceModel::Answer(const QString& command) {
+std::optional<QString> DeviceModel::Respond(const QString& command) {
     if (logLimit != 0)
         log_.append(command);
     // The oldest half goes at once, so that trimming costs little per line.
@@ -115,10 +115,10 @@ std::optional<QString> DeviceModel::Answer(const QString& command) {
     const auto scripted = faults.replies.constFind(command);
     if (scripted != faults.replies.constEnd())
         return *scripted;
-    return Answered(command);
+    return OwnReply(command);
 }
 
-QString DeviceModel::Answered(const QString& command) {
+QString DeviceModel::OwnReply(const QString& command) {
     const QStringView c(command);
     if (c.startsWith(u"?:")) {
         const QStringView code = c.mid(2);

@@ -55,7 +55,7 @@ public:
 
     // One command line (without CR LF) in; its reply line (without CR LF) out, or none when the
     // controller keeps silent. Every line is logged, answered or not.
-    std::optional<QString> Answer(const QString& command);
+    std::optional<QString> Respond(const QString& command);
 
     // The command lines received, in order: the last logLimit of them at least (0: none kept,
     // -1: all), so that a long-running simulator does not grow.
@@ -85,7 +85,7 @@ public:
     static inline const char* const kRefused = "NG";
 
 private:
-    QString Answered(const QString& command);
+    QString OwnReply(const QString& command);
     QString Query(const QString& code) const;
     QString Setting(const QString& code, const QString& valueText);
     bool Accepts(const QString& code, qint64 value) const;

@@ -63,7 +63,7 @@ void SimEndpoint::Input(const QByteArray& bytes) {
         const QString command = QString::fromLatin1(line_);
         const qsizetype commandBytes = line_.size() + 2;
         line_.clear();
-        if (const std::optional<QString> reply = model_.Answer(command)) {
+        if (const std::optional<QString> reply = model_.Respond(command)) {
             Faults faults = model_.faults;
             faults.doubleCr = faults.doubleCr || replies_++ < faults.doubleCrFirst;
             Schedule(FrameReply(*reply, faults, commandBytes),

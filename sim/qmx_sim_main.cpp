@@ -7,6 +7,7 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 #include <QSocketNotifier>
 #include <QTimer>
@@ -17,6 +18,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <functional>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
@@ -152,6 +154,49 @@ bool HostSpeedMatches(int slave, int baud) {
     return baud <= 0 || (tcgetattr(slave, &tio) == 0 && cfgetospeed(&tio) == SpeedCode(baud));
 }
 
+// The simulator's options: what it says about itself, its faults, its log and its state.
+QList<QCommandLineOption> Options() {
+    const auto option = [](const char* name, const char* help, const char* value = nullptr) {
+        return value ? QCommandLineOption(QLatin1String(name), QLatin1String(help),
+                                          QLatin1String(value))
+                     : QCommandLineOption(QLatin1String(name), QLatin1String(help));
+    };
+    return {
+        option("link", "Also place a symbolic link to the terminal at PATH (removed at exit).",
+               "PATH"),
+        option("log", "Append every command line received to FILE (default: standard error).",
+               "FILE"),
+        option("state", "Load the parameters from FILE if it exists; write them there on Z:UW.",
+               "FILE"),
+        option("name", "Reply to ?:N (default QMX001-SIM).", "TEXT"),
+        option("serial", "Reply to ?:S (default SIM0000001).", "TEXT"),
+        option("firmware", "Reply to ?:V (default V1.23).", "TEXT"),
+        option("build-date", "Reply to ?:B (default 20261207).", "TEXT"),
+        option("revision", "Reply to ?:- (default A01).", "TEXT"),
+        option("silent-after", "Answer only the first N command lines, then keep silent.", "N"),
+        option("silent-at", "Keep silent from the first command line equal to COMMAND on.",
+               "COMMAND"),
+        option("reply", "Answer TEXT to COMMAND instead of carrying it out (repeatable).",
+               "COMMAND=TEXT"),
+        option("late", "Answer COMMAND MS later, as one whole line (repeatable).", "COMMAND=MS"),
+        option("processing", "Take MS to process every command, one command after the other.",
+               "MS"),
+        option("ignore-setting",
+               "Answer OK to settings of parameter CODE (e.g. D0) but keep the old value "
+               "(repeatable).",
+               "CODE"),
+        option("split-crlf", "Send each reply's CR and LF in two deliveries, --split-gap apart."),
+        option("split-gap", "Gap between CR and LF for --split-crlf, in ms (default 100).", "MS"),
+        option("double-cr", "End replies with CR CR LF."),
+        option("second-line", "Follow every reply with a second line TEXT.", "TEXT"),
+        option("baud",
+               "Emulate the line speed: one byte per 10 bits at N bit/s; a host that set another "
+               "speed gets no answer.",
+               "N"),
+        option("byte-delay", "Time of one byte on the line, in ms (fractions allowed).", "MS"),
+    };
+}
+
 bool ReadInt(const QCommandLineParser& parser, const QString& name, int min, int& out) {
     if (!parser.isSet(name))
         return true;
@@ -165,213 +210,131 @@ bool ReadInt(const QCommandLineParser& parser, const QString& name, int min, int
     return true;
 }
 
-} // namespace
+void ApplyIdentity(const QCommandLineParser& parser, sim::Identity& id) {
+    const std::pair<const char*, QString*> texts[] = {{"name", &id.name},
+                                                      {"serial", &id.serialNo},
+                                                      {"firmware", &id.version},
+                                                      {"build-date", &id.buildDate},
+                                                      {"revision", &id.revision}};
+    for (const auto& [name, text] : texts)
+        if (parser.isSet(QLatin1String(name)))
+            *text = parser.value(QLatin1String(name));
+}
 
-int main(int argc, char* argv[]) {
-    QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("qmx-sim"));
-
-    QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral(
-        "A simulated QMX-001 controller on a pseudo-terminal.\n"
-        "Prints the terminal's device path as its first line on standard output, then answers\n"
-        "command lines until SIGINT or SIGTERM. Parameters start from the factory values (or\n"
-        "the state file) and are kept in the state file on \"Z:UW\"."));
-    parser.addHelpOption();
-    const QList<QCommandLineOption> options{
-        {QStringLiteral("link"),
-         QStringLiteral("Also place a symbolic link to the terminal at PATH "
-                        "(removed at exit)."),
-         QStringLiteral("PATH")},
-        {QStringLiteral("log"),
-         QStringLiteral("Append every command line received to FILE (default: standard error)."),
-         QStringLiteral("FILE")},
-        {QStringLiteral("state"),
-         QStringLiteral("Load the parameters from FILE if it exists; write them there on Z:UW."),
-         QStringLiteral("FILE")},
-        {QStringLiteral("name"), QStringLiteral("Reply to ?:N (default QMX001-SIM)."),
-         QStringLiteral("TEXT")},
-        {QStringLiteral("serial"), QStringLiteral("Reply to ?:S (default SIM0000001)."),
-         QStringLiteral("TEXT")},
-        {QStringLiteral("firmware"), QStringLiteral("Reply to ?:V (default V1.23)."),
-         QStringLiteral("TEXT")},
-        {QStringLiteral("build-date"), QStringLiteral("Reply to ?:B (default 20261207)."),
-         QStringLiteral("TEXT")},
-        {QStringLiteral("revision"), QStringLiteral("Reply to ?:- (default A01)."),
-         QStringLiteral("TEXT")},
-        {QStringLiteral("silent-after"),
-         QStringLiteral("Answer only the first N command lines, then keep silent."),
-         QStringLiteral("N")},
-        {QStringLiteral("silent-at"),
-         QStringLiteral("Keep silent from the first command line equal to COMMAND on."),
-         QStringLiteral("COMMAND")},
-        {QStringLiteral("reply"),
-         QStringLiteral("Answer TEXT to COMMAND instead of carrying it out (repeatable)."),
-         QStringLiteral("COMMAND=TEXT")},
-        {QStringLiteral("late"),
-         QStringLiteral("Answer COMMAND MS later, as one whole line (repeatable)."),
-         QStringLiteral("COMMAND=MS")},
-        {QStringLiteral("processing"),
-         QStringLiteral("Take MS to process every command, one command after the other."),
-         QStringLiteral("MS")},
-        {QStringLiteral("ignore-setting"),
-         QStringLiteral("Answer OK to settings of parameter CODE (e.g. D0) but keep the old "
-                        "value (repeatable)."),
-         QStringLiteral("CODE")},
-        {QStringLiteral("split-crlf"),
-         QStringLiteral("Send each reply's CR and LF in two deliveries, --split-gap apart.")},
-        {QStringLiteral("split-gap"),
-         QStringLiteral("Gap between CR and LF for --split-crlf, in ms (default 100)."),
-         QStringLiteral("MS")},
-        {QStringLiteral("double-cr"), QStringLiteral("End replies with CR CR LF.")},
-        {QStringLiteral("second-line"),
-         QStringLiteral("Follow every reply with a second line TEXT."), QStringLiteral("TEXT")},
-        {QStringLiteral("baud"),
-         QStringLiteral("Emulate the line speed: one byte per 10 bits at N bit/s; a host "
-                        "that set another speed gets no answer."),
-         QStringLiteral("N")},
-        {QStringLiteral("byte-delay"),
-         QStringLiteral("Time of one byte on the line, in ms (fractions allowed)."),
-         QStringLiteral("MS")},
-    };
-    parser.addOptions(options);
-    parser.process(app);
-    if (!parser.positionalArguments().isEmpty()) {
-        Fail(QStringLiteral("unexpected argument %1 (see --help)")
-                 .arg(parser.positionalArguments().first()));
-        return 2;
-    }
-
-    sim::DeviceModel model;
-    model.logLimit = 0; // the log goes to a file
-    sim::Identity& id = model.identity;
-    if (parser.isSet(QStringLiteral("name")))
-        id.name = parser.value(QStringLiteral("name"));
-    if (parser.isSet(QStringLiteral("serial")))
-        id.serialNo = parser.value(QStringLiteral("serial"));
-    if (parser.isSet(QStringLiteral("firmware")))
-        id.version = parser.value(QStringLiteral("firmware"));
-    if (parser.isSet(QStringLiteral("build-date")))
-        id.buildDate = parser.value(QStringLiteral("build-date"));
-    if (parser.isSet(QStringLiteral("revision")))
-        id.revision = parser.value(QStringLiteral("revision"));
-
-    sim::Faults& faults = model.faults;
-    int baud = 0;
-    if (!ReadInt(parser, QStringLiteral("silent-after"), 0, faults.silentAfter) ||
-        !ReadInt(parser, QStringLiteral("split-gap"), 0, faults.splitGapMs) ||
-        !ReadInt(parser, QStringLiteral("baud"), 1, baud) ||
-        !ReadInt(parser, QStringLiteral("processing"), 0, faults.processingMs))
-        return 2;
-    for (const QString& pair : parser.values(QStringLiteral("late"))) {
+// COMMAND=VALUE pairs of a repeatable option; false after telling which one is malformed.
+bool ReadPairs(const QCommandLineParser& parser, const char* name,
+               const std::function<bool(const QString&, const QString&)>& take) {
+    for (const QString& pair : parser.values(QLatin1String(name))) {
         const qsizetype eq = pair.lastIndexOf(u'=');
-        bool ok = false;
-        const int ms = eq > 0 ? pair.mid(eq + 1).toInt(&ok) : 0;
-        if (!ok || ms < 0) {
-            Fail(QStringLiteral("--late needs COMMAND=MS, got %1").arg(pair));
-            return 2;
+        if (eq <= 0 || !take(pair.left(eq), pair.mid(eq + 1))) {
+            Fail(QStringLiteral("--%1 needs COMMAND=VALUE, got %2").arg(QLatin1String(name), pair));
+            return false;
         }
-        faults.lateMs.insert(pair.left(eq), ms);
     }
-    for (const QString& code : parser.values(QStringLiteral("ignore-setting")))
-        faults.ignoredSettings.insert(code);
-    faults.silentAt = parser.value(QStringLiteral("silent-at"));
-    for (const QString& pair : parser.values(QStringLiteral("reply"))) {
-        const qsizetype eq = pair.indexOf(u'=');
-        if (eq <= 0) {
-            Fail(QStringLiteral("--reply needs COMMAND=TEXT, got %1").arg(pair));
-            return 2;
-        }
-        faults.replies.insert(pair.left(eq), pair.mid(eq + 1));
-    }
+    return true;
+}
+
+bool ApplyLineFaults(const QCommandLineParser& parser, sim::Faults& faults, int& baud) {
     faults.splitCrLf = parser.isSet(QStringLiteral("split-crlf"));
     faults.doubleCr = parser.isSet(QStringLiteral("double-cr"));
     faults.secondLine = parser.value(QStringLiteral("second-line"));
     if (baud > 0)
         faults.byteDelayMs = sim::ByteDelayForBaud(baud);
-    if (parser.isSet(QStringLiteral("byte-delay"))) {
-        bool ok = false;
-        faults.byteDelayMs = parser.value(QStringLiteral("byte-delay")).toDouble(&ok);
-        if (!ok || !(faults.byteDelayMs >= 0.0) || faults.byteDelayMs > 10000.0) {
-            Fail(QStringLiteral("--byte-delay needs a number of ms from 0 to 10000"));
-            return 2;
-        }
+    if (!parser.isSet(QStringLiteral("byte-delay")))
+        return true;
+    bool ok = false;
+    faults.byteDelayMs = parser.value(QStringLiteral("byte-delay")).toDouble(&ok);
+    if (!ok || !(faults.byteDelayMs >= 0.0) || faults.byteDelayMs > 10000.0) {
+        Fail(QStringLiteral("--byte-delay needs a number of ms from 0 to 10000"));
+        return false;
     }
+    return true;
+}
 
-    // The command log.
-    QFile logFile;
-    if (parser.isSet(QStringLiteral("log"))) {
-        logFile.setFileName(parser.value(QStringLiteral("log")));
-        if (!logFile.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text)) {
-            Fail(QStringLiteral("cannot open log %1: %2")
-                     .arg(logFile.fileName(), logFile.errorString()));
-            return 1;
-        }
-    } else if (!logFile.open(stderr, QIODevice::WriteOnly | QIODevice::Text)) {
-        return 1;
-    }
-    model.onCommand = [&logFile](const QString& command) {
-        logFile.write(command.toLatin1() + '\n');
-        logFile.flush();
-    };
+bool ApplyFaults(const QCommandLineParser& parser, sim::Faults& faults, int& baud) {
+    if (!ReadInt(parser, QStringLiteral("silent-after"), 0, faults.silentAfter) ||
+        !ReadInt(parser, QStringLiteral("split-gap"), 0, faults.splitGapMs) ||
+        !ReadInt(parser, QStringLiteral("baud"), 1, baud) ||
+        !ReadInt(parser, QStringLiteral("processing"), 0, faults.processingMs))
+        return false;
+    faults.silentAt = parser.value(QStringLiteral("silent-at"));
+    for (const QString& code : parser.values(QStringLiteral("ignore-setting")))
+        faults.ignoredSettings.insert(code);
+    const bool pairsOk = ReadPairs(parser, "reply",
+                                   [&](const QString& command, const QString& text) {
+                                       faults.replies.insert(command, text);
+                                       return true;
+                                   }) &&
+                         ReadPairs(parser, "late", [&](const QString& command, const QString& ms) {
+                             bool ok = false;
+                             faults.lateMs.insert(command, ms.toInt(&ok));
+                             return ok && faults.lateMs.value(command) >= 0;
+                         });
+    return pairsOk && ApplyLineFaults(parser, faults, baud);
+}
 
-    // The kept parameters.
-    const QString statePath = parser.value(QStringLiteral("state"));
-    if (!statePath.isEmpty() && QFile::exists(statePath)) {
-        QFile state(statePath);
+// The command log: a file (appended to when it is a regular one), else standard error.
+bool OpenLog(const QString& path, QFile& log) {
+    if (path.isEmpty())
+        return log.open(stderr, QIODevice::WriteOnly | QIODevice::Text);
+    log.setFileName(path);
+    const QFileInfo info(path);
+    const auto append = !info.exists() || info.isFile() ? QIODevice::Append : QIODevice::NotOpen;
+    if (log.open(QIODevice::WriteOnly | QIODevice::Text | append))
+        return true;
+    Fail(QStringLiteral("cannot open log %1: %2").arg(path, log.errorString()));
+    return false;
+}
+
+// The parameters kept in the state file, loaded now and written on every "Z:UW".
+bool KeepState(const QString& path, sim::DeviceModel& model) {
+    if (!path.isEmpty() && QFile::exists(path)) {
+        QFile state(path);
         QString error;
         if (!state.open(QIODevice::ReadOnly)) {
-            Fail(QStringLiteral("cannot read %1: %2").arg(statePath, state.errorString()));
-            return 1;
+            Fail(QStringLiteral("cannot read %1: %2").arg(path, state.errorString()));
+            return false;
         }
         if (!model.LoadStateText(state.readAll(), &error)) {
-            Fail(QStringLiteral("%1: %2").arg(statePath, error));
-            return 1;
+            Fail(QStringLiteral("%1: %2").arg(path, error));
+            return false;
         }
     }
-    model.onPersist = [&model, statePath] {
-        if (statePath.isEmpty())
+    model.onPersist = [&model, path] {
+        if (path.isEmpty())
             return true;
-        QSaveFile state(statePath);
+        QSaveFile state(path);
         if (state.open(QIODevice::WriteOnly) && state.write(model.StateText()) >= 0 &&
             state.commit())
             return true;
-        Fail(QStringLiteral("cannot write %1: %2").arg(statePath, state.errorString()));
+        Fail(QStringLiteral("cannot write %1: %2").arg(path, state.errorString()));
         return false;
     };
+    return true;
+}
 
-    // Signals end the run through the event loop, so the link is removed on the way out.
+// Signals end the run through the event loop, so the link is removed on the way out.
+bool QuitOnSignals(QSocketNotifier*& notifier) {
     if (pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) {
         Fail(ErrnoText("pipe"));
-        return 1;
+        return false;
     }
     struct sigaction action {};
     action.sa_handler = OnSignal;
     sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
-    sigaction(SIGHUP, &action, nullptr);
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP})
+        sigaction(signal, &action, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
-    QSocketNotifier signalNotifier(signalPipe[0], QSocketNotifier::Read);
-    QObject::connect(&signalNotifier, &QSocketNotifier::activated, &app,
-                     [] { QCoreApplication::quit(); });
+    notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, qApp);
+    QObject::connect(notifier, &QSocketNotifier::activated, qApp, [] { QCoreApplication::quit(); });
+    return true;
+}
 
-    Pty pty;
-    QString error;
-    if (!OpenPty(pty, error)) {
-        Fail(error);
-        return 1;
-    }
-    const QByteArray linkPath = QFile::encodeName(parser.value(QStringLiteral("link")));
-    if (!linkPath.isEmpty() && !PlaceLink(linkPath, pty.slavePath, error)) {
-        Fail(error);
-        return 1;
-    }
-
+// Feeds what the host writes to the controller, and its replies back, until the run ends.
+int Serve(const Pty& pty, sim::DeviceModel& model, int baud) {
     sim::SimEndpoint endpoint(model);
     QObject::connect(&endpoint, &sim::SimEndpoint::Output,
                      [&pty](const QByteArray& bytes) { WriteAll(pty.master, bytes); });
-
     QSocketNotifier input(pty.master, QSocketNotifier::Read);
     QTimer resume;
     resume.setSingleShot(true);
@@ -385,7 +348,7 @@ int main(int argc, char* argv[]) {
                     endpoint.Input(QByteArray(buffer, n));
                 continue;
             }
-            if (n < 0 && errno == EINTR)
+            if (n < 0 && (errno == EINTR))
                 continue;
             if (n < 0 && errno == EAGAIN)
                 return;
@@ -396,12 +359,57 @@ int main(int argc, char* argv[]) {
             return;
         }
     });
-
     std::fprintf(stdout, "%s\n", pty.slavePath.constData());
     std::fflush(stdout);
+    return QCoreApplication::exec();
+}
 
-    const int status = app.exec();
+} // namespace
 
+int main(int argc, char* argv[]) {
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("qmx-sim"));
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "A simulated QMX-001 controller on a pseudo-terminal.\n"
+        "Prints the terminal's device path as its first line on standard output, then answers\n"
+        "command lines until SIGINT or SIGTERM. Parameters start from the factory values (or\n"
+        "the state file) and are kept in the state file on \"Z:UW\"."));
+    parser.addHelpOption();
+    parser.addOptions(Options());
+    parser.process(app);
+    if (!parser.positionalArguments().isEmpty()) {
+        Fail(QStringLiteral("unexpected argument %1 (see --help)")
+                 .arg(parser.positionalArguments().first()));
+        return 2;
+    }
+
+    sim::DeviceModel model;
+    model.logLimit = 0; // the log goes to a file
+    ApplyIdentity(parser, model.identity);
+    int baud = 0;
+    if (!ApplyFaults(parser, model.faults, baud))
+        return 2;
+    QFile log;
+    if (!OpenLog(parser.value(QStringLiteral("log")), log))
+        return 1;
+    model.onCommand = [&log](const QString& command) {
+        log.write(command.toLatin1() + '\n');
+        log.flush();
+    };
+    QSocketNotifier* signalNotifier = nullptr;
+    if (!KeepState(parser.value(QStringLiteral("state")), model) || !QuitOnSignals(signalNotifier))
+        return 1;
+
+    Pty pty;
+    QString error;
+    const QByteArray linkPath = QFile::encodeName(parser.value(QStringLiteral("link")));
+    if (!OpenPty(pty, error) ||
+        (!linkPath.isEmpty() && !PlaceLink(linkPath, pty.slavePath, error))) {
+        Fail(error);
+        return 1;
+    }
+    const int status = Serve(pty, model, baud);
     if (!linkPath.isEmpty())
         RemoveLink(linkPath, pty.slavePath);
     close(pty.slave);

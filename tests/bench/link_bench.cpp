@@ -41,7 +41,7 @@ Floor FloorSeconds(const QStringList& commands) {
     const double tick = ComSupport::kTickMs / 1000.0;
     Floor floor{0.0, 0.0};
     for (const QString& command : commands) {
-        const QString reply = model.Answer(command).value_or(QString());
+        const QString reply = model.Respond(command).value_or(QString());
         const double out = (command.size() + 2) * byteSeconds;
         const double back = (reply.size() + 2) * byteSeconds;
         floor.shortest += out + byteSeconds + std::max(back - byteSeconds, tick);

@@ -59,7 +59,7 @@ void TestSim::factoryValues() {
     QFETCH(QString, command);
     QFETCH(QString, reply);
     DeviceModel model;
-    QCOMPARE(model.Answer(command), std::optional<QString>(reply));
+    QCOMPARE(model.Respond(command), std::optional<QString>(reply));
 }
 
 void TestSim::settings_data() {
@@ -320,9 +320,9 @@ void TestSim::settings() {
     QFETCH(QString, value);
     DeviceModel model;
     for (const QString& command : before)
-        QCOMPARE(model.Answer(command), std::optional<QString>("OK"));
-    QCOMPARE(model.Answer(setting), std::optional<QString>(reply));
-    QCOMPARE(model.Answer(query), std::optional<QString>(value));
+        QCOMPARE(model.Respond(command), std::optional<QString>("OK"));
+    QCOMPARE(model.Respond(setting), std::optional<QString>(reply));
+    QCOMPARE(model.Respond(query), std::optional<QString>(value));
 }
 
 void TestSim::storeRecord_data() {
@@ -374,7 +374,7 @@ void TestSim::storeRecord() {
     QCOMPARE(commands->size(), 36);
     DeviceModel model;
     for (const QString& command : *commands)
-        QVERIFY2(model.Answer(command) == std::optional<QString>("OK"), qPrintable(command));
+        QVERIFY2(model.Respond(command) == std::optional<QString>("OK"), qPrintable(command));
     QCOMPARE(model.Log(), *commands);
 
     const auto bool01 = [](Boolean b) {
@@ -457,14 +457,14 @@ void TestSim::answerFaults() {
     model.faults = faults;
     model.identity = identity;
     for (qsizetype i = 0; i < commands.size(); ++i) {
-        const std::optional<QString> reply = model.Answer(commands[i]);
+        const std::optional<QString> reply = model.Respond(commands[i]);
         QCOMPARE(reply.value_or(QStringLiteral("-")), replies[i]);
     }
     // Silent or not, every line is logged.
     QCOMPARE(model.Log(), commands);
     model.faults = {};
     model.ResetCounters();
-    QCOMPARE(model.Answer("?:D0"), std::optional<QString>(d0));
+    QCOMPARE(model.Respond("?:D0"), std::optional<QString>(d0));
 }
 
 void TestSim::framing_data() {
@@ -552,7 +552,7 @@ void TestSim::logStaysBounded() {
     DeviceModel model;
     model.logLimit = 10;
     for (int i = 0; i < 1000; ++i)
-        model.Answer(QStringLiteral("?:D%1").arg(i % 3));
+        model.Respond(QStringLiteral("?:D%1").arg(i % 3));
     QVERIFY(model.Log().size() <= 10);
     QCOMPARE(model.Log().last(), QStringLiteral("?:D0"));
     QCOMPARE(model.CommandCount(), 1000);
@@ -581,11 +581,11 @@ void TestSim::stateText() {
     QString error;
     QCOMPARE(model.LoadStateText(text, &error), loads);
     QCOMPARE(error.isEmpty(), loads);
-    QCOMPARE(model.Answer("?:D0"), std::optional<QString>(d0));
+    QCOMPARE(model.Respond("?:D0"), std::optional<QString>(d0));
 
     // What a model writes, another one reads back whole.
-    model.Answer("S:N-7");
-    model.Answer("Z:ML1-1");
+    model.Respond("S:N-7");
+    model.Respond("Z:ML1-1");
     DeviceModel copy;
     QVERIFY(copy.LoadStateText(model.StateText()));
     QCOMPARE(copy.StateText(), model.StateText());
