@@ -320,6 +320,12 @@ QString ImageSerialNo(const QByteArray& image) {
     return QString::fromLatin1(end < 0 ? field : field.left(end));
 }
 
+QString ImageDateText(const QByteArray& image, int offset) {
+    const QDateTime when = FromOleDate(ImageDate(image, offset));
+    return when.isValid() ? when.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))
+                          : QStringLiteral("invalid date");
+}
+
 QString ImageVersion(const QByteArray& image) {
     const auto major = qFromLittleEndian<qint16>(image.constData() + kVersionMajorOffset);
     const auto minor = qFromLittleEndian<qint16>(image.constData() + kVersionMinorOffset);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "shell/ConfigRecord.h"
+#include "shell/Version.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -37,8 +38,8 @@ inline constexpr int kTextAreaEnd = 108; // the 0 byte after the text area
 inline constexpr int kHeaderReservedOffset = 109;
 
 inline constexpr const char* kIdentity = "QMX001";
-inline constexpr qint16 kVersionMajor = 1;
-inline constexpr qint16 kVersionMinor = 23;
+inline constexpr qint16 kVersionMajor = QMX_VERSION_MAJOR;
+inline constexpr qint16 kVersionMinor = QMX_VERSION_MINOR;
 
 extern std::array<quint8, 128> ConfigFileHeader; // offsets 0..127, all 0 at start
 extern std::array<quint8, 96> ConfigFileParams1; // offsets 128..223
@@ -72,6 +73,8 @@ bool HasIdentity(const QByteArray& image);
 QString ImageSerialNo(const QByteArray& image);
 // The date stored at offset (kCreatedOffset or kUpdatedOffset) of an image.
 double ImageDate(const QByteArray& image, int offset);
+// That date in local time as "yyyy-MM-dd HH:mm:ss", or "invalid date".
+QString ImageDateText(const QByteArray& image, int offset);
 // The program version that wrote the image, "1.23".
 QString ImageVersion(const QByteArray& image);
 

@@ -7,6 +7,7 @@
 #include "shell/Numbers.h"
 #include "shell/RecordFields.h"
 
+#include <algorithm>
 #include <array>
 
 namespace QMXModule {
@@ -332,6 +333,33 @@ std::optional<QStringList> StoreCommands(const ConfigRecord& record) {
         commands.append(command);
     }
     return commands;
+}
+
+std::optional<QList<StoreDifference>> VerifyStore(const ConfigRecord& record) {
+    QList<StoreDifference> differences;
+    Progress().ShowProgress(0);
+    int done = 0;
+    for (const StoreStep& step : kStoreSteps) {
+        if (step.field == kNoField)
+            continue;
+        const auto query = std::find_if(kLoadSteps.begin(), kLoadSteps.end(),
+                                        [&](const LoadStep& l) { return l.field == step.field; });
+        const std::optional<qint64> sent = ControllerValue(step, record);
+        QString reply;
+        if (!sent || !ComQuery(QLatin1String(query->command), reply)) {
+            Progress().HideProgress();
+            ShowCannotConnect();
+            return std::nullopt;
+        }
+        const bool same = step.format == Format::Boolean
+                              ? (*sent != 0) == (reply != QLatin1String("0"))
+                              : Numbers::ReadNumber(reply) == double(*sent);
+        if (!same)
+            differences.append({step.field, *sent, reply});
+        Progress().SetProgress(++done * 100 / 28);
+    }
+    Progress().HideProgress();
+    return differences;
 }
 
 bool StoreConfigToController() {

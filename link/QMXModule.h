@@ -26,4 +26,16 @@ bool StoreConfigToController();
 // value does not fit 32 bits.
 std::optional<QStringList> StoreCommands(const ConfigRecord& record);
 
+// A parameter the controller holds otherwise than a store of the record sent it.
+struct StoreDifference {
+    int field; // row of the record's field table
+    qint64 sent;
+    QString readBack; // the controller's reply
+};
+
+// Queries every parameter a store of the record sets and compares the replies with what the
+// store sent, in the controller's own units (Booleans by meaning). None when a query went
+// unanswered (its box shown).
+std::optional<QList<StoreDifference>> VerifyStore(const ConfigRecord& record);
+
 } // namespace QMXModule

@@ -3,6 +3,7 @@
 #include "platform/SettingsStore.h"
 #include "shell/ConfigRecord.h"
 #include "shell/Types.h"
+#include "shell/Version.h"
 
 #include <QString>
 
@@ -31,7 +32,7 @@ struct ProgramOptions {
 
 namespace MainModule {
 
-inline constexpr const char* kVersionText = "Ver 1.23";
+inline constexpr const char* kVersionText = "Ver " QMX_VERSION;
 // Application name under which the per-user settings are kept.
 inline constexpr const char* kAppTitle = platform::kSettingsApp;
 inline constexpr const char* kSettingsSection = "Settings";
