@@ -6,11 +6,15 @@
 #include "shell/MainModule.h"
 #include "shell/RecordFields.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QTextStream>
 
 namespace cli {
 
 namespace {
+
+using RecordFields::Name;
 
 int Connect(const Invocation& call) {
     const bool opened =
@@ -30,18 +34,68 @@ void Disconnect() {
     MainModule::State.IsConnected = kFalse;
 }
 
-// Opens a file while no controller is connected: no serial-number question.
-bool OpenFile(const QString& file) {
-    return FileModule::LoadConfigFile(file);
+// A field's value for JSON: a number, or true/false for a Boolean (by meaning).
+QJsonValue JsonValue(const RecordField& field, double value) {
+    if (field.type == FieldType::Boolean)
+        return value != 0;
+    return value;
 }
 
-using RecordFields::Name;
+QJsonObject JsonFields(const ConfigRecord& record) {
+    QJsonObject fields;
+    for (const RecordField* field : RecordFields::FileFields())
+        fields.insert(Name(*field), JsonValue(*field, field->get(record)));
+    return fields;
+}
 
-// A file date in local time; eight bytes that hold no date say so.
-QString ShowDate(const QByteArray& image, int offset) {
-    const QDateTime when = FileModule::FromOleDate(FileModule::ImageDate(image, offset));
-    return when.isValid() ? when.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))
-                          : QStringLiteral("invalid date");
+// A fact as a person reads it, its JSON key, and its value.
+struct Fact {
+    const char* text;
+    const char* key;
+    QString value;
+};
+
+// name = value lines, or one JSON object.
+void PrintFacts(const QList<Fact>& facts, bool json) {
+    QJsonObject object;
+    for (const Fact& fact : facts) {
+        object.insert(QLatin1String(fact.key), fact.value);
+        if (!json)
+            Out() << fact.text << " = " << fact.value << '\n';
+    }
+    if (json)
+        PrintJson(object);
+}
+
+// The held file's header, in the order show prints it.
+QList<Fact> Header() {
+    const QByteArray image = FileModule::FileImage();
+    return {{"created", "created", FileModule::ImageDateText(image, FileModule::kCreatedOffset)},
+            {"updated", "updated", FileModule::ImageDateText(image, FileModule::kUpdatedOffset)},
+            {"version", "version", FileModule::ImageVersion(image)},
+            {"serial number", "serialNumber", FileModule::ImageSerialNo(image)}};
+}
+
+// Writes the record as the file has it, then reads it back and compares (write --verify).
+int Verify(const Invocation& call) {
+    const auto differences = QMXModule::VerifyStore(MainModule::Config);
+    if (!differences)
+        return kFailed;
+    QJsonObject report;
+    for (const QMXModule::StoreDifference& d : *differences) {
+        const QString name = Name(RecordFields::Row(d.field));
+        report.insert(name, QJsonObject{{QStringLiteral("sent"), double(d.sent)},
+                                        {QStringLiteral("readBack"), d.readBack}});
+        if (!call.json)
+            Out() << "verify: " << name << ": sent " << d.sent << ", read back " << d.readBack
+                  << '\n';
+    }
+    if (call.json)
+        PrintJson({{QStringLiteral("verified"), differences->isEmpty()},
+                   {QStringLiteral("differences"), report}});
+    else if (differences->isEmpty())
+        Out() << "verify: the controller holds every parameter sent\n";
+    return differences->isEmpty() ? kOk : kMismatch;
 }
 
 } // namespace
@@ -51,15 +105,20 @@ QTextStream& Out() {
     return out;
 }
 
+void PrintJson(const QJsonObject& document) {
+    Out() << QString::fromUtf8(QJsonDocument(document).toJson(QJsonDocument::Indented));
+}
+
 int Info(const Invocation& call) {
     if (const int rc = Connect(call))
         return rc;
     const ProgramState& s = MainModule::State;
-    Out() << "name = " << s.ControllerName << '\n'
-          << "serial number = " << s.ControllerSerialNo << '\n'
-          << "version = " << s.ControllerVersionText << '\n'
-          << "revision = " << s.ControllerRevision << '\n'
-          << "build date = " << s.ControllerBuildDate << '\n';
+    PrintFacts({{"name", "name", s.ControllerName},
+                {"serial number", "serialNumber", s.ControllerSerialNo},
+                {"version", "version", s.ControllerVersionText},
+                {"revision", "revision", s.ControllerRevision},
+                {"build date", "buildDate", s.ControllerBuildDate}},
+               call.json);
     Disconnect();
     return kOk;
 }
@@ -76,20 +135,27 @@ int Read(const Invocation& call) {
 int Write(const Invocation& call) {
     if (const int rc = Connect(call))
         return rc;
-    const bool ok =
-        FileModule::LoadConfigFile(call.files.at(0)) && QMXModule::StoreConfigToController();
+    int rc = FileModule::LoadConfigFile(call.files.at(0)) && QMXModule::StoreConfigToController()
+                 ? kOk
+                 : kFailed;
+    if (rc == kOk && call.verify)
+        rc = Verify(call);
     Disconnect();
-    return ok ? kOk : kFailed;
+    return rc;
 }
 
 int Show(const Invocation& call) {
-    if (!OpenFile(call.files.at(0)))
+    if (!FileModule::LoadConfigFile(call.files.at(0)))
         return kFailed;
-    const QByteArray image = FileModule::FileImage();
-    Out() << "created = " << ShowDate(image, FileModule::kCreatedOffset) << '\n'
-          << "updated = " << ShowDate(image, FileModule::kUpdatedOffset) << '\n'
-          << "version = " << FileModule::ImageVersion(image) << '\n'
-          << "serial number = " << FileModule::ImageSerialNo(image) << '\n';
+    if (call.json) {
+        QJsonObject header;
+        for (const Fact& fact : Header())
+            header.insert(QLatin1String(fact.key), fact.value);
+        PrintJson({{QStringLiteral("header"), header},
+                   {QStringLiteral("parameters"), JsonFields(MainModule::Config)}});
+        return kOk;
+    }
+    PrintFacts(Header(), false);
     for (const RecordField* field : RecordFields::FileFields())
         Out() << Name(*field) << " = " << RecordFields::ShowValue(*field, MainModule::Config)
               << '\n';
@@ -102,7 +168,7 @@ int Defaults(const Invocation& call) {
 }
 
 int Diff(const Invocation& call) {
-    if (!OpenFile(call.files.at(0)))
+    if (!FileModule::LoadConfigFile(call.files.at(0)))
         return kFailed;
     const ConfigRecord fromFile = MainModule::Config;
     if (const int rc = Connect(call))
@@ -111,16 +177,23 @@ int Diff(const Invocation& call) {
     Disconnect();
     if (!ok)
         return kFailed;
-    int differences = 0;
+    QJsonObject differences;
     for (const RecordField* field : RecordFields::FileFields()) {
-        if (RecordFields::SameMeaning(*field, field->get(MainModule::Config), field->get(fromFile)))
+        const double controller = field->get(MainModule::Config);
+        if (RecordFields::SameMeaning(*field, controller, field->get(fromFile)))
             continue;
-        ++differences;
-        Out() << Name(*field) << ": controller "
-              << RecordFields::ShowValue(*field, MainModule::Config) << ", file "
-              << RecordFields::ShowValue(*field, fromFile) << '\n';
+        differences.insert(
+            Name(*field),
+            QJsonObject{{QStringLiteral("controller"), JsonValue(*field, controller)},
+                        {QStringLiteral("file"), JsonValue(*field, field->get(fromFile))}});
+        if (!call.json)
+            Out() << Name(*field) << ": controller "
+                  << RecordFields::ShowValue(*field, MainModule::Config) << ", file "
+                  << RecordFields::ShowValue(*field, fromFile) << '\n';
     }
-    if (differences == 0)
+    if (call.json)
+        PrintJson({{QStringLiteral("differences"), differences}});
+    else if (differences.isEmpty())
         Out() << "no differences\n";
     return kOk;
 }

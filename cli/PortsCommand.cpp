@@ -3,6 +3,7 @@
 #include "platform/Ports.h"
 #include "platform/SettingsStore.h"
 
+#include <QJsonArray>
 #include <QTextStream>
 
 #include <cstdio>
@@ -29,6 +30,38 @@ QString UsbIds(const platform::SerialDevice& d) {
     return QStringLiteral("USB %1:%2")
         .arg(*d.vendorId, 4, 16, QLatin1Char('0'))
         .arg(*d.productId, 4, 16, QLatin1Char('0'));
+}
+
+QJsonObject JsonDevice(const platform::SerialDevice& d) {
+    QJsonObject device{{QStringLiteral("device"), d.device},
+                       {QStringLiteral("stableName"), d.stableName},
+                       {QStringLiteral("description"), d.description},
+                       {QStringLiteral("manufacturer"), d.manufacturer},
+                       {QStringLiteral("serialNumber"), d.serialNumber}};
+    if (d.vendorId && d.productId) {
+        device.insert(QStringLiteral("vendorId"), *d.vendorId);
+        device.insert(QStringLiteral("productId"), *d.productId);
+    }
+    return device;
+}
+
+void PrintJson(const QList<platform::SerialDevice>& present) {
+    QJsonArray devices;
+    for (const platform::SerialDevice& d : present)
+        devices.append(JsonDevice(d));
+    QJsonArray ports;
+    for (int n = 1; n <= platform::kComPorts; ++n) {
+        const platform::PortMapping m = platform::ComPortMapping(n);
+        ports.append(
+            QJsonObject{{QStringLiteral("port"), n},
+                        {QStringLiteral("device"), m.device},
+                        {QStringLiteral("source"), SourceText(m.source, n)},
+                        {QStringLiteral("present"), platform::DevicePresent(m.device, present)}});
+    }
+    cli::PrintJson({{QStringLiteral("devices"), devices},
+                    {QStringLiteral("comPorts"), ports},
+                    {QStringLiteral("settingsFile"),
+                     platform::SettingsFilePath(QLatin1String(platform::kSettingsApp))}});
 }
 
 void ListDevices(const QList<platform::SerialDevice>& present) {
@@ -69,6 +102,10 @@ void ListMapping(const QList<platform::SerialDevice>& present) {
 int Ports(const Invocation& call) {
     if (call.mapPort == 0) {
         const QList<platform::SerialDevice> present = platform::SerialDevicesPresent();
+        if (call.json) {
+            PrintJson(present);
+            return kOk;
+        }
         ListDevices(present);
         ListMapping(present);
         return kOk;

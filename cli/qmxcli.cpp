@@ -8,6 +8,7 @@
 #include "platform/Ports.h"
 #include "platform/ProgressDisplay.h"
 #include "shell/MainModule.h"
+#include "shell/Version.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -31,31 +32,43 @@ namespace {
 using namespace cli;
 
 const char* const kUsage =
-    R"(Usage: qmxcli [--com N | --device PATH] [--speed 4800|9600|19200|38400]
-              [--lang en|ja] [--yes] [--trace] COMMAND [ARGS]
+    R"(Usage: qmxcli [--com N[,N...] | --device PATH ...] [--speed 4800|9600|19200|38400]
+              [--lang en|ja] [--yes] [--json] [--trace] COMMAND [ARGS]
 
 Commands:
-  info                 identify the controller: name, serial number, version, revision,
-                       build date
-  read FILE.QMX        load every parameter from the controller and save it as a new file
-                       (refuses to replace a file unless --yes)
-  write FILE.QMX       open the file (serial-number check as in the window, answered by
-                       --yes) and store it into the controller
-  show FILE.QMX        print every field the file holds, one "name = value" line each
-  defaults FILE.QMX    write a file with the factory defaults
-  diff FILE.QMX        read the controller and list the fields where it differs from the file
-  ports                list the serial devices present and the device behind COM 1 to 16
-  ports --map N PATH   make COM N mean PATH (kept in the settings file)
-  ports --unmap N      forget the mapping of COM N
+  info                   identify the controller: name, serial number, version, revision,
+                         build date
+  read FILE.QMX          load every parameter from the controller and save it as a new file
+                         (refuses to replace a file unless --yes)
+  write [--verify] FILE.QMX
+                         open the file (serial-number check as in the window, answered by
+                         --yes) and store it into the controller; --verify reads every
+                         parameter back and compares it with what was sent
+  show FILE.QMX          print the file's header and every field, one "name = value" line each
+  defaults FILE.QMX      write a file with the factory defaults
+  diff FILE.QMX          read the controller and list the fields where it differs from the file
+  export FILE.QMX [OUT]  write the parameters as text (name = value lines) to OUT or stdout
+  import TEXT FILE.QMX   build a .QMX from such text (refuses to replace a file unless --yes)
+  ports                  list the serial devices present and the device behind COM 1 to 16
+  ports --map N PATH     make COM N mean PATH (kept in the settings file)
+  ports --unmap N        forget the mapping of COM N
 
 Options:
-  --com N              serial port COM N, 1 to 16 (default 1)
-  --device PATH        use this serial device as the port (for example /dev/ttyUSB0)
-  --speed BPS          line speed: 4800, 9600 (default), 19200 or 38400
-  --lang en|ja         language of the messages (default ja)
-  --yes                answer Yes to every question (default: No)
-  --trace              write every line sent and received to standard error
-  -h, --help           show this help
+  --com N[,N...]         serial port COM N, 1 to 16 (default 1); several: see below
+  --device PATH          use this serial device as the port (for example /dev/ttyUSB0);
+                         give it several times for several controllers
+  --speed BPS            line speed: 4800, 9600 (default), 19200 or 38400
+  --lang en|ja           language of the messages (default ja)
+  --yes                  answer Yes to every question (default: No)
+  --json                 one JSON document on standard output (info, show, diff, ports and
+                         the report of write --verify)
+  --trace                write every line sent and received to standard error
+  --version              show the version
+  -h, --help             show this help
+
+info, write and diff take several ports at once (--com 1,2,3 or --device A --device B):
+each port gets its own qmxcli process, all run at the same time, and one result line per
+port follows; the exit code is the worst of them.
 
 COM N is the device named by $QMX_COM<N>, else by the "Ports" section of the settings file,
 else /dev/ttyS<N-1>. QMX_TRACE=FILE writes the wire trace to FILE.
@@ -63,22 +76,27 @@ Messages go to standard error; progress too, when it is a terminal.
 
 Exit codes:
   0  success
-  1  bad arguments
+  1  bad arguments, or a text file that import refuses
   2  operation failed (port cannot be opened, no reply, refused reply, file error)
   3  controller not found or refused (no answer to identification, wrong name, old version)
+  4  write --verify: the controller holds other values than were sent
 )";
 
 struct Command {
     const char* name;
-    int files; // file arguments taken
+    int minFiles; // file arguments taken
+    int maxFiles;
     bool needsLink;
+    bool manyPorts; // may run on several ports at once
     int (*run)(const Invocation& call);
 };
 
 const Command kCommands[] = {
-    {"info", 0, true, Info},    {"read", 1, true, Read},          {"write", 1, true, Write},
-    {"show", 1, false, Show},   {"defaults", 1, false, Defaults}, {"diff", 1, true, Diff},
-    {"ports", 0, false, Ports},
+    {"info", 0, 0, true, true, Info},           {"read", 1, 1, true, false, Read},
+    {"write", 1, 1, true, true, Write},         {"show", 1, 1, false, false, Show},
+    {"defaults", 1, 1, false, false, Defaults}, {"diff", 1, 1, true, true, Diff},
+    {"export", 1, 2, false, false, Export},     {"import", 2, 2, false, false, Import},
+    {"ports", 0, 0, false, false, Ports},
 };
 
 // Progress on standard error, only when a person watches it.
@@ -107,6 +125,9 @@ struct Options {
     QCommandLineOption lang{QStringLiteral("lang"), {}, QStringLiteral("LANG")};
     QCommandLineOption yes{QStringLiteral("yes")};
     QCommandLineOption trace{QStringLiteral("trace")};
+    QCommandLineOption json{QStringLiteral("json")};
+    QCommandLineOption verify{QStringLiteral("verify")};
+    QCommandLineOption version{QStringLiteral("version")};
     QCommandLineOption map{QStringLiteral("map"), {}, QStringLiteral("N")};
     QCommandLineOption unmap{QStringLiteral("unmap"), {}, QStringLiteral("N")};
     QCommandLineOption help{QStringList{QStringLiteral("h"), QStringLiteral("help")}};
@@ -124,19 +145,24 @@ std::optional<int> PortNumber(const QString& text) {
 // not acceptable.
 QString ApplyLinkOptions(const QCommandLineParser& parser, const Options& o, Invocation& call) {
     ProgramOptions& options = MainModule::Options;
-    if (parser.isSet(o.com)) {
-        const auto port = PortNumber(parser.value(o.com));
+    if (parser.isSet(o.com) && parser.isSet(o.device))
+        return QStringLiteral("give --com or --device, not both");
+    const QStringList coms = parser.values(o.com).join(u',').split(u',');
+    for (const QString& com : parser.isSet(o.com) ? coms : QStringList()) {
+        const auto port = PortNumber(com.trimmed());
         if (!port)
-            return QStringLiteral("--com takes a port number from 1 to 16");
+            return QStringLiteral("--com takes port numbers from 1 to 16");
         options.ComPort = static_cast<qint16>(*port);
     }
-    if (parser.isSet(o.device)) {
-        if (parser.isSet(o.com))
-            return QStringLiteral("give --com or --device, not both");
-        call.device = parser.value(o.device);
-        if (call.device.isEmpty())
-            return QStringLiteral("--device takes the path of a serial device");
-    }
+    const QStringList devices = parser.values(o.device);
+    if (devices.contains(QString()))
+        return QStringLiteral("--device takes the path of a serial device");
+    if (devices.size() == 1)
+        call.device = devices.first();
+    call.targetsAreComPorts = parser.isSet(o.com);
+    call.targets = parser.isSet(o.com) ? coms : devices;
+    if (call.targets.size() < 2)
+        call.targets.clear();
     if (parser.isSet(o.speed)) {
         const QStringList speeds{"4800", "9600", "19200", "38400"};
         const qsizetype index = speeds.indexOf(parser.value(o.speed));
@@ -173,6 +199,29 @@ QString ApplyMapOptions(const QCommandLineParser& parser, const Options& o, Invo
     return {};
 }
 
+// --json, --verify and several ports go with some commands only; the children of a parallel
+// run get every option but their port.
+QString ApplyOutputOptions(const QCommandLineParser& parser, const Options& o,
+                           const Command& command, Invocation& call) {
+    call.json = parser.isSet(o.json);
+    call.verify = parser.isSet(o.verify);
+    call.trace = parser.isSet(o.trace);
+    const QStringList jsonCommands{"info", "show", "diff", "ports", "write"};
+    if (call.json && !jsonCommands.contains(call.command))
+        return QStringLiteral("--json goes with info, show, diff, ports and write --verify");
+    if (call.verify && call.command != u"write")
+        return QStringLiteral("--verify goes with write");
+    if (!call.targets.isEmpty() && !command.manyPorts)
+        return QStringLiteral("%1 takes one port").arg(call.command);
+    for (const QCommandLineOption* option : {&o.speed, &o.lang})
+        if (parser.isSet(*option))
+            call.passOn << QStringLiteral("--") + option->names().first() << parser.value(*option);
+    for (const QCommandLineOption* option : {&o.yes, &o.json, &o.verify, &o.trace})
+        if (parser.isSet(*option))
+            call.passOn << QStringLiteral("--") + option->names().first();
+    return {};
+}
+
 const Command* FindCommand(const QString& name) {
     const auto found = std::find_if(std::begin(kCommands), std::end(kCommands),
                                     [&](const Command& c) { return name == c.name; });
@@ -190,9 +239,12 @@ QString TakeCommand(const QStringList& args, Invocation& call, const Command*& c
         return QStringLiteral("unknown command: %1").arg(call.command);
     if (call.command == u"ports")
         return {};
-    if (call.files.size() != command->files)
-        return command->files == 1 ? QStringLiteral("%1 takes one file name").arg(call.command)
-                                   : QStringLiteral("%1 takes no argument").arg(call.command);
+    if (call.files.size() < command->minFiles || call.files.size() > command->maxFiles) {
+        if (command->maxFiles == 0)
+            return QStringLiteral("%1 takes no argument").arg(call.command);
+        return command->minFiles == 2 ? QStringLiteral("%1 takes two file names").arg(call.command)
+                                      : QStringLiteral("%1 takes one file name").arg(call.command);
+    }
     return {};
 }
 
@@ -214,11 +266,15 @@ bool StartTrace(bool toStandardError) {
     return true;
 }
 
-int Run(const Command& command, const Invocation& call, bool trace) {
+int Run(const Command& command, const Invocation& call) {
+    if (!call.targets.isEmpty())
+        return RunInParallel(call);
+    if (!StartTrace(call.trace))
+        return kBadArguments;
     platform::ConsoleMessageBoxes boxes(call.yes);
     platform::SetMessageBoxes(&boxes);
     TerminalProgress progress;
-    if (QMX_ISATTY(2) && !trace)
+    if (QMX_ISATTY(2) && !call.trace)
         platform::SetProgressDisplay(&progress);
     if (command.needsLink) {
         ComSupport::CreateTickTimer(QCoreApplication::instance());
@@ -241,11 +297,12 @@ int main(int argc, char* argv[]) {
     QCommandLineParser parser;
     parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsOptions);
     const Options o;
-    parser.addOptions({o.com, o.device, o.speed, o.lang, o.yes, o.trace, o.map, o.unmap, o.help});
+    parser.addOptions({o.com, o.device, o.speed, o.lang, o.yes, o.trace, o.json, o.verify,
+                       o.version, o.map, o.unmap, o.help});
     if (!parser.parse(app.arguments()))
         return BadArguments(parser.errorText());
-    if (parser.isSet(o.help)) {
-        std::fputs(kUsage, stdout);
+    if (parser.isSet(o.help) || parser.isSet(o.version)) {
+        std::fputs(parser.isSet(o.help) ? kUsage : "qmxcli " QMX_VERSION "\n", stdout);
         return kOk;
     }
 
@@ -253,12 +310,13 @@ int main(int argc, char* argv[]) {
     Invocation call;
     call.yes = parser.isSet(o.yes);
     const Command* command = nullptr;
-    for (const QString& error :
-         {TakeCommand(parser.positionalArguments(), call, command),
-          ApplyLinkOptions(parser, o, call), ApplyMapOptions(parser, o, call)})
+    for (const QString& error : {TakeCommand(parser.positionalArguments(), call, command),
+                                 ApplyLinkOptions(parser, o, call)})
         if (!error.isEmpty())
             return BadArguments(error);
-    if (!StartTrace(parser.isSet(o.trace)))
-        return kBadArguments;
-    return Run(*command, call, parser.isSet(o.trace));
+    for (const QString& error :
+         {ApplyMapOptions(parser, o, call), ApplyOutputOptions(parser, o, *command, call)})
+        if (!error.isEmpty())
+            return BadArguments(error);
+    return Run(*command, call);
 }

@@ -2,6 +2,7 @@
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QPointer>
 
 #include <memory>
@@ -13,11 +14,12 @@ namespace {
 QPointer<QIODevice> sink;
 std::unique_ptr<QFile> ownedFile;
 QElapsedTimer clock;
+QString port; // the device's name: several programs may trace into one file
 
 void Line(const QString& text) {
     if (!sink)
         return;
-    const QString stamp = QStringLiteral("%1 ms  ").arg(clock.elapsed(), 8);
+    const QString stamp = QStringLiteral("%1 ms  %2  ").arg(clock.elapsed(), 8).arg(port);
     sink->write((stamp + text + u'\n').toUtf8());
     if (auto* file = qobject_cast<QFile*>(sink.data()))
         file->flush();
@@ -79,6 +81,7 @@ bool Active() {
 }
 
 void Opened(const QString& device, const QString& settings) {
+    port = QFileInfo(device).fileName();
     if (Active())
         Line(QStringLiteral("open %1 %2").arg(device, settings));
 }

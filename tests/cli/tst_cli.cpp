@@ -7,6 +7,9 @@
 #include "tests/support/SimHarness.h"
 
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -71,6 +74,14 @@ private slots:
     void portMapping();
     void lineSpeedAndPort_data();
     void lineSpeedAndPort();
+    void writeVerify_data();
+    void writeVerify();
+    void textRoundTrip_data();
+    void textRoundTrip();
+    void importRefuses_data();
+    void importRefuses();
+    void jsonOutputs();
+    void manyControllers();
     void readMatchesWindowSaveAs();
     void writeStoresTheFile();
     void showFactoryDefaults();
@@ -432,6 +443,176 @@ void TestCli::failures() {
     if (code == 3 || code == 2)
         QVERIFY(r.out.isEmpty());
     QVERIFY(!QFile::exists(Path("stopped.QMX")));
+}
+
+void TestCli::writeVerify_data() {
+    QTest::addColumn<QStringList>("simArguments");
+    QTest::addColumn<bool>("json");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("report");
+    QTest::newRow("holds what was sent")
+        << QStringList{} << false << 0 << "verify: the controller holds every parameter sent\n";
+    QTest::newRow("OK but keeps its old run current")
+        << QStringList{"--ignore-setting", "CR"} << false << 4
+        << "verify: runCurrent: sent 1375, read back 729\n";
+    QTest::newRow("the same, as JSON") << QStringList{"--ignore-setting", "CR"} << true << 4 << "";
+}
+
+void TestCli::writeVerify() {
+    QFETCH(QStringList, simArguments);
+    QFETCH(bool, json);
+    QFETCH(int, code);
+    QFETCH(QString, report);
+    QVERIFY(WriteFile(Path("660.txt"), "runCurrent = 660\nstopCurrent = 330\n"));
+    QFile::remove(Path("660.QMX"));
+    QCOMPARE(RunCli({"import", Path("660.txt"), Path("660.QMX")}).code, 0);
+    SimProcess sim;
+    QVERIFY(StartSim(sim, simArguments));
+    const QStringList call{"--yes", "write", "--verify", Path("660.QMX")};
+    const CliResult r = RunCli(Device(sim) + (json ? QStringList{"--json"} : QStringList{}) + call);
+    QCOMPARE(r.code, code);
+    if (!json) {
+        QCOMPARE(r.out, report);
+        return;
+    }
+    const QJsonObject document = QJsonDocument::fromJson(r.out.toUtf8()).object();
+    QCOMPARE(document.value("verified").toBool(true), false);
+    const QJsonObject run = document.value("differences").toObject().value("runCurrent").toObject();
+    QCOMPARE(run.value("sent").toInt(), 1375);
+    QCOMPARE(run.value("readBack").toString(), QString("729"));
+}
+
+void TestCli::textRoundTrip_data() {
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QString>("shows"); // a line show prints of the imported file
+    QTest::newRow("factory defaults") << QByteArray() << "jogDialPulses = 10 pulses";
+    QTest::newRow("upper ends")
+        << QByteArray(
+               "defaultSpeedMin = 30000\ndefaultSpeedMax = 30000\ndefaultAccelTime = 1000\n"
+               "originSpeedMin = 30000\noriginSpeedMax = 30000\noriginAccelTime = 1000\n"
+               "jogSpeedMin = 30000\njogSpeedMax = 30000\njogAccelTime = 1000\n"
+               "excitationAtStartUp = 32767\nautoExcitation = True\nexcitationAtEmergencyStop = "
+               "-32768\n"
+               "jogInputEnabled = True\nreservedSwitch = 0\ncomSpeedIndex = 3\ncomFlowControl = "
+               "True\n"
+               "originMode = 1\noriginOffset = 16777215\nlimitSensorMode(0) = 1\n"
+               "limitSensorMode(1) = 1\nreverseDirection = True\nstepMode = 1\nrunCurrent = 799\n"
+               "stopCurrent = 799\nctValue = 32767\nrotationStage = True\njogDialEnabled = True\n"
+               "jogDialPulses = 9999\n")
+        << "originOffset = 16777215";
+    QTest::newRow("lower ends, as show prints them")
+        << QByteArray(
+               "created = 2026-12-07 10:00:00\nserial number = 0000000000\n"
+               "defaultSpeedMin = 100 pulses/s\ndefaultSpeedMax = 100 pulses/s\n"
+               "defaultAccelTime = 0 ms\noriginSpeedMin = 100 pulses/s\noriginSpeedMax = 100\n"
+               "originAccelTime = 0\njogSpeedMin = 100\njogSpeedMax = 100\njogAccelTime = 0\n"
+               "excitationAtStartUp = False\nautoExcitation = False\n"
+               "excitationAtEmergencyStop = False\njogInputEnabled = False\ncomSpeedIndex = 0\n"
+               "comFlowControl = False\noriginMode = 0\noriginOffset = -1000\n"
+               "limitSensorMode(0) = -1\nlimitSensorMode(1) = -1\nreverseDirection = False\n"
+               "stepMode = 0\nrunCurrent = 100 mA\nstopCurrent = 100 mA\nctValue = -32768\n"
+               "rotationStage = False\njogDialEnabled = False\njogDialPulses = 1 pulses\n"
+               "reservedSwitch = 0\n")
+        << "ctValue = -32768";
+}
+
+// export -> import -> show: the same field bytes, whatever the values.
+void TestCli::textRoundTrip() {
+    QFETCH(QByteArray, text);
+    QFETCH(QString, shows);
+    for (const char* name : {"a.QMX", "b.QMX", "a.txt"})
+        QFile::remove(Path(name));
+    if (text.isEmpty())
+        QCOMPARE(RunCli({"defaults", Path("a.QMX")}).code, 0);
+    else
+        QVERIFY(WriteFile(Path("given.txt"), text));
+    if (!text.isEmpty())
+        QCOMPARE(RunCli({"import", Path("given.txt"), Path("a.QMX")}).code, 0);
+    QCOMPARE(RunCli({"export", Path("a.QMX"), Path("a.txt")}).code, 0);
+    const CliResult imported = RunCli({"import", Path("a.txt"), Path("b.QMX")});
+    QCOMPARE(imported.code, 0);
+    QVERIFY2(imported.err.isEmpty(), qPrintable(imported.err)); // every field was given
+    QCOMPARE(ReadAll(Path("b.QMX")).mid(128).toHex(), ReadAll(Path("a.QMX")).mid(128).toHex());
+    const CliResult shown = RunCli({"show", Path("b.QMX")});
+    QCOMPARE(shown.out.section(u'\n', 4), RunCli({"show", Path("a.QMX")}).out.section(u'\n', 4));
+    QVERIFY2(shown.out.contains(shows + u'\n'), qPrintable(shown.out));
+}
+
+void TestCli::importRefuses_data() {
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QString>("error");
+    QTest::newRow("unknown name") << QByteArray("# set\nspeed = 5\n")
+                                  << "line 2: unknown parameter";
+    QTest::newRow("given twice") << QByteArray("ctValue = 1\n\nctValue = 2\n")
+                                 << "line 3: ctValue given again (first on line 1)";
+    QTest::newRow("too wide") << QByteArray("ctValue = 40000\n")
+                              << "line 1: ctValue = 40000 does not fit";
+    QTest::newRow("out of range") << QByteArray("originOffset = 16777216\n")
+                                  << "line 1: originOffset = 16777216 is outside -1000..16777215";
+    QTest::newRow("no value") << QByteArray("stepMode = half\n") << "line 1: \"half\" is no value";
+    QTest::newRow("S above F") << QByteArray("runCurrent = 400\nstopCurrent = 500\n")
+                               << "line 2: stopCurrent is above runCurrent";
+}
+
+// Refused with the line named, exit 1, and nothing written.
+void TestCli::importRefuses() {
+    QFETCH(QByteArray, text);
+    QFETCH(QString, error);
+    QFile::remove(Path("refused.QMX"));
+    QVERIFY(WriteFile(Path("refused.txt"), text));
+    const CliResult r = RunCli({"import", Path("refused.txt"), Path("refused.QMX")});
+    QCOMPARE(r.code, 1);
+    QVERIFY2(r.err.contains(error), qPrintable(r.err));
+    QVERIFY(!QFile::exists(Path("refused.QMX")));
+}
+
+// Every --json document parses and holds every field.
+void TestCli::jsonOutputs() {
+    QVERIFY(RunCli({"defaults", Path("json.QMX")}).code == 0 || QFile::exists(Path("json.QMX")));
+    SimProcess sim;
+    QVERIFY(StartSim(sim, {"--reply", "?:MD=1"}));
+    const auto json = [&](const QStringList& call) {
+        const CliResult r = RunCli(QStringList{"--json"} + call);
+        QJsonParseError error;
+        const QJsonObject document = QJsonDocument::fromJson(r.out.toUtf8(), &error).object();
+        if (r.code != 0 || error.error != QJsonParseError::NoError)
+            qWarning("%s: %s %s", qPrintable(call.join(' ')), qPrintable(r.out), qPrintable(r.err));
+        return document;
+    };
+    QCOMPARE(json(Device(sim) + QStringList{"info"}).value("serialNumber").toString(),
+             QString("SIM0000001"));
+    const QJsonObject shown = json({"show", Path("json.QMX")});
+    QCOMPARE(shown.value("parameters").toObject().size(), 28);
+    QCOMPARE(shown.value("parameters").toObject().value("defaultSpeedMax").toInt(), 5000);
+    QCOMPARE(shown.value("parameters").toObject().value("comFlowControl").toBool(), true);
+    QCOMPARE(shown.value("header").toObject().value("version").toString(), QString("1.23"));
+    const QJsonObject differences =
+        json(Device(sim) + QStringList{"diff", Path("json.QMX")}).value("differences").toObject();
+    QCOMPARE(differences.keys(), QStringList{"reverseDirection"});
+    QCOMPARE(differences.value("reverseDirection").toObject().value("controller").toBool(), true);
+    QCOMPARE(json({"ports"}).value("comPorts").toArray().size(), 16);
+}
+
+// Several controllers in one call: each gets the file, one result line each, the worst code.
+void TestCli::manyControllers() {
+    QVERIFY(RunCli({"defaults", Path("many.QMX")}).code == 0 || QFile::exists(Path("many.QMX")));
+    SimProcess a;
+    SimProcess b;
+    QVERIFY(StartSim(a, {"--state", Path("a-state.txt")}) &&
+            StartSim(b, {"--state", Path("b-state.txt")}));
+    const CliResult r =
+        RunCli({"--device", a.PtyPath(), "--device", b.PtyPath(), "--device", "/nonexistent/tty",
+                "--lang", "en", "--yes", "write", "--verify", Path("many.QMX")});
+    QCOMPARE(r.code, 2);
+    const QStringList lines = r.out.split(u'\n', Qt::SkipEmptyParts).filter(": ");
+    QCOMPARE(lines.filter(QRegularExpression("^/")).size(), 3);
+    QVERIFY(r.out.contains(a.PtyPath() + ": ok\n"));
+    QVERIFY(r.out.contains(b.PtyPath() + ": ok\n"));
+    QVERIFY(r.out.contains("/nonexistent/tty: failed (exit 2)\n"));
+    QVERIFY(r.err.contains("/nonexistent/tty: QMX-001 LINK: /nonexistent/tty"));
+    QVERIFY(QFile::exists(Path("a-state.txt")) && QFile::exists(Path("b-state.txt")));
+    // read makes one file: one port only.
+    QCOMPARE(RunCli({"--device", "a", "--device", "b", "read", Path("x.QMX")}).code, 1);
 }
 
 QTEST_GUILESS_MAIN(TestCli)
