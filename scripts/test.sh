@@ -5,4 +5,5 @@ install_missing
 build
 export QT_QPA_PLATFORM=offscreen
 cd "$BUILD"
-ctest --output-on-failure "$@"
+# The suites spend most of their time waiting on serial lines: two at a time.
+ctest --output-on-failure --parallel "$(nproc)" "$@"
