@@ -28,10 +28,11 @@ run_target() {
     cp "$ROOT/fuzz/corpus/$target/"* "$work/corpus/"
     local dict=()
     [ -f "$ROOT/fuzz/dict/$target.dict" ] && dict=("-dict=$ROOT/fuzz/dict/$target.dict")
+    local status=0
     "$BUILD/$target" "$work/corpus" "${dict[@]}" -max_total_time="$seconds" -timeout=20 \
         -rss_limit_mb=2048 -print_final_stats=1 -artifact_prefix="$findings/$target-" \
-        >"$work/log" 2>&1
-    echo $? >"$work/status"
+        >"$work/log" 2>&1 || status=$?
+    echo "$status" >"$work/status"
 }
 
 for target in "${TARGETS[@]}"; do
