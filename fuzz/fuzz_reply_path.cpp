@@ -86,7 +86,6 @@ public:
     QString ErrorText() const override { return QStringLiteral("scripted line"); }
 
     void Tick();
-    qint64 Ticks() const { return tick_; }
     const std::vector<Exchange>& Exchanges() const { return exchanges_; }
 
 private:
