@@ -1,0 +1,132 @@
+// Any bytes as a .QMX file: load it, show every field, build the store commands, decode the
+// two dates. A refused file must leave the record and the held blocks as they were; a loaded
+// one must save back to the same field bytes and the same header.
+//
+// The bytes after the 256th are not part of the file (the loader never reads them); the first
+// of them, when present, chooses the situation: bit 0 connected, bit 1 answer Yes to the
+// serial-number question, bit 2 check the serial number.
+
+#include "cli/FieldTable.h"
+#include "files/FileModule.h"
+#include "link/QMXModule.h"
+#include "platform/MessageBoxes.h"
+#include "shell/MainModule.h"
+
+#include <QByteArray>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+using namespace FileModule;
+
+class SilentBoxes : public platform::MessageBoxes {
+public:
+    platform::MsgAnswer Show(const QString&, const QString&, platform::MsgIcon,
+                             platform::MsgButtons buttons) override {
+        if (buttons == platform::MsgButtons::Ok)
+            return platform::MsgAnswer::Ok;
+        return answerYes ? platform::MsgAnswer::Yes : platform::MsgAnswer::No;
+    }
+    bool answerYes = false;
+};
+
+void Fail(const char* what) {
+    std::fprintf(stderr, "fuzz_qmx_file: %s\n", what);
+    std::abort();
+}
+
+// Bytes 176..223 and 246..255 lie between the file's fields: no record field is kept there.
+bool IsFieldByte(int offset) {
+    return !(offset >= 176 && offset < 224) && !(offset >= 246 && offset < kFileSize);
+}
+
+// A record and blocks unlike anything a file loads, so that any change shows.
+void PrepareHeldState(quint8 situation) {
+    MainModule::InitProgram(QString());
+    ConfigRecord& r = MainModule::Config;
+    r.defaultSpeedMin = 12345;
+    r.jogDialPulses = 4321;
+    r.limitSensorMode = {7, -7};
+    ConfigFileHeader.fill(0xA5);
+    ConfigFileParams1.fill(0x5A);
+    ConfigFileParams2.fill(0x3C);
+    MainModule::State.IsConnected = ToBoolean(situation & 1);
+    MainModule::Options.CheckSerialNo = ToBoolean(situation & 4);
+    MainModule::State.ControllerSerialNo = QStringLiteral("1234567890");
+}
+
+void ShowEverything() {
+    for (const FieldRow& row : FileFields())
+        if (ShowField(row, MainModule::Config).isEmpty())
+            Fail("a field shows as empty text");
+    if (const auto commands = QMXModule::StoreCommands(MainModule::Config)) {
+        for (const QString& command : *commands)
+            for (const QChar c : command)
+                if (c.unicode() < 0x20 || c.unicode() > 0x7e)
+                    Fail("a store command holds a character the line cannot carry");
+    }
+}
+
+// FromOleDate does not yet define NaN, infinities or days beyond 64 bits; only those are held
+// back, so that the rest of the dates are still decoded.
+void DecodeDates(const QByteArray& image) {
+    for (const int offset : {kCreatedOffset, kUpdatedOffset}) {
+        const double date = ImageDate(image, offset);
+        if (std::isfinite(date) && std::fabs(date) < 9.2e18)
+            (void)FromOleDate(date);
+    }
+}
+
+void CheckSavesBack(const QByteArray& file) {
+    if (std::memcmp(ConfigFileHeader.data(), file.constData(), kHeaderSize) != 0)
+        Fail("the held header differs from the file's");
+    FillFileRecord();
+    const QByteArray saved = FileImage();
+    if (std::memcmp(saved.constData(), file.constData(), kHeaderSize) != 0)
+        Fail("saving changed the header");
+    for (int offset = kParams1Offset; offset < kFileSize; ++offset)
+        if (IsFieldByte(offset) && saved[offset] != file[offset])
+            Fail("a field does not save back to the bytes it was loaded from");
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    static QTemporaryDir dir(QStringLiteral("/dev/shm/fuzz_qmx_file-XXXXXX"));
+    static SilentBoxes boxes;
+    static const QString path = dir.filePath(QStringLiteral("input.QMX"));
+    platform::SetMessageBoxes(&boxes);
+
+    const QByteArray bytes(reinterpret_cast<const char*>(data), qsizetype(size));
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size())
+        Fail("cannot write the input file");
+    file.close();
+
+    const quint8 situation = size > size_t(kFileSize) ? data[kFileSize] : 0;
+    PrepareHeldState(situation);
+    boxes.answerYes = (situation & 2) != 0;
+    MainModule::State.CurrentFileName = path;
+    const ConfigRecord recordBefore = MainModule::Config;
+    const QByteArray blocksBefore = FileImage();
+
+    if (!LoadConfigFile()) {
+        if (!(MainModule::Config == recordBefore) || FileImage() != blocksBefore)
+            Fail("a refused file changed the record or the held blocks");
+        return 0;
+    }
+    if (size < size_t(kFileSize))
+        Fail("a file shorter than 256 bytes loaded");
+    const QByteArray image = bytes.first(kFileSize);
+    ShowEverything();
+    DecodeDates(image);
+    CheckSavesBack(image);
+    return 0;
+}

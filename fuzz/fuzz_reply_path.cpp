@@ -1,0 +1,362 @@
+// The reply path: a scripted serial line answers identification, load and store with replies
+// the input chooses (right, split, junk, oversize, with NUL bytes, late, none, or the device
+// vanishing). Time is virtual: every pass of the event loop is one tick, so a time-out costs
+// no wall time.
+//
+// Properties: identification succeeds only with a name beginning "QMX001" and a version of at
+// least 1.1 on the line; a store succeeds only when every setting was answered "OK"; each
+// successful series sent its commands in order, at most five attempts each; a failure always
+// tells the operator; nothing crashes and nothing hangs.
+
+#include "link/ComSupport.h"
+#include "link/QMXModule.h"
+#include "platform/MessageBoxes.h"
+#include "platform/SerialControl.h"
+#include "shell/MainModule.h"
+
+#include <QCoreApplication>
+#include <QTimer>
+
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include <algorithm>
+#include <charconv>
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+namespace {
+
+void Fail(const char* what) {
+    std::fprintf(stderr, "fuzz_reply_path: %s\n", what);
+    std::abort();
+}
+
+// Far beyond the ticks of the longest series (73 commands, five attempts of about 12 ticks).
+constexpr qint64 kTickLimit = 20000;
+constexpr size_t kOversizeMax = 20000;
+constexpr qsizetype kPiecesMax = 32;
+
+// A reply that the link accepts for each command.
+QByteArray RightReply(const QByteArray& command) {
+    if (command.startsWith("Z:") || command.startsWith("S:"))
+        return "OK";
+    if (command == "?:N")
+        return "QMX001";
+    if (command == "?:V")
+        return "1.23";
+    if (command == "?:CF")
+        return "480";
+    if (command == "?:CC")
+        return "5";
+    if (command == "?:B" || command == "?:S" || command == "?:-")
+        return "A1";
+    return "500";
+}
+
+struct Delivery {
+    qint64 tick;
+    QByteArray bytes;
+};
+
+// One command written and every read of the line until the next command.
+struct Exchange {
+    QByteArray command;
+    std::vector<QByteArray> reads;
+};
+
+class ScriptedLine : public platform::SerialControl {
+public:
+    explicit ScriptedLine(FuzzedDataProvider& input) : input_(input) {}
+
+    bool Open(int, const QString&) override {
+        open_ = !vanished_;
+        return open_;
+    }
+    void Close() override {
+        open_ = false;
+        inbox_.clear();
+    }
+    bool IsOpen() const override { return open_; }
+    void SetRts(bool) override {}
+    void SetDtr(bool) override {}
+    bool CtsHolding() override { return open_; }
+    bool Write(const QByteArray& data) override;
+    QByteArray ReadAll() override;
+    QString ErrorText() const override { return QStringLiteral("scripted line"); }
+
+    void Tick();
+    const std::vector<Exchange>& Exchanges() const { return exchanges_; }
+
+private:
+    void PlanReply(const QByteArray& command);
+    void Deliver(qint64 delay, const QByteArray& bytes) { due_.push_back({tick_ + delay, bytes}); }
+    void DeliverSplit(const QByteArray& bytes);
+
+    FuzzedDataProvider& input_;
+    bool open_ = false;
+    bool vanished_ = false;
+    qint64 tick_ = 0;
+    qint64 vanishAt_ = -1;
+    QByteArray inbox_;
+    std::vector<Delivery> due_;
+    std::vector<Exchange> exchanges_;
+};
+
+bool ScriptedLine::Write(const QByteArray& data) {
+    if (!open_)
+        return false;
+    QByteArray command = data;
+    if (command.endsWith("\r\n"))
+        command.chop(2);
+    exchanges_.push_back({command, {}});
+    PlanReply(command);
+    return true;
+}
+
+QByteArray ScriptedLine::ReadAll() {
+    if (!open_ || inbox_.isEmpty())
+        return {};
+    if (!exchanges_.empty())
+        exchanges_.back().reads.push_back(inbox_);
+    return std::exchange(inbox_, {});
+}
+
+void ScriptedLine::PlanReply(const QByteArray& command) {
+    const QByteArray right = RightReply(command) + "\r\n";
+    switch (input_.ConsumeIntegralInRange<int>(0, 8)) {
+    case 0: // right, at once
+        return Deliver(1, right);
+    case 1:
+        return DeliverSplit(right);
+    case 2: { // any bytes, split anyhow
+        const std::string junk = input_.ConsumeRandomLengthString(64);
+        return DeliverSplit(QByteArray(junk.data(), qsizetype(junk.size())));
+    }
+    case 3: { // an endless line, then its end
+        const size_t n = input_.ConsumeIntegralInRange<size_t>(64, kOversizeMax);
+        return DeliverSplit(QByteArray(qsizetype(n), input_.ConsumeIntegral<char>()) + "\r\n");
+    }
+    case 4: { // NUL bytes inside the right reply
+        QByteArray bytes = right;
+        bytes.insert(input_.ConsumeIntegralInRange<qsizetype>(0, bytes.size()), '\0');
+        return Deliver(1, bytes);
+    }
+    case 5: // none
+        return;
+    case 6: // late: up to three time-outs later
+        return Deliver(input_.ConsumeIntegralInRange<qint64>(5, 35), right);
+    case 7: { // chosen text between the line ends
+        const std::string text = input_.ConsumeRandomLengthString(32);
+        return Deliver(1, QByteArray(text.data(), qsizetype(text.size())) + "\r\n");
+    }
+    default: // the device goes away, perhaps after part of the reply
+        vanishAt_ = tick_ + input_.ConsumeIntegralInRange<qint64>(0, 12);
+        return Deliver(1, right.first(input_.ConsumeIntegralInRange<qsizetype>(0, 3)));
+    }
+}
+
+// Pieces of random length at random later ticks; the last piece takes the rest, so that the
+// work per input stays bounded.
+void ScriptedLine::DeliverSplit(const QByteArray& bytes) {
+    qint64 delay = 1;
+    for (qsizetype at = 0, pieces = 1; at < bytes.size(); ++pieces) {
+        const bool last = pieces == kPiecesMax || input_.remaining_bytes() == 0;
+        const qsizetype n = last ? bytes.size() - at
+                                 : input_.ConsumeIntegralInRange<qsizetype>(1, bytes.size() - at);
+        Deliver(delay, bytes.mid(at, n));
+        delay += input_.ConsumeIntegralInRange<qint64>(0, 4);
+        at += n;
+    }
+}
+
+void ScriptedLine::Tick() {
+    if (++tick_ > kTickLimit)
+        Fail("the link is still waiting after far more ticks than any series needs");
+    if (open_ && tick_ == vanishAt_) {
+        Close();
+        vanished_ = true;
+        due_.clear();
+        emit Lost();
+        return;
+    }
+    bool arrived = false;
+    for (auto it = due_.begin(); it != due_.end();) {
+        if (it->tick > tick_) {
+            ++it;
+            continue;
+        }
+        if (open_) {
+            inbox_ += it->bytes;
+            arrived = true;
+        }
+        it = due_.erase(it);
+    }
+    // Like a port's, the receive event comes from the event loop, not from inside this tick.
+    if (arrived)
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                if (open_)
+                    emit Received();
+            },
+            Qt::QueuedConnection);
+}
+
+class CountingBoxes : public platform::MessageBoxes {
+public:
+    platform::MsgAnswer Show(const QString&, const QString&, platform::MsgIcon,
+                             platform::MsgButtons) override {
+        ++shown;
+        return platform::MsgAnswer::Ok;
+    }
+    int shown = 0;
+};
+
+// The texts the link can have taken as the reply to the last sending of the command: the bytes
+// it keeps (all but blanks, backspaces and line ends) of the first k reads, for each k. Reads
+// that follow the reply (the next command's clearing of the line) only add candidates.
+QList<QByteArray> PossibleReplies(const std::vector<Exchange>& exchanges,
+                                  const QByteArray& command) {
+    const auto last = std::find_if(exchanges.rbegin(), exchanges.rend(),
+                                   [&](const Exchange& e) { return e.command == command; });
+    if (last == exchanges.rend())
+        Fail("a series succeeded without sending one of its commands");
+    QList<QByteArray> replies;
+    QByteArray kept;
+    for (const QByteArray& read : last->reads) {
+        for (const char c : read)
+            if (c != ' ' && c != '\b' && c != '\r' && c != '\n')
+                kept += c;
+        replies.append(kept);
+    }
+    return replies;
+}
+
+// The exchanges from `first` on sent `expected` in order, each one to five times in a row.
+void CheckSeries(const std::vector<Exchange>& exchanges, size_t first,
+                 const QStringList& expected) {
+    size_t at = first;
+    for (const QString& command : expected) {
+        int attempts = 0;
+        while (at < exchanges.size() && exchanges[at].command == command.toLatin1()) {
+            ++attempts;
+            ++at;
+        }
+        if (attempts < 1 || attempts > ComSupport::kAttempts)
+            Fail("a successful series skipped, reordered or over-repeated a command");
+    }
+    if (at != exchanges.size())
+        Fail("a successful series sent more than its commands");
+}
+
+// The leading decimal number of the text (sign, digits, fraction), read independently of the
+// program's reader; 0 when there is none.
+double LeadingNumber(QByteArray text) {
+    if (text.startsWith('+'))
+        text.remove(0, 1);
+    double value = 0.0;
+    std::from_chars(text.constData(), text.constData() + text.size(), value,
+                    std::chars_format::fixed);
+    return value;
+}
+
+QStringList IdentifyCommands() {
+    return {"Z:IE0", "?:N", "?:B", "?:S", "?:V", "?:-"};
+}
+
+QStringList LoadCommands() {
+    return {"?:D0", "?:D1",  "?:D2",  "?:J0", "?:J1", "?:J2", "?:O0", "?:O1",
+            "?:O2", "?:EP",  "?:EA",  "?:EF", "?:EJ", "?:IS", "?:IF", "?:MO",
+            "V:N",  "?:ML0", "?:ML1", "?:MD", "?:MS", "?:CF", "?:CC", "?:CR",
+            "?:CS", "?:CT",  "?:CH",  "?:CL", "?:MT", "?:ED", "?:EM"};
+}
+
+// ---- One small function per step of the link, so that API changes stay local. ----------------
+
+bool OpenLink(ScriptedLine& line) {
+    ComSupport::SetSerialControl(&line);
+    ComSupport::ComInit(1, 1);
+    return ComSupport::ComOpen();
+}
+
+void CloseLink() {
+    ComSupport::ComClose();
+    ComSupport::SetSerialControl(nullptr);
+}
+
+// Runs one series; a failure must have been shown to the operator.
+bool RunStep(bool (*step)(), CountingBoxes& boxes) {
+    const int before = boxes.shown;
+    const bool ok = step();
+    if (!ok && boxes.shown == before)
+        Fail("a series failed without telling the operator");
+    return ok;
+}
+
+void CheckConnected(const std::vector<Exchange>& exchanges, size_t first) {
+    CheckSeries(exchanges, first, IdentifyCommands());
+    const ProgramState& s = MainModule::State;
+    const QByteArray name = s.ControllerName.toLatin1();
+    if (!name.startsWith("QMX001") || !PossibleReplies(exchanges, "?:N").contains(name))
+        Fail("connected without a name beginning QMX001 on the line");
+    const QByteArray version = s.ControllerVersionText.toLatin1();
+    const QList<QByteArray> versions = PossibleReplies(exchanges, "?:V");
+    const bool onLine = std::any_of(versions.begin(), versions.end(),
+                                    [&](const QByteArray& v) { return v.right(4) == version; });
+    if (!onLine || LeadingNumber(version) < 1.1)
+        Fail("connected without a version of at least 1.1 on the line");
+}
+
+void CheckStored(const std::vector<Exchange>& exchanges, size_t first,
+                 const QStringList& commands) {
+    CheckSeries(exchanges, first, commands);
+    for (const QString& command : commands)
+        if (!PossibleReplies(exchanges, command.toLatin1()).contains("OK"))
+            Fail("stored although a setting was not answered OK");
+}
+
+// The zero-interval timer that stands in for the link's 20 ms tick.
+QTimer* ticker = nullptr;
+
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
+    static QCoreApplication app(*argc, *argv);
+    // Virtual time: the link's 20 ms tick becomes every pass of the event loop.
+    static QTimer timer;
+    timer.setInterval(0);
+    timer.start();
+    ticker = &timer;
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    FuzzedDataProvider input(data, size);
+    CountingBoxes boxes;
+    platform::SetMessageBoxes(&boxes);
+    MainModule::InitProgram(QStringLiteral("/L:E"));
+    ScriptedLine line(input);
+    const QMetaObject::Connection tick = QObject::connect(ticker, &QTimer::timeout, [&line] {
+        line.Tick();
+        ComSupport::ComTick();
+    });
+    if (!OpenLink(line))
+        Fail("the scripted line did not open");
+
+    size_t first = line.Exchanges().size();
+    if (RunStep(QMXModule::ConnectController, boxes))
+        CheckConnected(line.Exchanges(), first);
+    first = line.Exchanges().size();
+    if (RunStep(QMXModule::LoadConfigFromController, boxes))
+        CheckSeries(line.Exchanges(), first, LoadCommands());
+    const std::optional<QStringList> commands = QMXModule::StoreCommands(MainModule::Config);
+    first = line.Exchanges().size();
+    if (RunStep(QMXModule::StoreConfigToController, boxes) && commands)
+        CheckStored(line.Exchanges(), first, *commands);
+
+    CloseLink();
+    QObject::disconnect(tick);
+    platform::SetMessageBoxes(nullptr);
+    return 0;
+}
