@@ -75,7 +75,9 @@ void CheckParseEntry(const QString& text) {
     const QString trimmed = text.trimmed();
     if (entry) {
         Check(std::isfinite(*entry), "ParseEntry returned a value that is not finite");
-        const QString folded = trimmed.normalized(QString::NormalizationForm_KC);
+        // Full-width forms and the minus sign U+2212 count as their ASCII forms.
+        const QString folded =
+            text.normalized(QString::NormalizationForm_KC).replace(QChar(0x2212), u'-').trimmed();
         Check(NumberLength(folded) == folded.size(), "ParseEntry took more than one number");
         Check(Numbers::ReadNumber(folded) == *entry, "ParseEntry and ReadNumber disagree");
     } else if (!trimmed.isEmpty() && NumberLength(trimmed) == trimmed.size()) {

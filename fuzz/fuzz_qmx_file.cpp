@@ -6,11 +6,11 @@
 // of them, when present, chooses the situation: bit 0 connected, bit 1 answer Yes to the
 // serial-number question, bit 2 check the serial number.
 
-#include "cli/FieldTable.h"
 #include "files/FileModule.h"
 #include "link/QMXModule.h"
 #include "platform/MessageBoxes.h"
 #include "shell/MainModule.h"
+#include "shell/RecordFields.h"
 
 #include <QByteArray>
 #include <QFile>
@@ -63,8 +63,8 @@ void PrepareHeldState(quint8 situation) {
 }
 
 void ShowEverything() {
-    for (const FieldRow& row : FileFields())
-        if (ShowField(row, MainModule::Config).isEmpty())
+    for (const RecordField* field : RecordFields::FileFields())
+        if (RecordFields::ShowValue(*field, MainModule::Config).isEmpty())
             Fail("a field shows as empty text");
     if (const auto commands = QMXModule::StoreCommands(MainModule::Config)) {
         for (const QString& command : *commands)
@@ -74,14 +74,11 @@ void ShowEverything() {
     }
 }
 
-// FromOleDate does not yet define NaN, infinities or days beyond 64 bits; only those are held
-// back, so that the rest of the dates are still decoded.
+// Any eight bytes give a date or none, never undefined behaviour.
 void DecodeDates(const QByteArray& image) {
-    for (const int offset : {kCreatedOffset, kUpdatedOffset}) {
-        const double date = ImageDate(image, offset);
-        if (std::isfinite(date) && std::fabs(date) < 9.2e18)
-            (void)FromOleDate(date);
-    }
+    for (const int offset : {kCreatedOffset, kUpdatedOffset})
+        if (ImageDateText(image, offset).isEmpty())
+            Fail("a date shows as empty text");
 }
 
 void CheckSavesBack(const QByteArray& file) {
@@ -113,11 +110,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const quint8 situation = size > size_t(kFileSize) ? data[kFileSize] : 0;
     PrepareHeldState(situation);
     boxes.answerYes = (situation & 2) != 0;
-    MainModule::State.CurrentFileName = path;
     const ConfigRecord recordBefore = MainModule::Config;
     const QByteArray blocksBefore = FileImage();
 
-    if (!LoadConfigFile()) {
+    if (!LoadConfigFile(path)) {
         if (!(MainModule::Config == recordBefore) || FileImage() != blocksBefore)
             Fail("a refused file changed the record or the held blocks");
         return 0;

@@ -69,7 +69,7 @@ class ScriptedLine : public platform::SerialControl {
 public:
     explicit ScriptedLine(FuzzedDataProvider& input) : input_(input) {}
 
-    bool Open(int, const QString&) override {
+    bool Open(const QString&, const QString&) override {
         open_ = !vanished_;
         return open_;
     }

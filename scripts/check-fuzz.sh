@@ -9,7 +9,7 @@ source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
 seconds="${1:-30}"
 BUILD="${QMX_FUZZ_BUILD:-$ROOT/build-fuzz}"
-TARGETS=(fuzz_qmx_file fuzz_reply_path fuzz_command_line fuzz_numeric_entry)
+TARGETS=(fuzz_qmx_file fuzz_reply_path fuzz_command_line fuzz_numeric_entry fuzz_text_import)
 PACKAGES+=(clang libclang-rt-14-dev)
 
 install_missing
