@@ -299,7 +299,7 @@ int main(int argc, char* argv[]) {
     const Options o;
     parser.addOptions({o.com, o.device, o.speed, o.lang, o.yes, o.trace, o.json, o.verify,
                        o.version, o.map, o.unmap, o.help});
-    if (!parser.parse(app.arguments()))
+    if (!parser.parse(QCoreApplication::arguments()))
         return BadArguments(parser.errorText());
     if (parser.isSet(o.help) || parser.isSet(o.version)) {
         std::fputs(parser.isSet(o.help) ? kUsage : "qmxcli " QMX_VERSION "\n", stdout);

@@ -43,7 +43,7 @@ QString SettingsString(int speedCode);
 
 // The serial control the link uses. Without an installed one, a QSerialPort-backed control
 // is created on first use. Installing another (not owned) is for tests and simulators.
-void SetSerialControl(platform::SerialControl* control);
+void SetSerialControl(platform::SerialControl* serial);
 platform::SerialControl& Serial();
 
 // A 20 ms timer, owned by parent, whose ticks call ComTick; started unless told otherwise.

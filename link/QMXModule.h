@@ -17,7 +17,7 @@ bool ConnectController();
 // were read.
 bool LoadConfigFromController();
 // The same into another record.
-bool ReadConfig(ConfigRecord& record);
+bool ReadConfig(ConfigRecord& target);
 
 // Writes the configuration record with the 36 setting commands, "Z:UW" last.
 bool StoreConfigToController();

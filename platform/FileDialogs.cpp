@@ -12,8 +12,12 @@ CancelledDialogs cancelled;
 FileDialogs* current = nullptr;
 } // namespace
 
-void SetFileDialogs(FileDialogs* dialogs) { current = dialogs; }
+void SetFileDialogs(FileDialogs* dialogs) {
+    current = dialogs;
+}
 
-FileDialogs& Dialogs() { return current ? *current : cancelled; }
+FileDialogs& Dialogs() {
+    return current ? *current : cancelled;
+}
 
 } // namespace platform

@@ -19,8 +19,12 @@ MsgAnswer ConsoleMessageBoxes::Show(const QString& text, const QString& title, M
     return MsgAnswer::Ok;
 }
 
-void SetMessageBoxes(MessageBoxes* boxes) { current = boxes; }
+void SetMessageBoxes(MessageBoxes* boxes) {
+    current = boxes;
+}
 
-MessageBoxes& Boxes() { return current ? *current : consoleBoxes; }
+MessageBoxes& Boxes() {
+    return current ? *current : consoleBoxes;
+}
 
 } // namespace platform

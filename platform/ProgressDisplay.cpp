@@ -13,8 +13,12 @@ NoProgress none;
 ProgressDisplay* current = nullptr;
 } // namespace
 
-void SetProgressDisplay(ProgressDisplay* display) { current = display; }
+void SetProgressDisplay(ProgressDisplay* display) {
+    current = display;
+}
 
-ProgressDisplay& Progress() { return current ? *current : none; }
+ProgressDisplay& Progress() {
+    return current ? *current : none;
+}
 
 } // namespace platform

@@ -61,7 +61,7 @@ QString HolderOfLock(const QString& device) {
         QString(device).remove(QRegularExpression(QStringLiteral("^/dev/"))).replace(u'/', u'_');
     for (const char* dir : {"/var/lock", "/run/lock", "/etc/locks", "/var/spool/locks",
                             "/var/spool/uucp", "/tmp", "/var/tmp", "/var/lock/lockdev"}) {
-        const QString path = QDir(QLatin1String(dir)).filePath(name);
+        QString path = QDir(QLatin1String(dir)).filePath(name);
         if (!QFileInfo::exists(path))
             continue;
         qint64 pid = 0;
@@ -175,7 +175,7 @@ namespace platform {
 QString DescribeOpenFailure(const QString& device, QSerialPort::SerialPortError error,
                             const QString& platformText) {
     using MainModule::JaEn;
-    const QString head = QStringLiteral("%1: %2").arg(device, platformText);
+    QString head = QStringLiteral("%1: %2").arg(device, platformText);
     if (error == QSerialPort::DeviceNotFoundError)
         return head + u'\n' +
                JaEn(QStringLiteral("ケーブルとアダプタを確認してください。"

@@ -8,5 +8,9 @@ using Boolean = qint16;
 inline constexpr Boolean kTrue = -1;
 inline constexpr Boolean kFalse = 0;
 
-inline constexpr Boolean ToBoolean(bool value) { return value ? kTrue : kFalse; }
-inline constexpr bool IsTrue(Boolean value) { return value != 0; }
+inline constexpr Boolean ToBoolean(bool value) {
+    return value ? kTrue : kFalse;
+}
+inline constexpr bool IsTrue(Boolean value) {
+    return value != 0;
+}

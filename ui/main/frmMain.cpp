@@ -402,11 +402,9 @@ void frmMain::closeEvent(QCloseEvent* event) {
     }
     // Every other window of the program goes first, the most recent one first.
     const QWidgetList windows = QApplication::topLevelWidgets();
-    for (auto it = windows.crbegin(); it != windows.crend(); ++it) {
-        QWidget* window = *it;
-        if (window != this && window->isVisible())
-            window->close();
-    }
+    for (qsizetype i = windows.size() - 1; i >= 0; --i)
+        if (windows[i] != this && windows[i]->isVisible())
+            windows[i]->close();
     SavePlacement();
     event->accept();
 }
@@ -480,8 +478,8 @@ void frmMain::ConnectChecks() {
 
 // Number boxes take their entry when they lose the focus (eventFilter).
 void frmMain::ConnectEntries() {
-    const auto watch = [this](QLineEdit* box, std::function<void()> reaction) {
-        entryReactions_.insert(box, std::move(reaction));
+    const auto watch = [this](QLineEdit* box, const std::function<void()>& reaction) {
+        entryReactions_.insert(box, reaction);
         box->installEventFilter(this);
     };
     using EditRules::SpeedGroup;

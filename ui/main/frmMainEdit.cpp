@@ -93,7 +93,7 @@ void frmMain::DispConfigData() {
     for (int i = 0; i < 2; ++i) {
         const qint16 mode = c.limitSensorMode[size_t(i)];
         SetSensorEnabled(i, mode != -1);
-        LSOption[size_t(2 * i + (mode == 0 || mode == -1 ? 0 : 1))]->setChecked(true);
+        LSOption[2 * size_t(i) + (mode == 0 || mode == -1 ? 0 : 1)]->setChecked(true);
     }
     SetComSpeedButtons(c.comSpeedIndex);
     ComFlowCheck->setChecked(c.comFlowControl == kTrue);
@@ -125,8 +125,8 @@ void frmMain::SetOriginModeEnabled(bool offsetEditable) {
 
 void frmMain::SetSensorEnabled(int sensor, bool used) {
     LSFrame[size_t(sensor)]->setEnabled(used);
-    LSOption[size_t(2 * sensor)]->setEnabled(used);
-    LSOption[size_t(2 * sensor + 1)]->setEnabled(used);
+    LSOption[2 * size_t(sensor)]->setEnabled(used);
+    LSOption[2 * size_t(sensor) + 1]->setEnabled(used);
 }
 
 void frmMain::SetJogDialEnabled(bool enabled) {
