@@ -25,7 +25,7 @@ export LSAN_OPTIONS="$common"
 export QT_QPA_PLATFORM=offscreen
 
 status=0
-(cd "$BUILD" && ctest --output-on-failure "$@") || status=$?
+(cd "$BUILD" && ctest --output-on-failure --parallel "$(nproc)" "$@") || status=$?
 
 shopt -s nullglob
 found=("$reports"/report*)
