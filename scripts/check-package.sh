@@ -10,7 +10,7 @@
 [ $# -gt 0 ] && export QMX_BUILD="$(realpath -m "$1")"
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
-PACKAGES=(lintian desktop-file-utils appstream man-db groff-base bsdextrautils)
+PACKAGES=(lintian desktop-file-utils appstream man-db groff-base bsdextrautils bash-completion)
 install_missing
 
 sudo=()
@@ -87,6 +87,14 @@ check_installed_programs() {
         fail "man finds no /usr/share/man/man1/qmxcli.1.gz (does dpkg exclude manual pages?" \
              "see /etc/dpkg/dpkg.cfg.d/)"
     grep -q 'qmxcli - identify, read, write' <<<"$(MANPAGER=cat man qmxcli)" || fail "man qmxcli"
+    local tests=$ROOT/tests/packaging page
+    for page in qmxcli qmx-sim; do
+        bash "$tests/validate.sh" help-in-man "/usr/bin/$page" "$(man -w "$page")" ||
+            fail "the manual page of $page"
+    done
+    step "bash completion for qmxcli"
+    bash "$tests/completion.sh" /usr/share/bash-completion/completions/qmxcli /usr/bin/qmxcli ||
+        fail "bash completion"
     step "qmxconfig starts from its desktop entry"
     check_window_starts
     step "COM 1 from the settings file"
