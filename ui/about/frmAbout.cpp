@@ -3,13 +3,13 @@
 #include "shell/MainModule.h"
 #include "ui/Captions.h"
 #include "ui/Twips.h"
+#include "ui/about/ProgramIcon.h"
 
 #include <QFrame>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
-#include <QPainterPath>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -103,25 +103,9 @@ void frmAbout::Form_Load() {
 }
 
 QPixmap frmAbout::ProgramIcon(int size) {
-    // A motor face on a blue tile: housing, four mounting holes and the shaft.
     QPixmap pixmap(size, size);
     pixmap.fill(Qt::transparent);
     QPainter painter(&pixmap);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.scale(size / 32.0, size / 32.0);
-
-    painter.setPen(Qt::NoPen);
-    painter.setBrush(QColor(31, 78, 140));
-    painter.drawRoundedRect(QRectF(0.5, 0.5, 31, 31), 5, 5);
-
-    painter.setBrush(QColor(225, 230, 238));
-    painter.drawRoundedRect(QRectF(5, 5, 22, 22), 3, 3);
-    painter.setBrush(QColor(31, 78, 140));
-    for (const QPointF& hole : {QPointF(8, 8), QPointF(24, 8), QPointF(8, 24), QPointF(24, 24)})
-        painter.drawEllipse(hole, 1.4, 1.4);
-    painter.setBrush(QColor(150, 160, 175));
-    painter.drawEllipse(QPointF(16, 16), 6.5, 6.5);
-    painter.setBrush(QColor(40, 40, 48));
-    painter.drawEllipse(QPointF(16, 16), 2.5, 2.5);
+    DrawProgramIcon(painter, size);
     return pixmap;
 }
