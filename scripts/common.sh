@@ -5,8 +5,9 @@ set -euo pipefail
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 BUILD="${QMX_BUILD:-$ROOT/build}"
 
+# The last three validate the desktop entry, the AppStream metadata and the manual pages.
 PACKAGES=(cmake ninja-build g++ qt6-base-dev qt6-serialport-dev qt6-qpa-plugins libgl-dev
-          fonts-ipafont-gothic)
+          fonts-ipafont-gothic desktop-file-utils appstream man-db)
 
 install_missing() {
     local missing=()
