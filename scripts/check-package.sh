@@ -121,7 +121,8 @@ check_port_mapping() {
         return 0
     fi
     coproc SIM { exec qmx-sim --log "$work/sim.log"; }
-    trap 'kill "$SIM_PID" 2>/dev/null' EXIT
+    # Bash forgets SIM_PID once the simulator has ended.
+    trap 'kill "${SIM_PID:-}" 2>/dev/null' EXIT
     local pty
     read -r -t 10 pty <&"${SIM[0]}" || fail "qmx-sim printed no terminal"
     qmxcli ports --map 1 "$pty" || fail "qmxcli ports --map 1 $pty"
@@ -129,8 +130,10 @@ check_port_mapping() {
         fail "ports --map wrote no COM1 to the settings file"
     grep -q 'QMX001-SIM' <<<"$(env -u QMX_COM1 qmxcli --com 1 --lang en info)" ||
         fail "qmxcli --com 1 did not reach the controller mapped in the settings file"
-    kill "$SIM_PID"
-    wait "$SIM_PID" 2>/dev/null || true
+    local pid=$SIM_PID
+    trap - EXIT
+    kill "$pid"
+    wait "$pid" 2>/dev/null || true
 }
 
 remove_package() {
