@@ -13,6 +13,7 @@
 #include "platform/MessageBoxes.h"
 #include "platform/SerialControl.h"
 #include "shell/MainModule.h"
+#include "tests/support/Protocol.h"
 
 #include <QCoreApplication>
 #include <QTimer>
@@ -261,17 +262,6 @@ double LeadingNumber(QByteArray text) {
     return value;
 }
 
-QStringList IdentifyCommands() {
-    return {"Z:IE0", "?:N", "?:B", "?:S", "?:V", "?:-"};
-}
-
-QStringList LoadCommands() {
-    return {"?:D0", "?:D1",  "?:D2",  "?:J0", "?:J1", "?:J2", "?:O0", "?:O1",
-            "?:O2", "?:EP",  "?:EA",  "?:EF", "?:EJ", "?:IS", "?:IF", "?:MO",
-            "V:N",  "?:ML0", "?:ML1", "?:MD", "?:MS", "?:CF", "?:CC", "?:CR",
-            "?:CS", "?:CT",  "?:CH",  "?:CL", "?:MT", "?:ED", "?:EM"};
-}
-
 // ---- One small function per step of the link, so that API changes stay local. ----------------
 
 bool OpenLink(ScriptedLine& line) {
@@ -295,7 +285,7 @@ bool RunStep(bool (*step)(), CountingBoxes& boxes) {
 }
 
 void CheckConnected(const std::vector<Exchange>& exchanges, size_t first) {
-    CheckSeries(exchanges, first, IdentifyCommands());
+    CheckSeries(exchanges, first, testing::kIdentifyCommands);
     const ProgramState& s = MainModule::State;
     const QByteArray name = s.ControllerName.toLatin1();
     if (!name.startsWith("QMX001") || !PossibleReplies(exchanges, "?:N").contains(name))
@@ -349,7 +339,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         CheckConnected(line.Exchanges(), first);
     first = line.Exchanges().size();
     if (RunStep(QMXModule::LoadConfigFromController, boxes))
-        CheckSeries(line.Exchanges(), first, LoadCommands());
+        CheckSeries(line.Exchanges(), first, testing::kLoadQueries);
     const std::optional<QStringList> commands = QMXModule::StoreCommands(MainModule::Config);
     first = line.Exchanges().size();
     if (RunStep(QMXModule::StoreConfigToController, boxes) && commands)

@@ -7,6 +7,7 @@
 #include "link/QMXModule.h"
 #include "shell/MainModule.h"
 #include "sim/DeviceModel.h"
+#include "tests/support/Protocol.h"
 #include "tests/support/SimHarness.h"
 
 #include <QCoreApplication>
@@ -50,17 +51,6 @@ Floor FloorSeconds(const QStringList& commands) {
     return floor;
 }
 
-QStringList IdentifyCommands() {
-    return {"Z:IE0", "?:N", "?:B", "?:S", "?:V", "?:-"};
-}
-
-QStringList LoadCommands() {
-    return {"?:D0", "?:D1",  "?:D2",  "?:J0", "?:J1", "?:J2", "?:O0", "?:O1",
-            "?:O2", "?:EP",  "?:EA",  "?:EF", "?:EJ", "?:IS", "?:IF", "?:MO",
-            "V:N",  "?:ML0", "?:ML1", "?:MD", "?:MS", "?:CF", "?:CC", "?:CR",
-            "?:CS", "?:CT",  "?:CH",  "?:CL", "?:MT", "?:ED", "?:EM"};
-}
-
 void Measure(const char* name, int rounds, Floor floor, const std::function<bool()>& run) {
     double wall = 0.0;
     double cpu = 0.0;
@@ -99,8 +89,10 @@ int main(int argc, char* argv[]) {
         return 1;
 
     std::printf("qmx-sim at %d bit/s, mean of %d rounds\n", kBaud, rounds);
-    Measure("connect", rounds, FloorSeconds(IdentifyCommands()), QMXModule::ConnectController);
-    Measure("load", rounds, FloorSeconds(LoadCommands()), QMXModule::LoadConfigFromController);
+    Measure("connect", rounds, FloorSeconds(testing::kIdentifyCommands),
+            QMXModule::ConnectController);
+    Measure("load", rounds, FloorSeconds(testing::kLoadQueries),
+            QMXModule::LoadConfigFromController);
     Measure("store", rounds, FloorSeconds(*QMXModule::StoreCommands(MainModule::Config)),
             QMXModule::StoreConfigToController);
     ComSupport::ComClose();
@@ -114,7 +106,7 @@ int main(int argc, char* argv[]) {
     qputenv("QMX_COM1", slow.PtyPath().toLocal8Bit());
     if (!ComSupport::ComOpen())
         return 1;
-    Measure("load, ?:IS 250 ms late", rounds, FloorSeconds(LoadCommands()),
+    Measure("load, ?:IS 250 ms late", rounds, FloorSeconds(testing::kLoadQueries),
             QMXModule::LoadConfigFromController);
     ComSupport::ComClose();
 

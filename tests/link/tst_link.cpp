@@ -6,6 +6,7 @@
 #include "shell/MainModule.h"
 #include "sim/DeviceModel.h"
 #include "sim/SimSerialControl.h"
+#include "tests/support/Protocol.h"
 #include "tests/support/Scripted.h"
 #include "tests/support/SimHarness.h"
 
@@ -66,15 +67,8 @@ ConfigRecord RecordBeforeLoad() {
     return r;
 }
 
-const QStringList kIdentify{"Z:IE0", "?:N", "?:B", "?:S", "?:V", "?:-"};
-
-// The factory record's store, line by line.
-const QStringList kFactoryStore{
-    "Z:D0100", "Z:D130000", "Z:D0500", "Z:D15000",  "Z:D2200", "Z:J0100",  "Z:J130000", "Z:J0500",
-    "Z:J1500", "Z:J20",     "Z:O0100", "Z:O130000", "Z:O0500", "Z:O15000", "Z:O2200",   "Z:EP1",
-    "Z:EA0",   "Z:EF1",     "Z:EJ1",   "Z:IS1",     "Z:IF1",   "Z:MO0",    "S:N0",      "Z:ML00",
-    "Z:ML10",  "Z:MD0",     "Z:MS1",   "Z:CR4095",  "Z:CS0",   "Z:CR729",  "Z:CS365",   "Z:CT4",
-    "Z:MT0",   "Z:ED0",     "Z:EM10",  "Z:UW"};
+const QStringList& kIdentify = testing::kIdentifyCommands;
+const QStringList kFactoryStore = testing::FactoryStoreCommands();
 
 } // namespace
 

@@ -5,6 +5,7 @@
 #include "shell/MainModule.h"
 #include "sim/DeviceModel.h"
 #include "sim/SimSerialControl.h"
+#include "tests/support/Protocol.h"
 #include "tests/support/Records.h"
 #include "tests/support/Scripted.h"
 #include "tests/support/SimHarness.h"
@@ -49,36 +50,10 @@ using MainModule::Config;
 // without changing what the link counts.
 constexpr int kFastTickMs = 2;
 
-const QStringList kIdentify{"Z:IE0", "?:N", "?:B", "?:S", "?:V", "?:-"};
-
-const QStringList kLoadQueries{"?:D0", "?:D1",  "?:D2",  "?:J0", "?:J1", "?:J2", "?:O0", "?:O1",
-                               "?:O2", "?:EP",  "?:EA",  "?:EF", "?:EJ", "?:IS", "?:IF", "?:MO",
-                               "V:N",  "?:ML0", "?:ML1", "?:MD", "?:MS", "?:CF", "?:CC", "?:CR",
-                               "?:CS", "?:CT",  "?:CH",  "?:CL", "?:MT", "?:ED", "?:EM"};
-
-struct StoreLine {
-    const char* command;
-    int progress; // -1: the bar is not moved
-};
-
-// The store of the factory record, as the controller must receive it.
-const std::array<StoreLine, 36> kFactoryStore{{
-    {"Z:D0100", -1}, {"Z:D130000", -1}, {"Z:D0500", 3},   {"Z:D15000", 6},  {"Z:D2200", 9},
-    {"Z:J0100", -1}, {"Z:J130000", -1}, {"Z:J0500", 12},  {"Z:J1500", 15},  {"Z:J20", 18},
-    {"Z:O0100", -1}, {"Z:O130000", -1}, {"Z:O0500", 21},  {"Z:O15000", 24}, {"Z:O2200", 27},
-    {"Z:EP1", 30},   {"Z:EA0", 32},     {"Z:EF1", 34},    {"Z:EJ1", 36},    {"Z:IS1", 40},
-    {"Z:IF1", 45},   {"Z:MO0", 50},     {"S:N0", 55},     {"Z:ML00", 60},   {"Z:ML10", 62},
-    {"Z:MD0", 64},   {"Z:MS1", 66},     {"Z:CR4095", -1}, {"Z:CS0", -1},    {"Z:CR729", 70},
-    {"Z:CS365", 75}, {"Z:CT4", 80},     {"Z:MT0", 82},    {"Z:ED0", 84},    {"Z:EM10", 86},
-    {"Z:UW", 100},
-}};
-
-QStringList FactoryStoreCommands() {
-    QStringList commands;
-    for (const StoreLine& line : kFactoryStore)
-        commands << QLatin1String(line.command);
-    return commands;
-}
+using testing::FactoryStoreCommands;
+using testing::kFactoryStore;
+using testing::kLoadQueries;
+const QStringList& kIdentify = testing::kIdentifyCommands;
 
 // A controller whose every parameter differs from the factory values.
 const QByteArray kControllerState = "D0=1200\nD1=8000\nD2=350\n"
