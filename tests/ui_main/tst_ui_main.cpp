@@ -183,19 +183,19 @@ QString PictureFolder() {
 
 void ClearPlacement() {
     QSettings store(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("qmxconfig"),
-                    QLatin1String(MainModule::kAppTitle));
+                    QLatin1String(platform::kSettingsApp));
     store.remove(QLatin1String(MainModule::kSettingsSection));
     store.sync();
 }
 
 QString StoredPlacement(const char* key) {
-    return platform::GetSetting(QLatin1String(MainModule::kAppTitle),
+    return platform::GetSetting(QLatin1String(platform::kSettingsApp),
                                 QLatin1String(MainModule::kSettingsSection), QLatin1String(key),
                                 QStringLiteral("missing"));
 }
 
 void StorePlacement(const char* key, const QString& value) {
-    platform::SaveSetting(QLatin1String(MainModule::kAppTitle),
+    platform::SaveSetting(QLatin1String(platform::kSettingsApp),
                           QLatin1String(MainModule::kSettingsSection), QLatin1String(key), value);
 }
 

@@ -171,7 +171,7 @@ constexpr double kPlacementLimitTwips = 1.0e7;
 
 double ReadPlacement(const PlacementKey& entry) {
     const QString text = platform::GetSetting(
-        QLatin1String(MainModule::kAppTitle), QLatin1String(MainModule::kSettingsSection),
+        QLatin1String(platform::kSettingsApp), QLatin1String(MainModule::kSettingsSection),
         QLatin1String(entry.key), Numbers::ShowNumber(qint64(entry.defaultTwips)));
     const std::optional<double> value = Numbers::ParseEntry(text);
     if (!value)
@@ -202,7 +202,7 @@ QRect FitOnScreen(QRect outer) {
 }
 
 void SavePlacementValue(const PlacementKey& entry, int pixels) {
-    platform::SaveSetting(QLatin1String(MainModule::kAppTitle),
+    platform::SaveSetting(QLatin1String(platform::kSettingsApp),
                           QLatin1String(MainModule::kSettingsSection), QLatin1String(entry.key),
                           Numbers::ShowNumber(Twips::FromPixels(pixels)));
 }
