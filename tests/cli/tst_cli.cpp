@@ -243,7 +243,7 @@ void TestCli::readMatchesWindowSaveAs() {
     struct : FileCommandsView {
         void DispConfigData() override {}
         void SetFileEntriesEnabled(bool) override {}
-        void DispStatusMsg(int) override {}
+        void DispStatusMsg(StatusMsg) override {}
         void UnloadMainWindow() override {}
     } view;
     dialogs.names.enqueue(Path("window.QMX"));

@@ -34,7 +34,7 @@ using platform::MsgIcon;
 struct FakeView : FileCommandsView {
     void DispConfigData() override { ++displayed; }
     void SetFileEntriesEnabled(bool enabled) override { entries.append(enabled); }
-    void DispStatusMsg(int number) override { messages.append(number); }
+    void DispStatusMsg(StatusMsg message) override { messages.append(int(message)); }
     void UnloadMainWindow() override { ++unloaded; }
     bool Untouched() const { return displayed == 0 && entries.isEmpty() && messages.isEmpty(); }
 

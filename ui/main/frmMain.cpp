@@ -4,6 +4,7 @@
 #include "platform/SettingsStore.h"
 #include "shell/MainModule.h"
 #include "shell/Numbers.h"
+#include "shell/StatusMessages.h"
 #include "ui/Captions.h"
 #include "ui/Twips.h"
 #include "ui/main/WidgetSeams.h"
@@ -141,22 +142,6 @@ constexpr Caption kCaptions[] = {
     {"DefJOGSpeedLabel(5)", "mS", nullptr},
 };
 
-struct StatusMessage {
-    const char* japanese;
-    const char* english;
-};
-
-constexpr StatusMessage kStatusMessages[] = {
-    {"QMX-001設定プログラムへようこそ", "Welcome QMX-001 configuration."},
-    {"QMX-001が接続されました。", "Connected QMX-001."},
-    {"QMX-001が接続され、設定値が読み込まれました。", "Connected QMX-001,with load config data."},
-    {"QMX-001から設定値を読込みました。", "Load complete config data from QMX-001."},
-    {"QMX-001に設定値を書込みました。", "Store complete config data."},
-    {"QMX-001が切断されました。", "Disconnected QMX-001."},
-    {"ファイルから設定値を読込みました。", "Load complete config data from file."},
-    {"ファイルに設定値を書込みました。", "Store complete config data for file."},
-};
-
 // Window placement in the settings store, in twips.
 struct PlacementKey {
     const char* key;
@@ -284,12 +269,7 @@ void frmMain::ApplyEnglishCaptions() {
 }
 
 void frmMain::DispStatusMsg(int number) {
-    QString text;
-    if (number >= 0 && number < int(std::size(kStatusMessages))) {
-        const StatusMessage& message = kStatusMessages[number];
-        text = QString::fromUtf8(MainModule::English() ? message.english : message.japanese);
-    }
-    statusPanel_[0]->setText(text);
+    statusPanel_[0]->setText(StatusMessageText(number));
 }
 
 QString frmMain::StatusText() const {
