@@ -60,13 +60,14 @@ std::optional<ConfigRecord> EnterSpeed(const ConfigRecord& record, SpeedGroup gr
     if (!entry)
         return std::nullopt;
     const double value = RoundToHundreds(*entry);
-    // S never above F, F never below S; each within the speed range.
-    const double low = box == 0 ? Row(g.s).min : Row(g.s).get(record);
-    const double high = box == 0 ? Row(g.f).get(record) : Row(g.f).max;
-    if (value < low || value > high)
+    // S keeps its lower limit and F its upper one; between them the pair keeps S <= F.
+    const int field = box == 0 ? g.s : g.f;
+    if (box == 0 ? value < Row(field).min : value > Row(field).max)
         return std::nullopt;
     ConfigRecord edited = record;
-    Row(box == 0 ? g.s : g.f).set(edited, value);
+    Row(field).set(edited, value);
+    if (!RecordFields::OrderKept(edited, field))
+        return std::nullopt;
     return edited;
 }
 
@@ -105,11 +106,11 @@ ConfigRecord PressCurrentPreset(const ConfigRecord& record, int preset) {
 
 std::optional<ConfigRecord> MoveCurrentSlider(const ConfigRecord& record, int slider,
                                               int position) {
-    const bool run = slider == 0;
-    if (run ? position < record.stopCurrent : position > record.runCurrent)
-        return std::nullopt;
+    const int field = slider == 0 ? Field("runCurrent") : Field("stopCurrent");
     ConfigRecord edited = record;
-    (run ? edited.runCurrent : edited.stopCurrent) = static_cast<qint16>(position);
+    Row(field).set(edited, position);
+    if (!RecordFields::OrderKept(edited, field))
+        return std::nullopt;
     return edited;
 }
 

@@ -2,6 +2,7 @@
 
 #include "link/ComSupport.h"
 #include "platform/SettingsStore.h"
+#include "shell/LineSpeeds.h"
 #include "shell/MainModule.h"
 #include "shell/Numbers.h"
 #include "shell/StatusMessages.h"
@@ -97,10 +98,10 @@ constexpr Caption kCaptions[] = {
     {"EmgStopFrame", "非常停止設定", "EMG-STOP OPERATION"},
     {"EmgPowerCheck", "非常停止時に励磁をOFFにする", "ENABLE MOTOR FREE"},
     {"ComSpeedFrame", "通信速度", "BAUD RATE"},
-    {"ComSpeedOption(0)", " 4800", nullptr},
-    {"ComSpeedOption(1)", " 9600", nullptr},
-    {"ComSpeedOption(2)", "19200", nullptr},
-    {"ComSpeedOption(3)", "38400", nullptr},
+    {"ComSpeedOption(0)", kLineSpeeds[0].caption, nullptr},
+    {"ComSpeedOption(1)", kLineSpeeds[1].caption, nullptr},
+    {"ComSpeedOption(2)", kLineSpeeds[2].caption, nullptr},
+    {"ComSpeedOption(3)", kLineSpeeds[3].caption, nullptr},
     {"ComFlowFrame", "フロー制御", "FLOW CONTROL"},
     {"ComFlowCheck", "フロー制御有効", "ENABLE FLOW CONTROL"},
     {"PowerUpFrame", "励磁動作設定", "MOTOR EXCITATION SET UP"},
