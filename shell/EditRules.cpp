@@ -1,5 +1,6 @@
 #include "shell/EditRules.h"
 
+#include "shell/LineSpeeds.h"
 #include "shell/Numbers.h"
 #include "shell/RecordFields.h"
 
@@ -139,6 +140,29 @@ ConfigRecord Choose(const ConfigRecord& record, Choice choice, int button) {
     return r;
 }
 
+int Chosen(const ConfigRecord& record, Choice choice, int sensor) {
+    switch (choice) {
+    case Choice::StageType:
+        return record.rotationStage == kTrue ? 1 : 0;
+    case Choice::Direction:
+        return record.reverseDirection == kTrue ? 1 : 0;
+    case Choice::StepMode:
+        return record.stepMode != 0 ? 0 : 1;
+    case Choice::OriginMode:
+        return record.originMode == 0 || record.originMode == 1 ? record.originMode : -1;
+    case Choice::LimitSensorLogic: {
+        // A sensor out of use keeps its first button selected, ready for its return.
+        const qint16 mode = record.limitSensorMode[size_t(sensor)];
+        return 2 * sensor + (mode == 0 || mode == -1 ? 0 : 1);
+    }
+    case Choice::LineSpeed:
+        return record.comSpeedIndex >= 0 && record.comSpeedIndex < kLineSpeedCount
+                   ? record.comSpeedIndex
+                   : -1;
+    }
+    return -1;
+}
+
 ConfigRecord Toggle(const ConfigRecord& record, Switch which, bool ticked) {
     ConfigRecord r = record;
     switch (which) {
@@ -166,6 +190,28 @@ ConfigRecord Toggle(const ConfigRecord& record, Switch which, bool ticked) {
         break;
     }
     return r;
+}
+
+bool Ticked(const ConfigRecord& record, Switch which) {
+    switch (which) {
+    case Switch::JogInput:
+        return record.jogInputEnabled == kTrue;
+    case Switch::FlowControl:
+        return record.comFlowControl == kTrue;
+    case Switch::MotorFreeAtEmergencyStop:
+        return record.excitationAtEmergencyStop != kTrue;
+    case Switch::ExcitationAtStartUp:
+        return record.excitationAtStartUp == kTrue;
+    case Switch::AutomaticExcitation:
+        return record.autoExcitation == kTrue;
+    case Switch::LimitSensorPlusUsed:
+        return record.limitSensorMode[0] != -1;
+    case Switch::LimitSensorMinusUsed:
+        return record.limitSensorMode[1] != -1;
+    case Switch::JogDial:
+        return record.jogDialEnabled == kTrue;
+    }
+    return false;
 }
 
 } // namespace EditRules
