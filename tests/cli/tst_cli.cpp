@@ -4,6 +4,7 @@
 #include "link/QMXModule.h"
 #include "shell/MainModule.h"
 #include "tests/support/Protocol.h"
+#include "tests/support/Reset.h"
 #include "tests/support/Scripted.h"
 #include "tests/support/SimHarness.h"
 
@@ -68,6 +69,7 @@ QByteArray WithoutDates(QByteArray image) {
 class TestCli : public QObject {
     Q_OBJECT
 private slots:
+    void init() { testing::ResetCore(); }
     void initTestCase();
     void info();
     void lateReplies_data();

@@ -4,6 +4,7 @@
 #include "platform/SerialControl.h"
 #include "shell/MainModule.h"
 #include "shell/RecordFields.h"
+#include "tests/support/Reset.h"
 #include "tests/support/Scripted.h"
 
 #include <QDir>
@@ -150,10 +151,7 @@ private:
 };
 
 void TestFiles::init() {
-    MainModule::InitProgram(QStringLiteral("/L:E"));
-    FileModule::ConfigFileHeader.fill(0);
-    FileModule::ConfigFileParams1.fill(0);
-    FileModule::ConfigFileParams2.fill(0);
+    testing::ResetCore(QStringLiteral("/L:E"));
     dir = std::make_unique<QTemporaryDir>();
     QVERIFY(dir->isValid());
     boxes.shown.clear();

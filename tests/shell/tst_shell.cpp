@@ -3,6 +3,7 @@
 #include "shell/MainModule.h"
 #include "shell/Numbers.h"
 #include "shell/RecordFields.h"
+#include "tests/support/Reset.h"
 
 #include <set>
 
@@ -11,6 +12,7 @@
 class TestShell : public QObject {
     Q_OBJECT
 private slots:
+    void init() { testing::ResetCore(); }
     void commandLine_data();
     void commandLine();
     void roundHalfEven_data();
@@ -386,4 +388,5 @@ void TestShell::presentingReadsTheRules() {
 }
 
 QTEST_GUILESS_MAIN(TestShell)
+#include "tests/support/Reset.h"
 #include "tst_shell.moc"

@@ -5,6 +5,7 @@
 #include "sim/DeviceModel.h"
 #include "sim/SimSerialControl.h"
 #include "tests/support/Records.h"
+#include "tests/support/Reset.h"
 #include "tests/support/Scripted.h"
 #include "tests/support/WindowDriver.h"
 #include "ui/main/StartUp.h"
@@ -263,8 +264,7 @@ void TestUiMain::initTestCase() {
 }
 
 void TestUiMain::init() {
-    MainModule::InitProgram(QString());
-    ComSupport::ComInit(1, 1);
+    testing::ResetCore();
 }
 
 void TestUiMain::cleanup() {
