@@ -1,5 +1,6 @@
 #include "link/ComSupport.h"
 #include "link/QMXModule.h"
+#include "link/WireTrace.h"
 #include "platform/Ports.h"
 #include "platform/QtSerialControl.h"
 #include "shell/ConfigRecord.h"
@@ -10,6 +11,7 @@
 #include "tests/support/Scripted.h"
 #include "tests/support/SimHarness.h"
 
+#include <QBuffer>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QSerialPort>
@@ -89,7 +91,13 @@ private slots:
     void openFailureBox_data();
     void openFailureBox();
     void deviceGoneMidTransaction();
+    void lateRepliesThatDisagreeFail_data();
     void lateRepliesThatDisagreeFail();
+    void traceShowsTheLine();
+    void openFailureText_data();
+    void openFailureText();
+    void storeCommands_data();
+    void storeCommands();
 
     void connectController_data();
     void connectController();
@@ -101,6 +109,7 @@ private slots:
     void endToEnd_data();
     void endToEnd();
     void endToEndConnectLoadStore();
+    void endToEndStaleCommit();
     void endToEndOpenFailure_data();
     void endToEndOpenFailure();
     void simulatorKilledMidTransaction();
@@ -127,7 +136,8 @@ void TestLink::initTestCase() {
 // what the link counts, unless the row times its faults by the clock.
 void TestLink::UseFastTicksUnlessTimed() {
     const sim::Faults& f = model_->faults;
-    const bool timed = !f.lateMs.isEmpty() || f.processingMs > 0 || f.byteDelayMs > 0.0;
+    const bool timed = !f.lateMs.isEmpty() || !f.stallMs.isEmpty() || f.processingMs > 0 ||
+                       f.byteDelayMs > 0.0 || f.splitCrLf || f.chunkBytes > 0;
     ticks_->setInterval(timed ? kTickMs : 2);
 }
 
@@ -174,66 +184,106 @@ bool TestLink::OpenPty(testing::SimProcess& sim, const QStringList& args) {
 void TestLink::transaction_data() {
     QTest::addColumn<sim::Faults>("faults");
     QTest::addColumn<QString>("command");
+    QTest::addColumn<ReplyShape>("shape");
     QTest::addColumn<bool>("ok");
     QTest::addColumn<QString>("reply");
     QTest::addColumn<int>("attempts"); // command lines the controller received
+    QTest::addColumn<bool>("clean");   // the next transaction gets its own reply
 
+    const ReplyShape line = ReplyShape::Line;
+    const ReplyShape number = ReplyShape::Number;
     sim::Faults f;
-    QTest::newRow("OK") << f << "Z:D0600" << true << "OK" << 1;
-    QTest::newRow("number") << f << "?:D0" << true << "500" << 1;
+    QTest::newRow("OK") << f << "Z:D0600" << ReplyShape::Word << true << "OK" << 1 << true;
+    QTest::newRow("number") << f << "?:D0" << number << true << "500" << 1 << true;
     f.replies.insert("?:V", "V 1.23");
-    QTest::newRow("blanks dropped") << f << "?:V" << true << "V1.23" << 1;
+    QTest::newRow("blanks dropped")
+        << f << "?:V" << ReplyShape::Text << true << "V1.23" << 1 << true;
     f.replies.insert("?:V", " V1\b.2 3 ");
-    QTest::newRow("backspaces dropped") << f << "?:V" << true << "V1.23" << 1;
+    QTest::newRow("backspaces dropped") << f << "?:V" << line << true << "V1.23" << 1 << true;
     f = {};
     f.replies.insert("?:V", "");
-    QTest::newRow("empty reply") << f << "?:V" << true << "" << 1;
+    QTest::newRow("empty reply") << f << "?:V" << line << true << "" << 1 << true;
+    QTest::newRow("empty line is no number") << f << "?:V" << number << false << "" << 5 << true;
     f = {};
     f.splitCrLf = true;
-    QTest::newRow("split between CR and LF") << f << "?:D0" << false << "" << 5;
+    QTest::newRow("split between CR and LF") << f << "?:D0" << number << true << "500" << 1 << true;
     f = {};
     f.doubleCr = true;
-    QTest::newRow("CR CR LF") << f << "?:D0" << false << "" << 5;
+    QTest::newRow("CR CR LF") << f << "?:D0" << number << false << "" << 5 << false;
     f = {};
     f.doubleCrFirst = 1;
-    QTest::newRow("CR CR LF, then a good retry") << f << "?:D0" << true << "500" << 2;
+    QTest::newRow("CR CR LF, then a good retry")
+        << f << "?:D0" << line << true << "500" << 2 << true;
     f = {};
     f.secondLine = "EXTRA";
-    QTest::newRow("two lines joined") << f << "?:D0" << true << "500EXTRA" << 1;
+    QTest::newRow("a line more than owed") << f << "?:D0" << line << false << "" << 1 << false;
     f = {};
     f.processingMs = 30;
     f.lateMs.insert("?:D0", 250);
-    QTest::newRow("late reply, then the repeat's") << f << "?:D0" << true << "500" << 2;
+    QTest::newRow("late reply, then the repeat's")
+        << f << "?:D0" << line << true << "500" << 2 << true;
     f.lateMs = {{"Z:D0600", 450}};
-    QTest::newRow("setting answered two time-outs late") << f << "Z:D0600" << true << "OK" << 3;
+    QTest::newRow("setting answered two time-outs late")
+        << f << "Z:D0600" << line << true << "OK" << 3 << true;
+    f = {};
+    f.stallMs = {{"?:D0", 250}};
+    QTest::newRow("stalled, replies back to back")
+        << f << "?:D0" << line << true << "500" << 2 << true;
+    f.stallMs = {{"?:D0", 700}};
+    QTest::newRow("stalled 0.7 s") << f << "?:D0" << number << true << "500" << 4 << true;
+    // Five attempts fail; their replies are waited out, not taken by the next command.
+    f.stallMs = {{"Z:D0600", 1100}};
+    QTest::newRow("stalled past the last attempt")
+        << f << "Z:D0600" << line << false << "" << 5 << true;
+    f = {};
+    f.chunkBytes = 2;
+    QTest::newRow("2 bytes every 16 ms") << f << "?:N" << line << true << "QMX001-SIM" << 1 << true;
+    f.chunkBytes = 1;
+    f.chunkGapMs = 10;
+    QTest::newRow("1 byte every 10 ms") << f << "?:N" << line << true << "QMX001-SIM" << 1 << true;
+    for (const char* noise : {"00", "ff", "23"}) {
+        f = {};
+        f.noiseBefore.insert("?:D0", QByteArray::fromHex(noise));
+        QTest::addRow("noise %s before a number", noise)
+            << f << "?:D0" << number << true << "500" << 2 << true;
+        f = {};
+        f.noiseAfter.insert("?:D0", QByteArray::fromHex(noise));
+        QTest::addRow("noise %s after", noise) << f << "?:D0" << line << true << "500" << 1 << true;
+    }
+    f = {};
+    f.emptyLineBefore.insert("?:D0");
+    QTest::newRow("empty line before a number")
+        << f << "?:D0" << number << true << "500" << 1 << true;
     f = {};
     f.silentAfter = 0;
-    QTest::newRow("no controller") << f << "?:D0" << false << "" << 5;
+    QTest::newRow("no controller") << f << "?:D0" << line << false << "" << 5 << false;
     f = {};
     f.byteDelayMs = sim::ByteDelayForBaud(9600);
-    QTest::newRow("9600 bit/s") << f << "?:D1" << true << "5000" << 1;
+    QTest::newRow("9600 bit/s") << f << "?:D1" << line << true << "5000" << 1 << true;
     f.byteDelayMs = sim::ByteDelayForBaud(4800);
-    QTest::newRow("4800 bit/s") << f << "?:N" << true << "QMX001-SIM" << 1;
+    QTest::newRow("4800 bit/s") << f << "?:N" << line << true << "QMX001-SIM" << 1 << true;
 }
 
 void TestLink::transaction() {
     QFETCH(sim::Faults, faults);
     QFETCH(QString, command);
+    QFETCH(ReplyShape, shape);
     QFETCH(bool, ok);
     QFETCH(QString, reply);
     QFETCH(int, attempts);
+    QFETCH(bool, clean);
     model_->faults = faults;
     UseFastTicksUnlessTimed();
     OpenSim();
     QString got = "stale";
-    QCOMPARE(ComQuery(command, got), ok);
+    QCOMPARE(ComQuery(command, got, shape), ok);
     QCOMPARE(got, reply);
     QCOMPARE(model_->Log(), QStringList(QList<QString>(attempts, command)));
     QCOMPARE(control_->Written(), (command.toLatin1() + "\r\n").repeated(attempts));
     // The next transaction starts clean, whatever came before.
-    if (ok) {
+    if (clean) {
         QVERIFY(ComQuery("?:EM", got));
-        QCOMPARE(got, faults.secondLine.isEmpty() ? QString("10") : "10" + faults.secondLine);
+        QCOMPARE(got, QString("10"));
     }
 }
 
@@ -337,18 +387,110 @@ void TestLink::deviceGoneMidTransaction() {
     QCOMPARE(Link.PortIsOpen, kFalse);
 }
 
-// The controller's value changes between the two attempts: which reply belongs to which
-// attempt cannot be told, so the transaction fails.
+// The controller's value changes between the attempts: which reply belongs to which attempt
+// cannot be told, so the transaction fails, wherever in the drain the odd line comes.
+void TestLink::lateRepliesThatDisagreeFail_data() {
+    QTest::addColumn<sim::Faults>("faults");
+    QTest::addColumn<QList<int>>("values"); // D0 from 100 ms on, from 300 ms on
+    QTest::addColumn<int>("attempts");
+    sim::Faults f;
+    f.lateMs.insert("?:D0", 250);
+    QTest::newRow("late, the second differs") << f << QList<int>{700} << 2;
+    f = {};
+    f.stallMs.insert("?:D0", 450);
+    QTest::newRow("stalled, the middle one differs") << f << QList<int>{700, 500} << 3;
+}
+
 void TestLink::lateRepliesThatDisagreeFail() {
-    model_->faults.lateMs.insert("?:D0", 250);
+    QFETCH(sim::Faults, faults);
+    QFETCH(QList<int>, values);
+    QFETCH(int, attempts);
+    model_->faults = faults;
     OpenSim();
-    QTimer::singleShot(100, this, [this] { model_->SetParameter("D0", 700); });
+    for (qsizetype i = 0; i < values.size(); ++i)
+        QTimer::singleShot(100 + 200 * i, this,
+                           [this, v = values[i]] { model_->SetParameter("D0", v); });
     QString reply;
     QVERIFY(!ComQuery("?:D0", reply));
     QCOMPARE(reply, QString());
-    QCOMPARE(model_->Log(), (QStringList{"?:D0", "?:D0"}));
+    QCOMPARE(model_->Log(), QStringList(attempts, "?:D0"));
     QVERIFY(ComQuery("?:D1", reply));
     QCOMPARE(reply, QString("5000"));
+}
+
+// The trace shows what a person needs to follow the line: the port's path, the lines refused,
+// the drain, and every byte in a form that can be told apart.
+void TestLink::traceShowsTheLine() {
+    QBuffer trace;
+    QVERIFY(trace.open(QIODevice::WriteOnly));
+    WireTrace::Start(&trace);
+    model_->faults.replies.insert("?:V", "V1\\2\x7f");
+    model_->faults.emptyLineBefore.insert("?:D0");
+    model_->faults.stallMs.insert("?:D0", 250);
+    OpenSim();
+    QString reply;
+    QVERIFY(ComQuery("?:V", reply));
+    QVERIFY(ComQuery("?:D0", reply, ReplyShape::Number));
+    WireTrace::Stop();
+    const QString text = QString::fromLatin1(trace.data());
+    for (const char* part : {"/dev/ttyS0  > ?:V", "V1\\\\2\\x7f", "line refused, not a reply: \n",
+                             "waiting for 1 owed line", "drain done: the lines agree"})
+        QVERIFY2(text.contains(part), qPrintable(part + ("\n" + text)));
+}
+
+void TestLink::openFailureText_data() {
+    QTest::addColumn<platform::OpenFailure>("failure");
+    QTest::addColumn<QStringList>("explains");
+    platform::OpenFailure f;
+    f.device = "/dev/ttyUSB0";
+    f.reason = "Permission denied";
+    f.kind = platform::OpenFailure::Kind::NoPermission;
+    f.group = "dialout";
+    f.groupHasAccess = true;
+    QTest::newRow("group with access")
+        << f << QStringList{"/dev/ttyUSB0: Permission denied", "group \"dialout\"", "usermod"};
+    f.group = "root";
+    f.groupHasAccess = false;
+    QTest::newRow("group without access") << f << QStringList{"Ask an administrator", "udev"};
+    f.kind = platform::OpenFailure::Kind::Busy;
+    f.lockFile = "/run/lock/LCK..ttyUSB0";
+    f.holder = "minicom";
+    f.holderPid = 4242;
+    QTest::newRow("held") << f
+                          << QStringList{"in use by another program",
+                                         "/run/lock/LCK..ttyUSB0 (minicom 4242)"};
+}
+
+void TestLink::openFailureText() {
+    QFETCH(platform::OpenFailure, failure);
+    QFETCH(QStringList, explains);
+    const QString text = OpenFailureText(failure);
+    for (const QString& part : explains)
+        QVERIFY2(text.contains(part), qPrintable(text));
+    QVERIFY(!text.contains("usermod") || failure.groupHasAccess);
+}
+
+void TestLink::storeCommands_data() {
+    QTest::addColumn<ConfigRecord>("record");
+    QTest::addColumn<int>("step");
+    QTest::addColumn<QString>("command");
+    ConfigRecord r = FactoryDefaults();
+    r.ctValue = 0;
+    QTest::newRow("count 0: no digits") << r << 31 << "Z:CT";
+    r = FactoryDefaults();
+    r.jogDialPulses = 0;
+    QTest::newRow("no dial pulses: the default 10") << r << 34 << "Z:EM10";
+    r.originOffset = -250;
+    QTest::newRow("negative offset") << r << 22 << "S:N-250";
+}
+
+void TestLink::storeCommands() {
+    QFETCH(ConfigRecord, record);
+    QFETCH(int, step);
+    QFETCH(QString, command);
+    const std::optional<QStringList> commands = QMXModule::StoreCommands(record);
+    QVERIFY(commands);
+    QCOMPARE(commands->at(step), command);
 }
 
 // ---- Identification, load and store against the in-process controller -------------------
@@ -358,26 +500,42 @@ void TestLink::connectController_data() {
     QTest::addColumn<bool>("accepted");
     QTest::addColumn<QString>("box");
     QTest::addColumn<int>("sent");
-    QTest::addColumn<QString>("late"); // a command answered 250 ms late, sent twice
+    QTest::addColumn<sim::Faults>("faults");
+    QTest::addColumn<QString>("again"); // a command sent more than once
+    QTest::addColumn<int>("times");
 
     const sim::Identity id;
-    QTest::newRow("simulator") << id << true << "" << 6 << "";
-    QTest::newRow("late serial number") << id << true << "" << 6 << "?:S";
-    QTest::newRow("late Z:IE0") << id << true << "" << 6 << "Z:IE0";
+    const sim::Faults none;
+    QTest::newRow("simulator") << id << true << "" << 6 << none << "" << 1;
+    sim::Faults f;
+    f.lateMs = {{"?:S", 250}};
+    QTest::newRow("late serial number") << id << true << "" << 6 << f << "?:S" << 2;
+    f.lateMs = {{"Z:IE0", 250}};
+    QTest::newRow("late Z:IE0") << id << true << "" << 6 << f << "Z:IE0" << 2;
+    f = {};
+    f.stallMs = {{"?:N", 300}};
+    QTest::newRow("stalled ?:N") << id << true << "" << 6 << f << "?:N" << 2;
+    f.stallMs = {{"Z:IE0", 1100}}; // its five OKs must not reach the name
+    QTest::newRow("Z:IE0 more than 1 s late") << id << true << "" << 6 << f << "Z:IE0" << 5;
+    f = {};
+    f.noiseBefore = {{"?:S", "#"}};
+    QTest::newRow("noise before the serial number") << id << true << "" << 6 << f << "?:S" << 2;
     sim::Identity i = id;
     i.name = "QMX001 rev B"; // blanks dropped on the way
-    QTest::newRow("more after QMX001") << i << true << "" << 6 << "";
+    QTest::newRow("more after QMX001") << i << true << "" << 6 << none << "" << 1;
     i = id;
     i.name = "QMX002";
-    QTest::newRow("foreign name") << i << false << "cannot connect QMX-001." << 2 << "";
+    QTest::newRow("foreign name") << i << false << "cannot connect QMX-001." << 2 << none << ""
+                                  << 1;
     i = id;
     i.version = "V1.10";
-    QTest::newRow("version 1.10") << i << true << "" << 6 << "";
+    QTest::newRow("version 1.10") << i << true << "" << 6 << none << "" << 1;
     i.version = "V1.09";
-    QTest::newRow("version 1.09") << i << false << "Cannot use old QMX-001 version." << 6 << "";
+    QTest::newRow("version 1.09") << i << false << "Cannot use old QMX-001 version." << 6 << none
+                                  << "" << 1;
     i.version = "V1.2";
     QTest::newRow("version not numeric")
-        << i << false << "Cannot use old QMX-001 version." << 6 << "";
+        << i << false << "Cannot use old QMX-001 version." << 6 << none << "" << 1;
 }
 
 void TestLink::connectController() {
@@ -385,16 +543,17 @@ void TestLink::connectController() {
     QFETCH(bool, accepted);
     QFETCH(QString, box);
     QFETCH(int, sent);
-    QFETCH(QString, late);
+    QFETCH(sim::Faults, faults);
+    QFETCH(QString, again);
+    QFETCH(int, times);
     model_->identity = identity;
-    if (!late.isEmpty())
-        model_->faults.lateMs.insert(late, 250);
+    model_->faults = faults;
     UseFastTicksUnlessTimed();
     OpenSim();
     QCOMPARE(QMXModule::ConnectController(), accepted);
     QStringList expected = kIdentify.first(sent);
-    if (!late.isEmpty())
-        expected.insert(expected.indexOf(late), late);
+    for (int i = 1; i < times; ++i)
+        expected.insert(expected.indexOf(again), again);
     QCOMPARE(model_->Log(), expected);
     QCOMPARE(boxes_.shown.size(), box.isEmpty() ? 0 : 1);
     if (!box.isEmpty()) {
@@ -405,6 +564,7 @@ void TestLink::connectController() {
     QVERIFY(!progress_.visible);
     if (accepted) {
         const ProgramState& s = MainModule::State;
+        QCOMPARE(s.ControllerName, QString(identity.name).remove(' '));
         QCOMPARE(s.ControllerSerialNo, identity.serialNo);
         QCOMPARE(s.ControllerVersionText, identity.version.right(4));
         QCOMPARE(s.ControllerRevision, identity.revision);
@@ -421,11 +581,16 @@ void TestLink::store_data() {
     const QStringList& all = kFactoryStore;
     sim::Faults f;
     QTest::newRow("all accepted") << f << true << all;
-    for (const char* refusal : {"NG", "ERR", "OKK", ""}) {
+    for (const char* refusal : {"NG", "ERR", "OKK"}) {
         f.replies = {{"Z:EP1", refusal}};
         QTest::newRow(qPrintable(QStringLiteral("Z:EP1 answered '%1'").arg(refusal)))
             << f << false << all.first(16);
     }
+    f.replies = {{"Z:EP1", ""}}; // no answer at all: repeated
+    QTest::newRow("Z:EP1 answered ''") << f << false << all.first(15) + QStringList(5, "Z:EP1");
+    f = {};
+    f.secondLine = "OK"; // two answers to one command
+    QTest::newRow("OK twice") << f << false << all.first(1);
     f = {};
     f.silentAt = "Z:UW";
     QTest::newRow("no reply to Z:UW") << f << false << all + QStringList(4, "Z:UW");
@@ -436,6 +601,15 @@ void TestLink::store_data() {
     QTest::newRow("late OK") << f << true << repeated;
     f.replies = {{"Z:UW", "NG"}};
     QTest::newRow("late OK, then NG to Z:UW") << f << false << repeated;
+    f = {};
+    f.stallMs = {{"Z:IS1", 300}};
+    QTest::newRow("stalled, OK twice in one read") << f << true << repeated;
+    // A stale OK goes out first when Z:UW arrives; the real answer follows.
+    f = {};
+    f.stalePrevious = {"Z:UW"};
+    f.lateMs = {{"Z:UW", 100}};
+    f.replies = {{"Z:UW", "NG"}};
+    QTest::newRow("stale OK, then NG to Z:UW") << f << false << all;
 }
 
 void TestLink::store() {
@@ -451,6 +625,8 @@ void TestLink::store() {
     QVERIFY(!progress_.visible);
     if (ok)
         QCOMPARE(progress_.values.last(), 100);
+    else if (faults.stalePrevious.contains("Z:UW"))
+        QVERIFY(boxes_.shown[0].text.contains("may or may not be kept"));
 }
 
 void TestLink::load_data() {
@@ -480,6 +656,23 @@ void TestLink::load_data() {
     ConfigRecord lateLoaded = loaded;
     lateLoaded.comSpeedIndex = 2;
     QTest::newRow("late reply at ?:IS") << params + QStringList{"IS=2"} << f << true << lateLoaded;
+    f = {};
+    f.stallMs = {{"?:EM", 700}};
+    f.noiseBefore = {{"?:D0", QByteArray(1, '\0')}};
+    f.emptyLineBefore = {"?:J2"};
+    f.replies = {{"?:EF", "00"}}; // any number but 0 is True
+    ConfigRecord odd = loaded;
+    odd.excitationAtEmergencyStop = kTrue;
+    QTest::newRow("stall, noise, empty line, 00") << params << f << true << odd;
+    f = {};
+    f.chunkBytes = 2;
+    QTest::newRow("2-byte chunks") << params << f << true << loaded;
+    f = {};
+    f.splitCrLf = true;
+    QTest::newRow("CR and LF apart") << params << f << true << loaded;
+    f = {};
+    f.replies = {{"?:EP", "NG"}};
+    QTest::newRow("NG to a query") << params << f << false << RecordBeforeLoad();
     // A load that stops early takes nothing over.
     for (const char* silentAt : {"?:D0", "?:EP", "?:EM"}) {
         f = {};
@@ -502,7 +695,7 @@ void TestLink::load() {
     OpenSim();
     QCOMPARE(QMXModule::LoadConfigFromController(), ok);
     QVERIFY(MainModule::Config == expected);
-    if (!ok)
+    if (!ok && !faults.silentAt.isEmpty())
         QCOMPARE(model_->Log().last(kAttempts), QStringList(kAttempts, faults.silentAt));
     QCOMPARE(boxes_.shown.size(), ok ? 0 : 1);
     QVERIFY(!progress_.visible);
@@ -520,14 +713,23 @@ void TestLink::endToEnd_data() {
     QTest::newRow("blanks dropped")
         << QStringList{"--reply", "?:V=V 1.23"} << "?:V" << true << "V1.23";
     QTest::newRow("split between CR and LF")
-        << QStringList{"--split-crlf"} << "?:D0" << false << "";
+        << QStringList{"--split-crlf"} << "?:D0" << true << "500";
     QTest::newRow("CR CR LF") << QStringList{"--double-cr"} << "?:D0" << false << "";
-    QTest::newRow("two lines joined")
-        << QStringList{"--second-line", "EXTRA"} << "?:D0" << true << "500EXTRA";
+    QTest::newRow("a line more than owed")
+        << QStringList{"--second-line", "EXTRA"} << "?:D1" << false << "";
     QTest::newRow("no controller") << QStringList{"--silent-after", "0"} << "?:D0" << false << "";
     QTest::newRow("9600 bit/s") << QStringList{"--baud", "9600"} << "?:N" << true << "QMX001-SIM";
     QTest::newRow("late reply") << QStringList{"--processing", "30", "--late", "?:D0=250"} << "?:D0"
                                 << true << "500";
+    QTest::newRow("stalled, replies back to back")
+        << QStringList{"--stall", "?:D0=300"} << "?:D0" << true << "500";
+    QTest::newRow("2 bytes every 16 ms")
+        << QStringList{"--chunk", "2", "--chunk-gap", "16"} << "?:N" << true << "QMX001-SIM";
+    QTest::newRow("1 byte every 10 ms")
+        << QStringList{"--chunk", "1", "--chunk-gap", "10"} << "?:N" << true << "QMX001-SIM";
+    QTest::newRow("NUL before, empty line")
+        << QStringList{"--noise-before", "?:D0=00", "--empty-line", "?:D0"} << "?:D0" << true
+        << "500";
 }
 
 void TestLink::endToEnd() {
@@ -540,7 +742,8 @@ void TestLink::endToEnd() {
     testing::SimProcess sim;
     QVERIFY(OpenPty(sim, args));
     QString got = "stale";
-    QCOMPARE(ComQuery(command, got), ok);
+    QCOMPARE(ComQuery(command, got, command == u"?:D0" ? ReplyShape::Number : ReplyShape::Line),
+             ok);
     QCOMPARE(got, reply);
     ComClose();
     QVERIFY(!port_->IsOpen());
@@ -549,8 +752,19 @@ void TestLink::endToEnd() {
     if (ok) {
         QVERIFY(ComOpen());
         QVERIFY(ComQuery("?:EM", got));
-        QCOMPARE(got, args.contains("--second-line") ? QString("10EXTRA") : QString("10"));
+        QCOMPARE(got, QString("10"));
     }
+}
+
+// A stale OK before the NG to Z:UW: the store fails, with the guard's message.
+void TestLink::endToEndStaleCommit() {
+    if (testing::SimProgram().isEmpty())
+        QSKIP("qmx-sim not built (QMX_BUILD_DIR unset)");
+    testing::SimProcess sim;
+    QVERIFY(OpenPty(sim, {"--stale-before", "Z:UW", "--reply", "Z:UW=NG", "--late", "Z:UW=100"}));
+    QVERIFY(!QMXModule::StoreConfigToController());
+    QCOMPARE(boxes_.shown.size(), 1);
+    QVERIFY(boxes_.shown[0].text.contains("Store again"));
 }
 
 void TestLink::endToEndConnectLoadStore() {
@@ -602,7 +816,12 @@ void TestLink::endToEndOpenFailure_data() {
     QTest::addColumn<QStringList>("explains"); // parts of the box's text
     QTest::newRow("not there") << "missing" << QStringList{"/nonexistent/ttyQMX", "qmxcli ports"};
     QTest::newRow("in use") << "busy" << QStringList{"in use by another program", "LCK.."};
-    QTest::newRow("no permission") << "permission" << QStringList{"belongs to group", "usermod"};
+    QTest::newRow("cu-style lock of a live process")
+        << "cu-lock" << QStringList{"in use by another program", "qmx-sim"};
+    QTest::newRow("locked, opened through a link")
+        << "cu-lock-link" << QStringList{"in use by another program", "LCK.."};
+    // The file's group has no access either: joining it would not help.
+    QTest::newRow("no permission") << "permission" << QStringList{"no access", "udev"};
 }
 
 void TestLink::endToEndOpenFailure() {
@@ -612,13 +831,29 @@ void TestLink::endToEndOpenFailure() {
     testing::SimProcess sim;
     QSerialPort holder;
     QString device = "/nonexistent/ttyQMX";
-    if (why == u"busy") {
+    std::unique_ptr<QFile, void (*)(QFile*)> cuLock(nullptr, [](QFile* f) {
+        f->remove();
+        delete f;
+    });
+    if (why == u"busy" || why.startsWith(u"cu-lock")) {
         if (testing::SimProgram().isEmpty())
             QSKIP("qmx-sim not built (QMX_BUILD_DIR unset)");
         QVERIFY(sim.Start({}));
         device = sim.PtyPath();
-        holder.setPortName(device);
-        QVERIFY(holder.open(QIODevice::ReadWrite));
+        if (why.startsWith(u"cu-lock")) {
+            cuLock.reset(new QFile("/run/lock/LCK.." + device.mid(5).replace('/', '_')));
+            if (!cuLock->open(QIODevice::WriteOnly | QIODevice::NewOnly))
+                QSKIP("cannot place a lock file in /run/lock");
+            cuLock->write(QByteArray::number(sim.Pid()).rightJustified(10, ' ') + '\n');
+            cuLock->close();
+        } else {
+            holder.setPortName(device);
+            QVERIFY(holder.open(QIODevice::ReadWrite));
+        }
+        if (why == u"cu-lock-link") {
+            QVERIFY(QFile::link(device, dir.filePath("by-id-link")));
+            device = dir.filePath("by-id-link");
+        }
     } else if (why == u"permission") {
         if (geteuid() == 0)
             QSKIP("root opens any device");
