@@ -112,9 +112,9 @@ int Ports(const Invocation& call) {
     }
     const QString device = call.unmap ? QString() : call.files.at(0);
     if (!platform::MapComPort(call.mapPort, device)) {
-        std::fprintf(stderr, "qmxcli: cannot write the settings file %s; the mapping is unchanged\n",
-                     qUtf8Printable(
-                         platform::SettingsFilePath(QLatin1String(platform::kSettingsApp))));
+        std::fprintf(
+            stderr, "qmxcli: cannot write the settings file %s; the mapping is unchanged\n",
+            qUtf8Printable(platform::SettingsFilePath(QLatin1String(platform::kSettingsApp))));
         return kFailed;
     }
     if (call.unmap) {

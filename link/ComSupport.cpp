@@ -193,9 +193,9 @@ QString OpenFailureText(const platform::OpenFailure& failure) {
     if (failure.kind == Kind::NoDevice)
         return JaEn(QStringLiteral("シリアルポートが指定されていません。"),
                     QStringLiteral("No serial device given."));
-    const QString head = failure.device.isEmpty()
-                             ? failure.reason
-                             : QStringLiteral("%1: %2").arg(failure.device, failure.reason);
+    QString head = failure.device.isEmpty()
+                       ? failure.reason
+                       : QStringLiteral("%1: %2").arg(failure.device, failure.reason);
     switch (failure.kind) {
     case Kind::Missing:
         return head + u'\n' +
