@@ -440,8 +440,6 @@ void TestLink::connectController_data() {
     f.lateMs = {{"Z:IE0", 250}};
     QTest::newRow("late Z:IE0") << id << true << "" << 6 << f << "Z:IE0" << 2;
     f = {};
-    f.stallMs = {{"?:N", 300}};
-    QTest::newRow("stalled ?:N") << id << true << "" << 6 << f << "?:N" << 2;
     f.stallMs = {{"Z:IE0", 1100}}; // its five OKs must not reach the name
     QTest::newRow("Z:IE0 more than 1 s late") << id << true << "" << 6 << f << "Z:IE0" << 5;
     f = {};
@@ -516,9 +514,6 @@ void TestLink::store_data() {
     f.replies = {{"Z:EP1", ""}}; // no answer at all: repeated
     QTest::newRow("Z:EP1 answered ''") << f << false << all.first(15) + QStringList(5, "Z:EP1");
     f = {};
-    f.secondLine = "OK"; // two answers to one command
-    QTest::newRow("OK twice") << f << false << all.first(1);
-    f = {};
     f.silentAt = "Z:UW";
     QTest::newRow("no reply to Z:UW") << f << false << all + QStringList(4, "Z:UW");
     f = {};
@@ -592,9 +587,6 @@ void TestLink::load_data() {
     odd.excitationAtEmergencyStop = kTrue;
     QTest::newRow("stall, noise, empty line, 00") << params << f << true << odd;
     f = {};
-    f.chunkBytes = 2;
-    QTest::newRow("2-byte chunks") << params << f << true << loaded;
-    f = {};
     f.replies = {{"?:EP", "NG"}};
     QTest::newRow("NG to a query") << params << f << false << RecordBeforeLoad();
     // A load that stops early takes nothing over.
@@ -649,8 +641,6 @@ void TestLink::endToEnd_data() {
         << QStringList{"--stall", "?:D0=300"} << "?:D0" << true << "500";
     QTest::newRow("2 bytes every 16 ms")
         << QStringList{"--chunk", "2", "--chunk-gap", "16"} << "?:N" << true << "QMX001-SIM";
-    QTest::newRow("1 byte every 10 ms")
-        << QStringList{"--chunk", "1", "--chunk-gap", "10"} << "?:N" << true << "QMX001-SIM";
     QTest::newRow("NUL before, empty line")
         << QStringList{"--noise-before", "?:D0=00", "--empty-line", "?:D0"} << "?:D0" << true
         << "500";

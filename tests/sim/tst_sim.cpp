@@ -682,8 +682,6 @@ void TestSim::ptyOptions_data() {
                       "500\r\n#",
                       8)
         << 1;
-    QTest::newRow("empty line") << QStringList{"--empty-line", "?:D0"} << QStringList{"?:D0"}
-                                << QByteArray("\r\n500\r\n") << 2;
     QTest::newRow("stale reply") << QStringList{"--stale-before", "?:D1"}
                                  << QStringList{"?:D0", "?:D1"} << QByteArray("500\r\n5000\r\n")
                                  << 2;
