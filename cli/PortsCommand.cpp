@@ -111,7 +111,12 @@ int Ports(const Invocation& call) {
         return kOk;
     }
     const QString device = call.unmap ? QString() : call.files.at(0);
-    platform::MapComPort(call.mapPort, device);
+    if (!platform::MapComPort(call.mapPort, device)) {
+        std::fprintf(
+            stderr, "qmxcli: cannot write the settings file %s; the mapping is unchanged\n",
+            qUtf8Printable(platform::SettingsFilePath(QLatin1String(platform::kSettingsApp))));
+        return kFailed;
+    }
     if (call.unmap) {
         Out() << QStringLiteral("COM%1 -> %2 (mapping removed)\n")
                      .arg(call.mapPort)

@@ -248,29 +248,28 @@ QString TakeCommand(const QStringList& args, Invocation& call, const Command*& c
     return {};
 }
 
-// --trace on standard error; QMX_TRACE=FILE otherwise.
-bool StartTrace(bool toStandardError) {
+// --trace on standard error; QMX_TRACE=FILE otherwise. A trace that cannot be written is
+// no reason to leave the controller alone: the command runs without it.
+void StartTrace(bool toStandardError) {
     static QFile standardError;
     if (toStandardError) {
         if (!standardError.isOpen())
             standardError.open(stderr, QIODevice::WriteOnly);
         WireTrace::Start(&standardError);
-        return true;
+        return;
     }
     const QString path = qEnvironmentVariable("QMX_TRACE");
     QString error;
-    if (!path.isEmpty() && !WireTrace::StartFile(path, error)) {
-        std::fprintf(stderr, "qmxcli: cannot write the trace: %s\n", qUtf8Printable(error));
-        return false;
-    }
-    return true;
+    if (!path.isEmpty() && !WireTrace::StartFile(path, error))
+        std::fprintf(stderr, "qmxcli: warning: cannot write the trace, going on without: %s\n",
+                     qUtf8Printable(error));
 }
 
 int Run(const Command& command, const Invocation& call) {
     if (!call.targets.isEmpty())
         return RunInParallel(call);
-    if (!StartTrace(call.trace))
-        return kBadArguments;
+    if (command.needsLink)
+        StartTrace(call.trace);
     platform::ConsoleMessageBoxes boxes(call.yes);
     platform::SetMessageBoxes(&boxes);
     TerminalProgress progress;

@@ -4,7 +4,8 @@
 // no wall time.
 //
 // Properties: identification succeeds only with a name beginning "QMX001" and a version of at
-// least 1.1 on the line; a store succeeds only when every setting was answered "OK"; each
+// least 1.1 on the line as whole lines; a store succeeds only when every setting was answered
+// with a whole line "OK"; each
 // successful series sent its commands in order, at most five attempts each; a failure always
 // tells the operator; nothing crashes and nothing hangs.
 
@@ -214,23 +215,28 @@ public:
     int shown = 0;
 };
 
-// The texts the link can have taken as the reply to the last sending of the command: the bytes
-// it keeps (all but blanks, backspaces and line ends) of the first k reads, for each k. Reads
-// that follow the reply (the next command's clearing of the line) only add candidates.
+// The lines the link can have taken as the reply to the last run of sendings of the command:
+// in what the line brought since the run began, with blanks and backspaces left out, each text
+// between two LFs whose CRs are odd in number (two CRs cancel), without its CRs.
 QList<QByteArray> PossibleReplies(const std::vector<Exchange>& exchanges,
                                   const QByteArray& command) {
-    const auto last = std::find_if(exchanges.rbegin(), exchanges.rend(),
-                                   [&](const Exchange& e) { return e.command == command; });
+    auto last = std::find_if(exchanges.rbegin(), exchanges.rend(),
+                             [&](const Exchange& e) { return e.command == command; });
     if (last == exchanges.rend())
         Fail("a series succeeded without sending one of its commands");
-    QList<QByteArray> replies;
+    auto first = last;
+    while (std::next(first) != exchanges.rend() && std::next(first)->command == command)
+        ++first;
     QByteArray kept;
-    for (const QByteArray& read : last->reads) {
-        for (const char c : read)
-            if (c != ' ' && c != '\b' && c != '\r' && c != '\n')
-                kept += c;
-        replies.append(kept);
-    }
+    for (auto e = first.base() - 1; e != last.base(); ++e)
+        for (const QByteArray& read : e->reads)
+            for (const char c : read)
+                if (c != ' ' && c != '\b')
+                    kept += c;
+    QList<QByteArray> replies;
+    for (const QByteArray& segment : kept.split('\n'))
+        if (segment.count('\r') % 2 == 1)
+            replies.append(QByteArray(segment).replace("\r", ""));
     return replies;
 }
 

@@ -4,8 +4,10 @@
 #include "platform/MessageBoxes.h"
 #include "platform/Ports.h"
 #include "platform/QtSerialControl.h"
+#include "platform/SerialControl.h"
 #include "shell/LineSpeeds.h"
 #include "shell/MainModule.h"
+#include "shell/Numbers.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -13,6 +15,8 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <optional>
+#include <utility>
 
 namespace ComSupport {
 
@@ -36,53 +40,180 @@ void Attach(platform::SerialControl* serial) {
             QObject::connect(serial, &platform::SerialControl::Received, &ComReceive);
 }
 
-void DiscardPendingInput() {
-    platform::SerialControl& serial = Serial();
-    while (!serial.ReadAll().isEmpty()) {
+// Bytes into lines. A line ends with CR LF, also when CR and LF come in different reads; two
+// CRs in a row cancel each other; an LF without its CR breaks the line, which is dropped.
+// Blanks and backspaces are dropped wherever they occur.
+void Frame(const QByteArray& input) {
+    for (const char byte : input) {
+        switch (byte) {
+        case '\b':
+        case ' ':
+            break;
+        case '\r':
+            Link.PendingCr = !Link.PendingCr;
+            break;
+        case '\n':
+            if (Link.PendingCr) {
+                Link.Lines.append(Link.ReceiveBuffer);
+                Link.ReplyComplete = kTrue;
+            } else if (!Link.ReceiveBuffer.isEmpty()) {
+                WireTrace::Dropped(Link.ReceiveBuffer);
+            }
+            Link.ReceiveBuffer.clear();
+            Link.PendingCr = false;
+            break;
+        default:
+            Link.ReceiveBuffer.append(QChar::fromLatin1(byte));
+        }
     }
-    // Characters of an earlier reply that never completed would otherwise stand in front of
-    // this one.
+}
+
+bool IsTextCharacter(QChar c) {
+    return (c >= u'0' && c <= u'9') || (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z') ||
+           QStringView(u".-_/:+,()").contains(c);
+}
+
+bool IsLetter(QChar c) {
+    return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z');
+}
+
+void ForgetReceived() {
     Link.ReceiveBuffer.clear();
+    Link.PendingCr = false;
+    Link.Lines.clear();
     Link.ReplyComplete = kFalse;
 }
 
-// Waits out the replies to attempts that timed out, so that none is taken for the next
-// command. pending replies may still come, each up to window ticks after the one before (a
-// controller that answers late answers its repeats as late, one after the other); once they
-// are in, one quiet reply time-out ends the wait. Returns false when a line differs from the
-// reply taken: which reply belongs to which attempt cannot be told.
-bool DrainLateReplies(const QString* taken, int pending, int window) {
-    platform::SerialControl& serial = Serial();
+// Takes in what has arrived without waiting. Lines still waiting before a command goes out
+// belong to no command sent from here on: the replies have shifted. Part of a line that never
+// ended is dropped, so it cannot stand in front of the next reply.
+bool StartClean() {
+    const QByteArray input = Serial().ReadAll();
+    if (!input.isEmpty()) {
+        WireTrace::Received(input);
+        Frame(input);
+    }
+    const bool clean = Link.Lines.isEmpty();
+    for (const QString& line : std::as_const(Link.Lines))
+        WireTrace::Stray(line);
+    if (!Link.ReceiveBuffer.isEmpty())
+        WireTrace::Dropped(Link.ReceiveBuffer);
+    ForgetReceived();
+    return clean;
+}
+
+// The next waiting line of the shape; lines of another shape are refused on the way.
+std::optional<QString> NextFitting(ReplyShape shape) {
+    while (!Link.Lines.isEmpty()) {
+        const QString line = Link.Lines.takeFirst();
+        if (ReplyFits(shape, line)) {
+            Link.ReplyComplete = Link.Lines.isEmpty() ? kFalse : kTrue;
+            return line;
+        }
+        WireTrace::Refused(line);
+    }
+    Link.ReplyComplete = kFalse;
+    return std::nullopt;
+}
+
+// Waits for the lines still owed by attempts that timed out. They may come each up to window
+// ticks after the one before (a controller that answers late may answer its repeats as late);
+// once they are in, one quiet reply time-out must follow. taken: the reply the lines must
+// repeat (none after a failed transaction: the lines are only waited out). False when a line
+// differs from it or comes beyond the owed ones: which reply belongs to which attempt cannot
+// be told.
+bool DrainOwedLines(const std::optional<QString>& taken, ReplyShape shape, int owed, int window) {
+    WireTrace::Draining(owed, owed > 0 ? window : kReplyTicks);
     const auto restart = [&] {
-        Link.ReplyTicks = qint16(pending > 0 ? window : kReplyTicks);
+        Link.ReplyTicks = qint16(owed > 0 ? window : kReplyTicks);
     };
     restart();
     bool consistent = true;
     qsizetype seen = Link.ReceiveBuffer.size();
-    while (Link.ReplyTicks != 0 && serial.IsOpen()) {
-        PumpEvents();
-        const bool arrived = IsTrue(Link.ReplyComplete) || Link.ReceiveBuffer.size() != seen;
-        if (IsTrue(Link.ReplyComplete)) {
-            const bool matches = !taken || Link.ReceiveBuffer == *taken;
-            WireTrace::Discarded(Link.ReceiveBuffer, matches);
+    for (;;) {
+        while (const std::optional<QString> line = NextFitting(shape)) {
+            const bool matches = !taken || (owed > 0 && *line == *taken);
+            WireTrace::Discarded(*line, matches);
             consistent = consistent && matches;
-            Link.ReceiveBuffer.clear();
-            Link.ReplyComplete = kFalse;
-            pending = std::max(0, pending - 1);
+            owed = std::max(0, owed - 1);
+            restart();
         }
-        if (arrived)
+        if (Link.ReceiveBuffer.size() != seen)
             restart();
         seen = Link.ReceiveBuffer.size();
+        if (Link.ReplyTicks == 0 || !Serial().IsOpen())
+            break;
+        PumpEvents();
     }
-    Link.ReceiveBuffer.clear();
-    Link.ReplyComplete = kFalse;
+    WireTrace::Drained(consistent);
     return consistent;
+}
+
+QString BusyRemedy(const platform::OpenFailure& f) {
+    using MainModule::JaEn;
+    if (f.lockFile.isEmpty())
+        return JaEn(QStringLiteral("他のプログラムが使用中の可能性があります。"),
+                    QStringLiteral("Another program may be using the port."));
+    const QString holder = QStringLiteral("%1 (%2 %3)")
+                               .arg(f.lockFile, f.holder.isEmpty() ? QStringLiteral("?") : f.holder)
+                               .arg(f.holderPid);
+    return JaEn(
+        QStringLiteral("他のプログラムが使用中です (ロック %1)。そのプログラムを終了してから"
+                       "やり直してください。")
+            .arg(holder),
+        QStringLiteral("The port is in use by another program (lock %1). Close that "
+                       "program and try again.")
+            .arg(holder));
+}
+
+QString PermissionRemedy(const platform::OpenFailure& f) {
+    using MainModule::JaEn;
+    if (!f.groupHasAccess)
+        return JaEn(QStringLiteral("このデバイスを使う権限がありません。管理者に権限を依頼するか、"
+                                   "udev ルールでアクセスを許可してください。"),
+                    QStringLiteral("You have no access to this device. Ask an administrator for "
+                                   "access, or allow it with a udev rule."));
+    return JaEn(
+        QStringLiteral("このデバイスはグループ「%1」に属しています。ユーザーをこのグループに"
+                       "追加し (sudo usermod -a -G %1 $USER)、ログインし直してください。")
+            .arg(f.group),
+        QStringLiteral("The device belongs to group \"%1\". Add your user to that group "
+                       "(sudo usermod -a -G %1 $USER) and log in again.")
+            .arg(f.group));
 }
 
 } // namespace
 
 QString LinkTitle() {
     return MainModule::JaEn(QStringLiteral("QMX-001通信"), QStringLiteral("QMX-001 LINK"));
+}
+
+QString OpenFailureText(const platform::OpenFailure& failure) {
+    using Kind = platform::OpenFailure::Kind;
+    using MainModule::JaEn;
+    if (failure.kind == Kind::NoDevice)
+        return JaEn(QStringLiteral("シリアルポートが指定されていません。"),
+                    QStringLiteral("No serial device given."));
+    QString head = failure.device.isEmpty()
+                       ? failure.reason
+                       : QStringLiteral("%1: %2").arg(failure.device, failure.reason);
+    switch (failure.kind) {
+    case Kind::Missing:
+        return head + u'\n' +
+               JaEn(QStringLiteral("ケーブルとアダプタを確認してください。"
+                                   "接続されているポートは「qmxcli ports」で確認できます。"),
+                    QStringLiteral("Check the cable and the adapter; \"qmxcli ports\" lists the "
+                                   "serial devices present."));
+    case Kind::Busy:
+        return head + u'\n' + BusyRemedy(failure);
+    case Kind::NoPermission:
+        return head + u'\n' + PermissionRemedy(failure);
+    case Kind::NoDevice:
+    case Kind::BadSettings:
+    case Kind::Other:
+        break;
+    }
+    return head;
 }
 
 QString SettingsString(int speedCode) {
@@ -115,8 +246,7 @@ void ComInit(int portNumber, int speedOption) {
     Link.PortIsOpen = kFalse;
     Link.ComPortNumber = static_cast<qint16>(portNumber);
     Link.ComSpeedCode = static_cast<qint16>(speedOption + 1);
-    Link.ReplyComplete = kFalse;
-    Link.ReceiveBuffer.clear();
+    ForgetReceived();
 }
 
 bool ComOpen() {
@@ -128,7 +258,8 @@ bool ComOpenDevice(const QString& device) {
     const QString settings = SettingsString(Link.ComSpeedCode);
     if (!serial.Open(device, settings)) {
         WireTrace::Note(QStringLiteral("cannot open %1: %2").arg(device, serial.ErrorText()));
-        platform::MsgBox(serial.ErrorText(), LinkTitle(), platform::MsgIcon::Critical);
+        platform::MsgBox(OpenFailureText(serial.LastOpenFailure()), LinkTitle(),
+                         platform::MsgIcon::Critical);
         return false;
     }
     WireTrace::Opened(device, settings);
@@ -146,37 +277,61 @@ void ComClose() {
     serial.SetDtr(false);
     serial.Close();
     Link.PortIsOpen = kFalse;
+    for (const QString& line : std::as_const(Link.Lines))
+        WireTrace::Stray(line);
+    ForgetReceived();
     WireTrace::Closed();
 }
 
-bool ComQuery(const QString& command, QString& reply) {
-    int unanswered = 0; // attempts sent that timed out: their replies may still come
+bool ReplyFits(ReplyShape shape, QStringView line) {
+    switch (shape) {
+    case ReplyShape::Line:
+        return true;
+    case ReplyShape::Text:
+        return !line.isEmpty() && std::all_of(line.begin(), line.end(), IsTextCharacter);
+    case ReplyShape::Number:
+        return Numbers::IsNumber(line);
+    case ReplyShape::Word:
+        return !line.isEmpty() && std::all_of(line.begin(), line.end(), IsLetter);
+    }
+    return false;
+}
+
+bool ComQuery(const QString& command, QString& reply, ReplyShape shape) {
+    reply.clear();
+    if (!StartClean()) {
+        WireTrace::Note(
+            QStringLiteral("a line was waiting before %1: replies shifted, failed").arg(command));
+        return false;
+    }
+    int sent = 0; // attempts on the line: each owes one line
     quint32 firstSend = 0;
     for (int attempt = 1; attempt <= kAttempts; ++attempt) {
-        DiscardPendingInput();
-        reply.clear();
         if (!ComSend(command)) {
             WireTrace::NotReady(command, attempt);
             continue;
         }
-        if (unanswered == 0)
+        if (sent++ == 0)
             firstSend = Link.TickCount;
         WireTrace::Sent(command, attempt);
-        if (ComWaitReply(reply)) {
+        if (ComWaitReply(reply, shape)) {
             WireTrace::Taken(reply, attempt);
             // The reply taken may be the first attempt's: the others' take as long again.
             const int lateness = int(Link.TickCount - firstSend);
-            if (unanswered == 0 || DrainLateReplies(&reply, unanswered, lateness + kReplyTicks))
+            const bool agreed =
+                sent == 1 ? !NextFitting(shape).has_value()
+                          : DrainOwedLines(reply, shape, sent - 1, lateness + kReplyTicks);
+            if (agreed)
                 return true;
             WireTrace::Note(QStringLiteral("replies to %1 disagree: failed").arg(command));
-            break;
+            reply.clear();
+            return false;
         }
         WireTrace::TimedOut(command, attempt, kReplyTicks);
-        ++unanswered;
     }
     reply.clear();
-    if (unanswered > 0)
-        DrainLateReplies(nullptr, 0, kReplyTicks);
+    if (sent > 0)
+        DrainOwedLines(std::nullopt, shape, 0, kReplyTicks);
     return false;
 }
 
@@ -188,19 +343,30 @@ bool ComSend(const QString& command) {
     return true;
 }
 
-bool ComWaitReply(QString& reply) {
+bool ComWaitReply(QString& reply, ReplyShape shape) {
     Link.ReplyTicks = kReplyTicks;
     for (;;) {
-        PumpEvents();
-        if (IsTrue(Link.ReplyComplete)) {
-            reply = Link.ReceiveBuffer;
-            Link.ReplyComplete = kFalse;
-            Link.ReceiveBuffer.clear();
+        if (const std::optional<QString> line = NextFitting(shape)) {
+            reply = *line;
             return true;
         }
         if (Link.ReplyTicks == 0)
             return false;
+        PumpEvents();
     }
+}
+
+bool ComStaysQuiet() {
+    WireTrace::Note(QStringLiteral("waiting %1 ticks for a further line").arg(kReplyTicks));
+    Link.ReplyTicks = kReplyTicks;
+    while (Link.Lines.isEmpty() && Link.ReplyTicks != 0 && Serial().IsOpen())
+        PumpEvents();
+    const bool quiet = Link.Lines.isEmpty();
+    for (const QString& line : std::as_const(Link.Lines))
+        WireTrace::Stray(line);
+    Link.Lines.clear();
+    Link.ReplyComplete = kFalse;
+    return quiet;
 }
 
 void ComReceive() {
@@ -215,26 +381,7 @@ void ComReceive() {
     receiving = false;
     if (!input.isEmpty())
         WireTrace::Received(input);
-
-    bool pendingCr = false;
-    for (const char byte : input) {
-        switch (byte) {
-        case '\b':
-        case ' ':
-            break;
-        case '\r':
-            pendingCr = !pendingCr;
-            break;
-        case '\n':
-            if (pendingCr)
-                Link.ReplyComplete = kTrue;
-            else
-                pendingCr = false;
-            break;
-        default:
-            Link.ReceiveBuffer.append(QChar::fromLatin1(byte));
-        }
-    }
+    Frame(input);
 }
 
 void ComWaitTicks(int ticks) {

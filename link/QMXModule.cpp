@@ -15,6 +15,7 @@ namespace QMXModule {
 namespace {
 
 using ComSupport::ComQuery;
+using ComSupport::ReplyShape;
 using platform::Progress;
 
 void ShowLinkFailure(const QString& japanese, const QString& english) {
@@ -34,16 +35,17 @@ enum class Info { None, Name, BuildDate, SerialNo, Version, Revision };
 struct IdentifyStep {
     const char* command;
     Info info;
+    ReplyShape shape;
     int progress; // -1: unchanged
 };
 
 constexpr std::array<IdentifyStep, 6> kIdentifySteps{{
-    {"Z:IE0", Info::None, -1},
-    {"?:N", Info::Name, 20},
-    {"?:B", Info::BuildDate, 40},
-    {"?:S", Info::SerialNo, 60},
-    {"?:V", Info::Version, 80},
-    {"?:-", Info::Revision, 100},
+    {"Z:IE0", Info::None, ReplyShape::Word, -1},
+    {"?:N", Info::Name, ReplyShape::Text, 20},
+    {"?:B", Info::BuildDate, ReplyShape::Text, 40},
+    {"?:S", Info::SerialNo, ReplyShape::Text, 60},
+    {"?:V", Info::Version, ReplyShape::Text, 80},
+    {"?:-", Info::Revision, ReplyShape::Text, 100},
 }};
 
 // Takes one identification reply into the program state; false when it refuses the device.
@@ -86,41 +88,44 @@ struct LoadStep {
     const char* command;
     int field;
     Reading reading;
+    ReplyShape shape; // Booleans too: "0" is False, any other number True
     int progress;
 };
 
+constexpr ReplyShape kNumber = ReplyShape::Number;
+
 constexpr std::array<LoadStep, 31> kLoadSteps{{
-    {"?:D0", Field("defaultSpeedMin"), Reading::Plain, 3},
-    {"?:D1", Field("defaultSpeedMax"), Reading::Plain, 6},
-    {"?:D2", Field("defaultAccelTime"), Reading::Plain, 9},
-    {"?:J0", Field("jogSpeedMin"), Reading::Plain, 12},
-    {"?:J1", Field("jogSpeedMax"), Reading::Plain, 15},
-    {"?:J2", Field("jogAccelTime"), Reading::Plain, 18},
-    {"?:O0", Field("originSpeedMin"), Reading::Plain, 21},
-    {"?:O1", Field("originSpeedMax"), Reading::Plain, 24},
-    {"?:O2", Field("originAccelTime"), Reading::Plain, 27},
-    {"?:EP", Field("excitationAtStartUp"), Reading::Plain, 30},
-    {"?:EA", Field("autoExcitation"), Reading::Plain, 32},
-    {"?:EF", Field("excitationAtEmergencyStop"), Reading::Plain, 34},
-    {"?:EJ", Field("jogInputEnabled"), Reading::Plain, 36},
-    {"?:IS", Field("comSpeedIndex"), Reading::Plain, 40},
-    {"?:IF", Field("comFlowControl"), Reading::Plain, 45},
-    {"?:MO", Field("originMode"), Reading::Plain, 50},
-    {"V:N", Field("originOffset"), Reading::Plain, 55},
-    {"?:ML0", Field("limitSensorMode(0)"), Reading::Plain, 60},
-    {"?:ML1", Field("limitSensorMode(1)"), Reading::Plain, 62},
-    {"?:MD", Field("reverseDirection"), Reading::Plain, 64},
-    {"?:MS", Field("stepMode"), Reading::Plain, 66},
-    {"?:CF", Field("currentScale"), Reading::Scale, 70},
-    {"?:CC", Field("ctScale"), Reading::Scale, 74},
-    {"?:CR", Field("runCurrent"), Reading::Current, 78},
-    {"?:CS", Field("stopCurrent"), Reading::Current, 82},
-    {"?:CT", Field("ctValue"), Reading::Ct, 86},
-    {"?:CH", Field("chValue"), Reading::Plain, 88},
-    {"?:CL", Field("clValue"), Reading::Plain, 90},
-    {"?:MT", Field("rotationStage"), Reading::Plain, 92},
-    {"?:ED", Field("jogDialEnabled"), Reading::Plain, 94},
-    {"?:EM", Field("jogDialPulses"), Reading::Plain, 96},
+    {"?:D0", Field("defaultSpeedMin"), Reading::Plain, kNumber, 3},
+    {"?:D1", Field("defaultSpeedMax"), Reading::Plain, kNumber, 6},
+    {"?:D2", Field("defaultAccelTime"), Reading::Plain, kNumber, 9},
+    {"?:J0", Field("jogSpeedMin"), Reading::Plain, kNumber, 12},
+    {"?:J1", Field("jogSpeedMax"), Reading::Plain, kNumber, 15},
+    {"?:J2", Field("jogAccelTime"), Reading::Plain, kNumber, 18},
+    {"?:O0", Field("originSpeedMin"), Reading::Plain, kNumber, 21},
+    {"?:O1", Field("originSpeedMax"), Reading::Plain, kNumber, 24},
+    {"?:O2", Field("originAccelTime"), Reading::Plain, kNumber, 27},
+    {"?:EP", Field("excitationAtStartUp"), Reading::Plain, kNumber, 30},
+    {"?:EA", Field("autoExcitation"), Reading::Plain, kNumber, 32},
+    {"?:EF", Field("excitationAtEmergencyStop"), Reading::Plain, kNumber, 34},
+    {"?:EJ", Field("jogInputEnabled"), Reading::Plain, kNumber, 36},
+    {"?:IS", Field("comSpeedIndex"), Reading::Plain, kNumber, 40},
+    {"?:IF", Field("comFlowControl"), Reading::Plain, kNumber, 45},
+    {"?:MO", Field("originMode"), Reading::Plain, kNumber, 50},
+    {"V:N", Field("originOffset"), Reading::Plain, kNumber, 55},
+    {"?:ML0", Field("limitSensorMode(0)"), Reading::Plain, kNumber, 60},
+    {"?:ML1", Field("limitSensorMode(1)"), Reading::Plain, kNumber, 62},
+    {"?:MD", Field("reverseDirection"), Reading::Plain, kNumber, 64},
+    {"?:MS", Field("stepMode"), Reading::Plain, kNumber, 66},
+    {"?:CF", Field("currentScale"), Reading::Scale, kNumber, 70},
+    {"?:CC", Field("ctScale"), Reading::Scale, kNumber, 74},
+    {"?:CR", Field("runCurrent"), Reading::Current, kNumber, 78},
+    {"?:CS", Field("stopCurrent"), Reading::Current, kNumber, 82},
+    {"?:CT", Field("ctValue"), Reading::Ct, kNumber, 86},
+    {"?:CH", Field("chValue"), Reading::Plain, kNumber, 88},
+    {"?:CL", Field("clValue"), Reading::Plain, kNumber, 90},
+    {"?:MT", Field("rotationStage"), Reading::Plain, kNumber, 92},
+    {"?:ED", Field("jogDialEnabled"), Reading::Plain, kNumber, 94},
+    {"?:EM", Field("jogDialPulses"), Reading::Plain, kNumber, 96},
 }};
 
 // A number that fits the field's width; a real number as it is.
@@ -178,12 +183,20 @@ enum class Writing {
 
 inline constexpr int kNoField = -1;
 
+// What a store step takes as its answer. Both are words: "OK" goes on, any other word stops.
+enum class Answer {
+    Ok,
+    Commit, // the same, and no further line may follow within a reply time-out: a stale line
+            // taken for the answer would hide the real one
+};
+
 struct StoreStep {
     const char* command;
     Format format;
     int field;
     Writing writing;
     int progress; // -1: unchanged
+    Answer answer = Answer::Ok;
 };
 
 constexpr std::array<StoreStep, 36> kStoreSteps{{
@@ -222,7 +235,7 @@ constexpr std::array<StoreStep, 36> kStoreSteps{{
     {"Z:MT", Format::Boolean, Field("rotationStage"), Writing::Plain, 82},
     {"Z:ED", Format::Boolean, Field("jogDialEnabled"), Writing::Plain, 84},
     {"Z:EM", Format::N, Field("jogDialPulses"), Writing::DialPulses, 86},
-    {"Z:UW", Format::Fixed, kNoField, Writing::Plain, 100},
+    {"Z:UW", Format::Fixed, kNoField, Writing::Plain, 100, Answer::Commit},
 }};
 
 // A verify queries each store step that carries a field.
@@ -260,6 +273,8 @@ QString Formatted(Format format, qint64 value) {
     return {};
 }
 
+enum class StoreOutcome { Done, Failed, Untrusted };
+
 } // namespace
 
 bool ConnectController() {
@@ -267,7 +282,7 @@ bool ConnectController() {
     bool ok = true;
     for (const IdentifyStep& step : kIdentifySteps) {
         QString reply;
-        const bool answered = ComQuery(QLatin1String(step.command), reply);
+        const bool answered = ComQuery(QLatin1String(step.command), reply, step.shape);
         if (step.info == Info::None)
             continue; // the outcome of "Z:IE0" is not used
         if (!answered) {
@@ -304,7 +319,7 @@ bool ReadConfig(ConfigRecord& target) {
     bool ok = true;
     for (const LoadStep& step : kLoadSteps) {
         QString reply;
-        if (!ComQuery(QLatin1String(step.command), reply)) {
+        if (!ComQuery(QLatin1String(step.command), reply, step.shape)) {
             ok = false;
             break;
         }
@@ -351,7 +366,7 @@ std::optional<QList<StoreDifference>> VerifyStore(const ConfigRecord& record) {
                                         [&](const LoadStep& l) { return l.field == step.field; });
         const std::optional<qint64> sent = ControllerValue(step, record);
         QString reply;
-        if (!sent || !ComQuery(QLatin1String(query->command), reply)) {
+        if (!sent || !ComQuery(QLatin1String(query->command), reply, query->shape)) {
             Progress().HideProgress();
             ShowCannotConnect();
             return std::nullopt;
@@ -367,6 +382,26 @@ std::optional<QList<StoreDifference>> VerifyStore(const ConfigRecord& record) {
     return differences;
 }
 
+namespace {
+
+// Sends the store's lines; the outcome of the first that fails, or Done.
+StoreOutcome SendStoreCommands(const QStringList& commands) {
+    for (qsizetype i = 0; i < commands.size(); ++i) {
+        QString reply;
+        if (!ComQuery(commands.at(i), reply, ReplyShape::Word))
+            return StoreOutcome::Failed;
+        if (kStoreSteps[i].progress >= 0)
+            Progress().SetProgress(kStoreSteps[i].progress);
+        if (reply != QLatin1String("OK"))
+            return StoreOutcome::Failed;
+        if (kStoreSteps[i].answer == Answer::Commit && !ComSupport::ComStaysQuiet())
+            return StoreOutcome::Untrusted;
+    }
+    return StoreOutcome::Done;
+}
+
+} // namespace
+
 bool StoreConfigToController() {
     const std::optional<QStringList> commands = StoreCommands(MainModule::Config);
     if (!commands) {
@@ -374,24 +409,17 @@ bool StoreConfigToController() {
         return false;
     }
     Progress().ShowProgress(0);
-    bool ok = true;
-    for (qsizetype i = 0; i < commands->size(); ++i) {
-        QString reply;
-        if (!ComQuery(commands->at(i), reply)) {
-            ok = false;
-            break;
-        }
-        if (kStoreSteps[i].progress >= 0)
-            Progress().SetProgress(kStoreSteps[i].progress);
-        if (reply != QLatin1String("OK")) {
-            ok = false;
-            break;
-        }
-    }
+    const StoreOutcome outcome = SendStoreCommands(*commands);
     Progress().HideProgress();
-    if (!ok)
+    if (outcome == StoreOutcome::Failed)
         ShowCannotConnect();
-    return ok;
+    else if (outcome == StoreOutcome::Untrusted)
+        ShowLinkFailure(
+            QStringLiteral("QMX-001の書込み完了の応答が確認できません。設定値が保存されたか"
+                           "どうかは不明です。もう一度書き込んでください。"),
+            QStringLiteral("The answer of QMX-001 to the final store command cannot be trusted: "
+                           "the parameters may or may not be kept. Store again."));
+    return outcome == StoreOutcome::Done;
 }
 
 } // namespace QMXModule

@@ -2,7 +2,6 @@
 
 #include <QElapsedTimer>
 #include <QFile>
-#include <QFileInfo>
 #include <QPointer>
 
 #include <memory>
@@ -14,7 +13,7 @@ namespace {
 QPointer<QIODevice> sink;
 std::unique_ptr<QFile> ownedFile;
 QElapsedTimer clock;
-QString port; // the device's name: several programs may trace into one file
+QString port; // the device's path: several programs may trace into one file
 
 void Line(const QString& text) {
     if (!sink)
@@ -81,7 +80,7 @@ bool Active() {
 }
 
 void Opened(const QString& device, const QString& settings) {
-    port = QFileInfo(device).fileName();
+    port = device;
     if (Active())
         Line(QStringLiteral("open %1 %2").arg(device, settings));
 }
@@ -110,7 +109,9 @@ void Received(const QByteArray& bytes) {
 
 void Taken(const QString& reply, int attempt) {
     if (Active())
-        Line(QStringLiteral("= %1  (reply, attempt %2)").arg(reply).arg(attempt));
+        Line(QStringLiteral("= %1  (reply, attempt %2)")
+                 .arg(Visible(reply.toLatin1()))
+                 .arg(attempt));
 }
 
 void TimedOut(const QString& command, int attempt, int ticks) {
@@ -124,8 +125,37 @@ void TimedOut(const QString& command, int attempt, int ticks) {
 void Discarded(const QString& line, bool matches) {
     if (Active())
         Line(QStringLiteral("~ late reply discarded: %1%2")
-                 .arg(line,
+                 .arg(Visible(line.toLatin1()),
                       matches ? QString() : QStringLiteral("  (differs from the reply taken)")));
+}
+
+void Refused(const QString& line) {
+    if (Active())
+        Line(QStringLiteral("~ line refused, not a reply: %1").arg(Visible(line.toLatin1())));
+}
+
+void Stray(const QString& line) {
+    if (Active())
+        Line(QStringLiteral("~ stray line, no command waiting for it: %1")
+                 .arg(Visible(line.toLatin1())));
+}
+
+void Dropped(const QString& text) {
+    if (Active())
+        Line(QStringLiteral("~ broken line dropped: %1").arg(Visible(text.toLatin1())));
+}
+
+void Draining(int owed, int ticks) {
+    if (Active())
+        Line(QStringLiteral("# waiting for %1 owed line(s), %2 ticks after each")
+                 .arg(owed)
+                 .arg(ticks));
+}
+
+void Drained(bool consistent) {
+    if (Active())
+        Line(consistent ? QStringLiteral("# drain done: the lines agree")
+                        : QStringLiteral("# drain done: the lines disagree"));
 }
 
 void Note(const QString& text) {

@@ -24,6 +24,15 @@ void Received(const QByteArray& bytes);
 void Taken(const QString& reply, int attempt);
 void TimedOut(const QString& command, int attempt, int ticks);
 void Discarded(const QString& line, bool matches);
+// A line of the wrong shape for the reply awaited: noise, not an answer.
+void Refused(const QString& line);
+// A line no command was waiting for.
+void Stray(const QString& line);
+// Part of a line that never ended.
+void Dropped(const QString& text);
+// The wait for the lines that attempts which timed out still owe, and its outcome.
+void Draining(int owed, int ticks);
+void Drained(bool consistent);
 void Note(const QString& text);
 
 } // namespace WireTrace

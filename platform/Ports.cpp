@@ -47,12 +47,12 @@ QString ComPortDeviceName(int portNumber) {
     return ComPortMapping(portNumber).device;
 }
 
-void MapComPort(int portNumber, const QString& device) {
+bool MapComPort(int portNumber, const QString& device) {
     if (device.isEmpty())
-        RemoveSetting(QLatin1String(kSettingsApp), QLatin1String(kPortsSection), Key(portNumber));
-    else
-        SaveSetting(QLatin1String(kSettingsApp), QLatin1String(kPortsSection), Key(portNumber),
-                    device);
+        return RemoveSetting(QLatin1String(kSettingsApp), QLatin1String(kPortsSection),
+                             Key(portNumber));
+    return SaveSetting(QLatin1String(kSettingsApp), QLatin1String(kPortsSection), Key(portNumber),
+                       device);
 }
 
 bool DevicePresent(const QString& device, const QList<SerialDevice>& present) {

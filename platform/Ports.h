@@ -23,8 +23,9 @@ struct PortMapping {
 PortMapping ComPortMapping(int portNumber);
 QString ComPortDeviceName(int portNumber);
 
-// Keeps COM n -> device in the settings file (empty device: forget the mapping).
-void MapComPort(int portNumber, const QString& device);
+// Keeps COM n -> device in the settings file (empty device: forget the mapping); false when
+// the settings file could not be written.
+bool MapComPort(int portNumber, const QString& device);
 
 struct SerialDevice {
     QString device;     // /dev/ttyUSB0, COM3

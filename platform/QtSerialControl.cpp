@@ -1,14 +1,20 @@
 #include "platform/QtSerialControl.h"
 
-#include "shell/MainModule.h"
-
+#include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
-#include <QLockFile>
 #include <QRegularExpression>
 #include <QStringList>
 
+#include <cstring>
 #include <optional>
+
+#ifdef Q_OS_UNIX
+#include <cerrno>
+#include <csignal>
+#include <sys/stat.h>
+#endif
 
 namespace platform {
 
@@ -54,28 +60,89 @@ std::optional<LineSettings> ParseSettings(const QString& settings) {
     return s;
 }
 
-// The lock file another program holds on the device, where serial programs keep them.
-QString HolderOfLock(const QString& device) {
-    const QString name =
-        QStringLiteral("LCK..") +
-        QString(device).remove(QRegularExpression(QStringLiteral("^/dev/"))).replace(u'/', u'_');
+// A lock file another program holds on the device.
+struct Lock {
+    QString path;
+    QString program;
+    qint64 pid = 0;
+};
+
+#ifdef Q_OS_UNIX
+// The device a path leads to, links followed; none when it is no character device.
+std::optional<dev_t> DeviceNumber(const QString& path) {
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0 || !S_ISCHR(st.st_mode))
+        return std::nullopt;
+    return st.st_rdev;
+}
+
+// The process in a lock file: the first line holds its id, padded to ten characters by cu and
+// UUCP; older programs write it as a 4-byte binary number.
+qint64 LockPid(const QByteArray& content) {
+    bool ok = false;
+    const qint64 pid = content.left(content.indexOf('\n')).trimmed().toLongLong(&ok);
+    if (ok)
+        return pid;
+    qint32 binary = 0;
+    if (content.size() == qsizetype(sizeof binary)) {
+        std::memcpy(&binary, content.constData(), sizeof binary);
+        return binary;
+    }
+    return 0;
+}
+
+bool ProcessAlive(qint64 pid) {
+    return ::kill(pid_t(pid), 0) == 0 || errno == EPERM;
+}
+
+// The program's name: the lock file's second line (where Qt keeps it), else the process's.
+QString LockProgram(const QByteArray& content, qint64 pid) {
+    const QList<QByteArray> lines = content.split('\n');
+    if (lines.size() > 1 && !lines[1].trimmed().isEmpty())
+        return QString::fromLocal8Bit(lines[1].trimmed());
+    QFile comm(QStringLiteral("/proc/%1/comm").arg(pid));
+    return comm.open(QIODevice::ReadOnly) ? QString::fromLocal8Bit(comm.readAll().trimmed())
+                                          : QString();
+}
+
+// A lock named LCK..NAME stands for /dev/NAME, "_" for "/"; it locks the device when both
+// names lead to the same device, whatever links lie between.
+bool LocksDevice(const QString& lockName, const QString& device) {
+    const std::optional<dev_t> target = DeviceNumber(device);
+    const QString name = lockName.mid(5);
+    const QString plain = QString(device).remove(QRegularExpression(QStringLiteral("^/dev/")));
+    if (!target)
+        return name == QString(plain).replace(u'/', u'_');
+    for (const QString& candidate : {QStringLiteral("/dev/") + QString(name).replace(u'_', u'/'),
+                                     QStringLiteral("/dev/") + name})
+        if (DeviceNumber(candidate) == target)
+            return true;
+    return false;
+}
+
+std::optional<Lock> FindLock(const QString& device) {
     for (const char* dir : {"/var/lock", "/run/lock", "/etc/locks", "/var/spool/locks",
                             "/var/spool/uucp", "/tmp", "/var/tmp", "/var/lock/lockdev"}) {
-        QString path = QDir(QLatin1String(dir)).filePath(name);
-        if (!QFileInfo::exists(path))
-            continue;
-        qint64 pid = 0;
-        QString host;
-        QString app;
-        QLockFile lock(path);
-        if (lock.getLockInfo(&pid, &host, &app))
-            return QStringLiteral("%1 (%2 %3)")
-                .arg(path, app.isEmpty() ? QStringLiteral("?") : app)
-                .arg(pid);
-        return path;
+        const QDir lockDir{QLatin1String(dir)};
+        for (const QString& name : lockDir.entryList({QStringLiteral("LCK..*")},
+                                                     QDir::Files | QDir::System | QDir::Hidden)) {
+            if (!LocksDevice(name, device))
+                continue;
+            QFile file(lockDir.filePath(name));
+            const QByteArray content = file.open(QIODevice::ReadOnly) ? file.read(4096) : "";
+            const qint64 pid = LockPid(content);
+            if (pid > 0 && !ProcessAlive(pid))
+                continue; // stale: its program has ended
+            return Lock{file.fileName(), pid > 0 ? LockProgram(content, pid) : QString(), pid};
+        }
     }
-    return {};
+    return std::nullopt;
 }
+#else
+std::optional<Lock> FindLock(const QString&) {
+    return std::nullopt;
+}
+#endif
 
 } // namespace
 
@@ -86,15 +153,32 @@ QtSerialControl::QtSerialControl(QObject* parent) : SerialControl(parent) {
 
 bool QtSerialControl::Open(const QString& device, const QString& settings) {
     const auto line = ParseSettings(settings);
+    failure_ = OpenFailure{};
+    failure_.device = device;
     if (!line) {
         errorText_ = QStringLiteral("Invalid port settings: %1").arg(settings);
+        failure_.kind = OpenFailure::Kind::BadSettings;
+        failure_.reason = errorText_;
         return false;
     }
     if (port_.isOpen())
         port_.close();
     if (device.isEmpty()) {
-        errorText_ = MainModule::JaEn(QStringLiteral("シリアルポートが指定されていません。"),
-                                      QStringLiteral("No serial device given."));
+        errorText_ = QStringLiteral("No serial device given.");
+        failure_.kind = OpenFailure::Kind::NoDevice;
+        failure_.reason = errorText_;
+        return false;
+    }
+    // A live program's lock, under whatever name of the device it was taken and in whatever
+    // form: QSerialPort sees only its own kind under this name.
+    const std::optional<Lock> lock = FindLock(device);
+    if (lock && lock->pid > 0 && lock->pid != QCoreApplication::applicationPid()) {
+        errorText_ = QStringLiteral("%1: the device is locked by another program").arg(device);
+        failure_.kind = OpenFailure::Kind::Busy;
+        failure_.reason = QStringLiteral("Locked by another program");
+        failure_.lockFile = lock->path;
+        failure_.holder = lock->program;
+        failure_.holderPid = lock->pid;
         return false;
     }
     port_.setPortName(device);
@@ -104,7 +188,8 @@ bool QtSerialControl::Open(const QString& device, const QString& settings) {
     port_.setStopBits(line->stopBits);
     port_.setFlowControl(QSerialPort::NoFlowControl);
     if (!port_.open(QIODevice::ReadWrite)) {
-        errorText_ = DescribeOpenFailure(device, port_.error(), port_.errorString());
+        errorText_ = QStringLiteral("%1: %2").arg(device, port_.errorString());
+        failure_ = ExplainOpenFailure(device, port_.error(), port_.errorString());
         return false;
     }
     return true;
@@ -172,43 +257,34 @@ void QtSerialControl::OnError(QSerialPort::SerialPortError error) {
 
 namespace platform {
 
-QString DescribeOpenFailure(const QString& device, QSerialPort::SerialPortError error,
-                            const QString& platformText) {
-    using MainModule::JaEn;
-    QString head = QStringLiteral("%1: %2").arg(device, platformText);
-    if (error == QSerialPort::DeviceNotFoundError)
-        return head + u'\n' +
-               JaEn(QStringLiteral("ケーブルとアダプタを確認してください。"
-                                   "接続されているポートは「qmxcli ports」で確認できます。"),
-                    QStringLiteral("Check the cable and the adapter; \"qmxcli ports\" lists the "
-                                   "serial devices present."));
+OpenFailure ExplainOpenFailure(const QString& device, QSerialPort::SerialPortError error,
+                               const QString& platformText) {
+    OpenFailure failure;
+    failure.device = device;
+    failure.reason = platformText;
+    if (error == QSerialPort::DeviceNotFoundError) {
+        failure.kind = OpenFailure::Kind::Missing;
+        return failure;
+    }
     if (error != QSerialPort::PermissionError)
-        return head;
-    if (const QString holder = HolderOfLock(device); !holder.isEmpty())
-        return head + u'\n' +
-               JaEn(QStringLiteral(
-                        "他のプログラムが使用中です (ロック %1)。そのプログラムを終了してから"
-                        "やり直してください。")
-                        .arg(holder),
-                    QStringLiteral("The port is in use by another program (lock %1). Close that "
-                                   "program and try again.")
-                        .arg(holder));
+        return failure;
+    failure.kind = OpenFailure::Kind::Busy;
+    if (const std::optional<Lock> lock = FindLock(device)) {
+        failure.lockFile = lock->path;
+        failure.holder = lock->program;
+        failure.holderPid = lock->pid;
+        return failure;
+    }
     const QFileInfo info(device);
     if (info.exists() && !(info.isReadable() && info.isWritable())) {
-        const QString group = info.group();
-        return head + u'\n' +
-               JaEn(
-                   QStringLiteral(
-                       "このデバイスはグループ「%1」に属しています。ユーザーをこのグループに"
-                       "追加し (sudo usermod -a -G %1 $USER)、ログインし直してください。")
-                       .arg(group),
-                   QStringLiteral("The device belongs to group \"%1\". Add your user to that group "
-                                  "(sudo usermod -a -G %1 $USER) and log in again.")
-                       .arg(group));
+        failure.kind = OpenFailure::Kind::NoPermission;
+        failure.group = info.group();
+        // Joining root's group is no remedy, and a group without read and write is none.
+        failure.groupHasAccess = !failure.group.isEmpty() && failure.group != u"root" &&
+                                 info.permission(QFile::ReadGroup) &&
+                                 info.permission(QFile::WriteGroup);
     }
-    return head + u'\n' +
-           JaEn(QStringLiteral("他のプログラムが使用中の可能性があります。"),
-                QStringLiteral("Another program may be using the port."));
+    return failure;
 }
 
 } // namespace platform

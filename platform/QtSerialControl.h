@@ -21,17 +21,19 @@ public:
     bool Write(const QByteArray& data) override;
     QByteArray ReadAll() override;
     QString ErrorText() const override;
+    OpenFailure LastOpenFailure() const override { return failure_; }
 
 private:
     void OnError(QSerialPort::SerialPortError error);
 
     QSerialPort port_;
     QString errorText_;
+    OpenFailure failure_;
 };
 
-// The text of a failed open: the device and the platform's reason, and what to do about it
-// (the group to join, the program holding the port, a device that is not there).
-QString DescribeOpenFailure(const QString& device, QSerialPort::SerialPortError error,
-                            const QString& platformText);
+// What kept the device from opening: the program holding it, the group that may use it, a
+// device that is not there.
+OpenFailure ExplainOpenFailure(const QString& device, QSerialPort::SerialPortError error,
+                               const QString& platformText);
 
 } // namespace platform

@@ -20,21 +20,23 @@ QString GetSetting(const QString& appName, const QString& section, const QString
     return Store(appName).value(Path(section, key), defaultValue).toString();
 }
 
-void SaveSetting(const QString& appName, const QString& section, const QString& key,
+bool SaveSetting(const QString& appName, const QString& section, const QString& key,
                  const QString& value) {
     QSettings store = Store(appName);
     store.setValue(Path(section, key), value);
     store.sync();
+    return store.status() == QSettings::NoError;
 }
 
 } // namespace platform
 
 namespace platform {
 
-void RemoveSetting(const QString& appName, const QString& section, const QString& key) {
+bool RemoveSetting(const QString& appName, const QString& section, const QString& key) {
     QSettings store = Store(appName);
     store.remove(Path(section, key));
     store.sync();
+    return store.status() == QSettings::NoError;
 }
 
 QString SettingsFilePath(const QString& appName) {

@@ -12,9 +12,10 @@ inline constexpr const char* kSettingsApp = "qmxconfig";
 // Values are kept as text; a missing key gives the default.
 QString GetSetting(const QString& appName, const QString& section, const QString& key,
                    const QString& defaultValue);
-void SaveSetting(const QString& appName, const QString& section, const QString& key,
+// Both false when the file could not be written.
+bool SaveSetting(const QString& appName, const QString& section, const QString& key,
                  const QString& value);
-void RemoveSetting(const QString& appName, const QString& section, const QString& key);
+bool RemoveSetting(const QString& appName, const QString& section, const QString& key);
 // Where the store keeps its file.
 QString SettingsFilePath(const QString& appName);
 

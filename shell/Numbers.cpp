@@ -56,6 +56,11 @@ double ReadNumber(QStringView text) {
     return ok ? value : 0.0;
 }
 
+bool IsNumber(QStringView text) {
+    const qsizetype n = LeadingNumberLength(text);
+    return n > 0 && n == text.size();
+}
+
 std::optional<double> ParseEntry(QStringView text) {
     // An input method in full-width mode types "１２００" and "－５００": compatibility
     // normalisation gives their ASCII forms. The minus sign U+2212 counts as "-" too.

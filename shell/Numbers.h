@@ -16,6 +16,8 @@ double RoundHalfEven(double value);
 // The leading decimal number of the text (optional sign, digits, optional fraction);
 // 0 when the text does not begin with a number. Used for controller replies and options.
 double ReadNumber(QStringView text);
+// The whole text is one such number: optional sign, digits, optional fraction.
+bool IsNumber(QStringView text);
 
 // A whole entry typed by the operator: blanks around it are ignored, everything else must be
 // one decimal number; full-width digits, signs, point and blanks count as their ASCII forms.

@@ -39,6 +39,15 @@ struct Faults {
     int doubleCrFirst = 0;    // only the first this many replies end CR CR LF
     QString secondLine;       // sent as a further line after each reply (empty: none)
     double byteDelayMs = 0.0; // time of one byte on the line (0: all at once)
+    // The first time this command arrives the controller stalls this long before answering
+    // it; the commands that came meanwhile (its repeats) are answered straight after it.
+    QMap<QString, int> stallMs;
+    int chunkBytes = 0;                    // replies handed over this many bytes at a time
+    int chunkGapMs = 16;                   // one chunk this often
+    QMap<QString, QByteArray> noiseBefore; // bytes sent just before the first reply to it
+    QMap<QString, QByteArray> noiseAfter;  // bytes sent just after the first reply to it
+    QSet<QString> emptyLineBefore;         // an empty line before the first reply to it
+    QSet<QString> stalePrevious; // when it arrives, the reply before goes out again at once
 };
 
 // Time of one byte at a line speed: 10 bits (start, 8 data, stop) per byte.

@@ -13,13 +13,15 @@ constexpr qsizetype kMaxLine = 256;
 
 } // namespace
 
-QList<Delivery> FrameReply(const QString& reply, const Faults& faults, qsizetype commandBytes) {
+QList<Delivery> FrameReply(const QString& reply, const Faults& faults, qsizetype commandBytes,
+                           const QByteArray& before, const QByteArray& after) {
     const QByteArray ending = faults.doubleCr ? "\r\r\n" : "\r\n";
-    QByteArray bytes = reply.toLatin1() + ending;
+    QByteArray bytes = before + reply.toLatin1() + ending;
     // Where the LF of the first line starts a later delivery.
     const qsizetype splitAt = faults.splitCrLf ? bytes.size() - 1 : -1;
     if (!faults.secondLine.isEmpty())
         bytes += faults.secondLine.toLatin1() + "\r\n";
+    bytes += after;
     const double gap = faults.splitCrLf ? std::max(0, faults.splitGapMs) : 0.0;
 
     QList<Delivery> deliveries;
@@ -29,6 +31,10 @@ QList<Delivery> FrameReply(const QString& reply, const Faults& faults, qsizetype
                               (splitAt >= 0 && i >= splitAt ? gap : 0.0);
             deliveries.append({at, bytes.mid(i, 1)});
         }
+    } else if (faults.chunkBytes > 0) {
+        for (qsizetype i = 0; i * faults.chunkBytes < bytes.size(); ++i)
+            deliveries.append({double(i * std::max(0, faults.chunkGapMs)),
+                               bytes.mid(i * faults.chunkBytes, faults.chunkBytes)});
     } else if (splitAt >= 0) {
         deliveries.append({0.0, bytes.left(splitAt)});
         deliveries.append({gap, bytes.mid(splitAt)});
@@ -63,13 +69,29 @@ void SimEndpoint::Input(const QByteArray& bytes) {
         const QString command = QString::fromLatin1(line_);
         const qsizetype commandBytes = line_.size() + 2;
         line_.clear();
-        if (const std::optional<QString> reply = model_.Respond(command)) {
-            Faults faults = model_.faults;
-            faults.doubleCr = faults.doubleCr || replies_++ < faults.doubleCrFirst;
-            Schedule(FrameReply(*reply, faults, commandBytes),
-                     faults.processingMs + faults.lateMs.value(command, 0));
-        }
+        if (model_.faults.stalePrevious.contains(command) && !lastReply_.isEmpty())
+            Schedule({{0.0, lastReply_.toLatin1() + "\r\n"}}, 0.0);
+        if (const std::optional<QString> reply = model_.Respond(command))
+            Answer(command, *reply, commandBytes);
     }
+}
+
+void SimEndpoint::Answer(const QString& command, const QString& reply, qsizetype commandBytes) {
+    Faults faults = model_.faults;
+    faults.doubleCr = faults.doubleCr || replies_++ < faults.doubleCrFirst;
+    const bool first = !answered_.contains(command);
+    answered_.insert(command);
+    QByteArray before;
+    QByteArray after;
+    double delay = faults.processingMs + faults.lateMs.value(command, 0);
+    if (first) {
+        before = (faults.emptyLineBefore.contains(command) ? QByteArray("\r\n") : QByteArray()) +
+                 faults.noiseBefore.value(command);
+        after = faults.noiseAfter.value(command);
+        delay += faults.stallMs.value(command, 0);
+    }
+    lastReply_ = reply;
+    Schedule(FrameReply(reply, faults, commandBytes, before, after), delay);
 }
 
 void SimEndpoint::Reset() {
@@ -77,6 +99,8 @@ void SimEndpoint::Reset() {
     overlong_ = false;
     queue_.clear();
     processedUntilNs_ = 0;
+    answered_.clear();
+    lastReply_.clear();
     timer_.stop();
 }
 

@@ -6,6 +6,7 @@
 #include <QElapsedTimer>
 #include <QList>
 #include <QObject>
+#include <QSet>
 #include <QTimer>
 
 namespace sim {
@@ -17,9 +18,11 @@ struct Delivery {
 };
 
 // The bytes of one reply as the faults put them on the line: CR LF (or CR CR LF) ended, an
-// optional second line, split between CR and LF, or one byte at a time at the line speed.
-// commandBytes is the length of the command on the line, which the reply has to wait for.
-QList<Delivery> FrameReply(const QString& reply, const Faults& faults, qsizetype commandBytes);
+// optional second line, split between CR and LF, in chunks, or one byte at a time at the line
+// speed. commandBytes is the length of the command on the line, which the reply has to wait
+// for; before and after go out with the reply (noise, an empty line).
+QList<Delivery> FrameReply(const QString& reply, const Faults& faults, qsizetype commandBytes,
+                           const QByteArray& before = {}, const QByteArray& after = {});
 
 // The controller's end of the serial line. Bytes the host writes go in; every complete command
 // line goes to the model; its reply comes out later through Output, never from inside Input.
@@ -47,6 +50,7 @@ private:
     // The deliveries of one reply, after delayMs of processing that starts once the command
     // before it has been processed.
     void Schedule(const QList<Delivery>& deliveries, double delayMs);
+    void Answer(const QString& command, const QString& reply, qsizetype commandBytes);
     void DeliverDue();
     void ArmTimer();
 
@@ -55,7 +59,9 @@ private:
     bool overlong_ = false; // the line outgrew any command: dropped at its end
     QList<Due> queue_;      // in time order
     qint64 processedUntilNs_ = 0;
-    int replies_ = 0; // since construction
+    int replies_ = 0;        // since construction
+    QSet<QString> answered_; // commands answered before: the one-off faults are spent
+    QString lastReply_;
     QElapsedTimer clock_;
     QTimer timer_;
 };

@@ -194,6 +194,23 @@ QList<QCommandLineOption> Options() {
                "speed gets no answer.",
                "N"),
         option("byte-delay", "Time of one byte on the line, in ms (fractions allowed).", "MS"),
+        option("stall",
+               "The first time COMMAND arrives, stall MS before answering it, then answer the "
+               "commands that came meanwhile straight after (repeatable).",
+               "COMMAND=MS"),
+        option("chunk", "Hand each reply over N bytes at a time, --chunk-gap apart.", "N"),
+        option("chunk-gap", "Gap between chunks for --chunk, in ms (default 16).", "MS"),
+        option("noise-before",
+               "Send the bytes HEX (e.g. 00, ff, 23) just before the first reply to COMMAND "
+               "(repeatable).",
+               "COMMAND=HEX"),
+        option("noise-after", "Send the bytes HEX just after the first reply to COMMAND.",
+               "COMMAND=HEX"),
+        option("empty-line", "Send an empty line before the first reply to COMMAND (repeatable).",
+               "COMMAND"),
+        option("stale-before",
+               "When COMMAND arrives, send the reply before it again at once (repeatable).",
+               "COMMAND"),
     };
 }
 
@@ -251,8 +268,35 @@ bool ApplyLineFaults(const QCommandLineParser& parser, sim::Faults& faults, int&
     return true;
 }
 
+// The faults that stall, chop or garble the line around chosen replies.
+bool ApplyReplyFaults(const QCommandLineParser& parser, sim::Faults& faults) {
+    if (!ReadInt(parser, QStringLiteral("chunk"), 1, faults.chunkBytes) ||
+        !ReadInt(parser, QStringLiteral("chunk-gap"), 0, faults.chunkGapMs))
+        return false;
+    for (const QString& command : parser.values(QStringLiteral("empty-line")))
+        faults.emptyLineBefore.insert(command);
+    for (const QString& command : parser.values(QStringLiteral("stale-before")))
+        faults.stalePrevious.insert(command);
+    const auto noise = [](QMap<QString, QByteArray>& into) {
+        return [&into](const QString& command, const QString& hex) {
+            const QByteArray bytes = QByteArray::fromHex(hex.toLatin1());
+            into.insert(command, bytes);
+            return !bytes.isEmpty() && bytes.toHex() == hex.toLower().toLatin1();
+        };
+    };
+    return ReadPairs(parser, "stall",
+                     [&](const QString& command, const QString& ms) {
+                         bool ok = false;
+                         faults.stallMs.insert(command, ms.toInt(&ok));
+                         return ok && faults.stallMs.value(command) >= 0;
+                     }) &&
+           ReadPairs(parser, "noise-before", noise(faults.noiseBefore)) &&
+           ReadPairs(parser, "noise-after", noise(faults.noiseAfter));
+}
+
 bool ApplyFaults(const QCommandLineParser& parser, sim::Faults& faults, int& baud) {
-    if (!ReadInt(parser, QStringLiteral("silent-after"), 0, faults.silentAfter) ||
+    if (!ApplyReplyFaults(parser, faults) ||
+        !ReadInt(parser, QStringLiteral("silent-after"), 0, faults.silentAfter) ||
         !ReadInt(parser, QStringLiteral("split-gap"), 0, faults.splitGapMs) ||
         !ReadInt(parser, QStringLiteral("baud"), 1, baud) ||
         !ReadInt(parser, QStringLiteral("processing"), 0, faults.processingMs))

@@ -110,6 +110,20 @@ int main(int argc, char* argv[]) {
             QMXModule::LoadConfigFromController);
     ComSupport::ComClose();
 
+    // A single-threaded controller that stalls once: ?:IS answered 250 ms late, then its
+    // repeat straight after, both lines in one read.
+    testing::SimProcess stalled;
+    if (!stalled.Start(
+            {"--baud", QString::number(kBaud), "--log", "/dev/null", "--stall", "?:IS=250"},
+            &error))
+        return 1;
+    qputenv("QMX_COM1", stalled.PtyPath().toLocal8Bit());
+    if (!ComSupport::ComOpen())
+        return 1;
+    Measure("load, ?:IS stalls 250 ms", 1, FloorSeconds(testing::kLoadQueries),
+            QMXModule::LoadConfigFromController);
+    ComSupport::ComClose();
+
     // A controller that never answers: five time-outs of 9 to 10 ticks each, then one more
     // in which a late reply would be waited out, spent sleeping in the event loop.
     testing::SimProcess silent;

@@ -91,6 +91,7 @@ private slots:
     void diffListsChangedFields();
     void failures_data();
     void failures();
+    void unwritableSettingsAndTrace();
 
 private:
     // Starts qmx-sim with extra arguments, logging to log.txt in the temporary folder.
@@ -413,6 +414,10 @@ void TestCli::failures_data() {
         << QStringList{"--late", "Z:IS1=250", "--reply", "Z:UW=NG"}
         << QStringList{"--device", "@", "--lang", "en", "--yes", "write", "@dir/factory.QMX"} << 2
         << "cannot connect QMX-001.";
+    QTest::newRow("stale OK, then NG to Z:UW")
+        << QStringList{"--stale-before", "Z:UW", "--reply", "Z:UW=NG", "--late", "Z:UW=100"}
+        << QStringList{"--device", "@", "--lang", "en", "--yes", "write", "@dir/factory.QMX"} << 2
+        << "may or may not be kept. Store again.";
     QTest::newRow("store refused")
         << QStringList{"--reply", "Z:EP1=NG"}
         << QStringList{"--device", "@", "--lang", "en", "--yes", "write", "@dir/factory.QMX"} << 2
@@ -446,6 +451,28 @@ void TestCli::failures() {
     if (code == 3 || code == 2)
         QVERIFY(r.out.isEmpty());
     QVERIFY(!QFile::exists(Path("stopped.QMX")));
+}
+
+// ports --map fails when the settings file cannot be written; QMX_TRACE matters only to the
+// commands that use the line, and a trace that cannot be written only earns a warning.
+void TestCli::unwritableSettingsAndTrace() {
+    const QByteArray config = qgetenv("XDG_CONFIG_HOME");
+    qputenv("XDG_CONFIG_HOME", "/dev/null/config");
+    const CliResult map = RunCli({"ports", "--map", "3", "/dev/ttyS9"});
+    qputenv("XDG_CONFIG_HOME", config);
+    QCOMPARE(map.code, 2);
+    QVERIFY2(map.err.contains("cannot write the settings file"), qPrintable(map.err));
+
+    SimProcess sim;
+    QVERIFY(StartSim(sim, {}));
+    qputenv("QMX_TRACE", "/dev/null/trace");
+    const CliResult defaults = RunCli({"defaults", Path("traced.QMX")});
+    const CliResult info = RunCli({"--device", sim.PtyPath(), "info"});
+    qunsetenv("QMX_TRACE");
+    QCOMPARE(defaults.code, 0);
+    QCOMPARE(defaults.err, QString());
+    QCOMPARE(info.code, 0);
+    QVERIFY2(info.err.contains("warning: cannot write the trace"), qPrintable(info.err));
 }
 
 void TestCli::writeVerify_data() {

@@ -1,5 +1,6 @@
 #include "link/ComSupport.h"
 #include "link/QMXModule.h"
+#include "link/WireTrace.h"
 #include "platform/Ports.h"
 #include "platform/QtSerialControl.h"
 #include "shell/ConfigRecord.h"
@@ -11,8 +12,10 @@
 #include "tests/support/Scripted.h"
 #include "tests/support/SimHarness.h"
 
+#include <QBuffer>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QScopeGuard>
 #include <QSerialPort>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -90,7 +93,10 @@ private slots:
     void openFailureBox_data();
     void openFailureBox();
     void deviceGoneMidTransaction();
+    void lateRepliesThatDisagreeFail_data();
     void lateRepliesThatDisagreeFail();
+    void traceShowsTheLine();
+    void storeCommandsOfZeros();
 
     void connectController_data();
     void connectController();
@@ -128,7 +134,8 @@ void TestLink::initTestCase() {
 // what the link counts, unless the row times its faults by the clock.
 void TestLink::UseFastTicksUnlessTimed() {
     const sim::Faults& f = model_->faults;
-    const bool timed = !f.lateMs.isEmpty() || f.processingMs > 0 || f.byteDelayMs > 0.0;
+    const bool timed = !f.lateMs.isEmpty() || !f.stallMs.isEmpty() || f.processingMs > 0 ||
+                       f.byteDelayMs > 0.0 || f.splitCrLf || f.chunkBytes > 0;
     ticks_->setInterval(timed ? kTickMs : 2);
 }
 
@@ -189,7 +196,7 @@ void TestLink::transaction_data() {
     QTest::newRow("empty reply") << f << "?:V" << true << "" << 1;
     f = {};
     f.splitCrLf = true;
-    QTest::newRow("split between CR and LF") << f << "?:D0" << false << "" << 5;
+    QTest::newRow("split between CR and LF") << f << "?:D0" << true << "500" << 1;
     f = {};
     f.doubleCr = true;
     QTest::newRow("CR CR LF") << f << "?:D0" << false << "" << 5;
@@ -198,13 +205,28 @@ void TestLink::transaction_data() {
     QTest::newRow("CR CR LF, then a good retry") << f << "?:D0" << true << "500" << 2;
     f = {};
     f.secondLine = "EXTRA";
-    QTest::newRow("two lines joined") << f << "?:D0" << true << "500EXTRA" << 1;
+    QTest::newRow("a line more than owed") << f << "?:D0" << false << "" << 1;
     f = {};
     f.processingMs = 30;
     f.lateMs.insert("?:D0", 250);
     QTest::newRow("late reply, then the repeat's") << f << "?:D0" << true << "500" << 2;
     f.lateMs = {{"Z:D0600", 450}};
     QTest::newRow("setting answered two time-outs late") << f << "Z:D0600" << true << "OK" << 3;
+    f = {};
+    f.stallMs = {{"?:D0", 250}};
+    QTest::newRow("stalled, replies back to back") << f << "?:D0" << true << "500" << 2;
+    f.stallMs = {{"?:D0", 700}};
+    QTest::newRow("stalled 0.7 s") << f << "?:D0" << true << "500" << 4;
+    // Its five replies are waited out, not taken by the next command.
+    f.stallMs = {{"Z:D0600", 1100}};
+    QTest::newRow("stalled past the last attempt") << f << "Z:D0600" << false << "" << 5;
+    f = {};
+    f.chunkBytes = 2;
+    QTest::newRow("2 bytes every 16 ms") << f << "?:N" << true << "QMX001-SIM" << 1;
+    f.chunkBytes = 1;
+    f.chunkGapMs = 10;
+    f.noiseAfter.insert("?:N", "\xff");
+    QTest::newRow("1 byte every 10 ms, noise after") << f << "?:N" << true << "QMX001-SIM" << 1;
     f = {};
     f.silentAfter = 0;
     QTest::newRow("no controller") << f << "?:D0" << false << "" << 5;
@@ -230,9 +252,9 @@ void TestLink::transaction() {
     QCOMPARE(model_->Log(), QStringList(QList<QString>(attempts, command)));
     QCOMPARE(control_->Written(), (command.toLatin1() + "\r\n").repeated(attempts));
     // The next transaction starts clean, whatever came before.
-    if (ok) {
+    if (ok || !faults.stallMs.isEmpty()) {
         QVERIFY(ComQuery("?:EM", got));
-        QCOMPARE(got, faults.secondLine.isEmpty() ? QString("10") : "10" + faults.secondLine);
+        QCOMPARE(got, QString("10"));
     }
 }
 
@@ -336,18 +358,65 @@ void TestLink::deviceGoneMidTransaction() {
     QCOMPARE(Link.PortIsOpen, kFalse);
 }
 
-// The controller's value changes between the two attempts: which reply belongs to which
-// attempt cannot be told, so the transaction fails.
+// The controller's value changes between the attempts: which reply belongs to which attempt
+// cannot be told, so the transaction fails, wherever in the drain the odd line comes.
+void TestLink::lateRepliesThatDisagreeFail_data() {
+    QTest::addColumn<sim::Faults>("faults");
+    QTest::addColumn<QList<int>>("values"); // D0 from 100 ms on, from 300 ms on
+    QTest::addColumn<int>("attempts");
+    sim::Faults f;
+    f.lateMs.insert("?:D0", 250);
+    QTest::newRow("late, the second differs") << f << QList<int>{700} << 2;
+    f = {};
+    f.stallMs.insert("?:D0", 450);
+    QTest::newRow("stalled, the middle one differs") << f << QList<int>{700, 500} << 3;
+}
+
 void TestLink::lateRepliesThatDisagreeFail() {
-    model_->faults.lateMs.insert("?:D0", 250);
+    QFETCH(sim::Faults, faults);
+    QFETCH(QList<int>, values);
+    QFETCH(int, attempts);
+    model_->faults = faults;
     OpenSim();
-    QTimer::singleShot(100, this, [this] { model_->SetParameter("D0", 700); });
+    for (qsizetype i = 0; i < values.size(); ++i)
+        QTimer::singleShot(100 + 200 * i, this,
+                           [this, v = values[i]] { model_->SetParameter("D0", v); });
     QString reply;
     QVERIFY(!ComQuery("?:D0", reply));
     QCOMPARE(reply, QString());
-    QCOMPARE(model_->Log(), (QStringList{"?:D0", "?:D0"}));
+    QCOMPARE(model_->Log(), QStringList(attempts, "?:D0"));
     QVERIFY(ComQuery("?:D1", reply));
     QCOMPARE(reply, QString("5000"));
+}
+
+// The trace shows what a person needs to follow the line: the port's path, the lines refused,
+// the drain, and every byte in a form that can be told apart.
+void TestLink::traceShowsTheLine() {
+    QBuffer trace;
+    QVERIFY(trace.open(QIODevice::WriteOnly));
+    WireTrace::Start(&trace);
+    model_->faults.replies.insert("?:V", "V1\\2\x7f");
+    model_->faults.emptyLineBefore.insert("?:D0");
+    model_->faults.stallMs.insert("?:D0", 250);
+    OpenSim();
+    QString reply;
+    QVERIFY(ComQuery("?:V", reply));
+    QVERIFY(ComQuery("?:D0", reply, ReplyShape::Number));
+    WireTrace::Stop();
+    const QString text = QString::fromLatin1(trace.data());
+    for (const char* part : {"/dev/ttyS0  > ?:V", "V1\\\\2\\x7f", "line refused, not a reply: \n",
+                             "waiting for 1 owed line", "drain done: the lines agree"})
+        QVERIFY2(text.contains(part), qPrintable(part + ("\n" + text)));
+}
+
+// A count of 0 goes out without digits; no dial pulses as the controller's default of 10.
+void TestLink::storeCommandsOfZeros() {
+    ConfigRecord r = FactoryDefaults();
+    r.ctValue = 0;
+    r.jogDialPulses = 0;
+    const std::optional<QStringList> commands = QMXModule::StoreCommands(r);
+    QVERIFY(commands);
+    QCOMPARE(commands->mid(31, 4), (QStringList{"Z:CT", "Z:MT0", "Z:ED0", "Z:EM10"}));
 }
 
 // ---- Identification, load and store against the in-process controller -------------------
@@ -357,26 +426,40 @@ void TestLink::connectController_data() {
     QTest::addColumn<bool>("accepted");
     QTest::addColumn<QString>("box");
     QTest::addColumn<int>("sent");
-    QTest::addColumn<QString>("late"); // a command answered 250 ms late, sent twice
+    QTest::addColumn<sim::Faults>("faults");
+    QTest::addColumn<QString>("again"); // a command sent more than once
+    QTest::addColumn<int>("times");
 
     const sim::Identity id;
-    QTest::newRow("simulator") << id << true << "" << 6 << "";
-    QTest::newRow("late serial number") << id << true << "" << 6 << "?:S";
-    QTest::newRow("late Z:IE0") << id << true << "" << 6 << "Z:IE0";
+    const sim::Faults none;
+    QTest::newRow("simulator") << id << true << "" << 6 << none << "" << 1;
+    sim::Faults f;
+    f.lateMs = {{"?:S", 250}};
+    QTest::newRow("late serial number") << id << true << "" << 6 << f << "?:S" << 2;
+    f.lateMs = {{"Z:IE0", 250}};
+    QTest::newRow("late Z:IE0") << id << true << "" << 6 << f << "Z:IE0" << 2;
+    f = {};
+    f.stallMs = {{"Z:IE0", 1100}}; // its five OKs must not reach the name
+    QTest::newRow("Z:IE0 more than 1 s late") << id << true << "" << 6 << f << "Z:IE0" << 5;
+    f = {};
+    f.noiseBefore = {{"?:S", "#"}};
+    QTest::newRow("noise before the serial number") << id << true << "" << 6 << f << "?:S" << 2;
     sim::Identity i = id;
     i.name = "QMX001 rev B"; // blanks dropped on the way
-    QTest::newRow("more after QMX001") << i << true << "" << 6 << "";
+    QTest::newRow("more after QMX001") << i << true << "" << 6 << none << "" << 1;
     i = id;
     i.name = "QMX002";
-    QTest::newRow("foreign name") << i << false << "cannot connect QMX-001." << 2 << "";
+    QTest::newRow("foreign name") << i << false << "cannot connect QMX-001." << 2 << none << ""
+                                  << 1;
     i = id;
     i.version = "V1.10";
-    QTest::newRow("version 1.10") << i << true << "" << 6 << "";
+    QTest::newRow("version 1.10") << i << true << "" << 6 << none << "" << 1;
     i.version = "V1.09";
-    QTest::newRow("version 1.09") << i << false << "Cannot use old QMX-001 version." << 6 << "";
+    QTest::newRow("version 1.09") << i << false << "Cannot use old QMX-001 version." << 6 << none
+                                  << "" << 1;
     i.version = "V1.2";
     QTest::newRow("version not numeric")
-        << i << false << "Cannot use old QMX-001 version." << 6 << "";
+        << i << false << "Cannot use old QMX-001 version." << 6 << none << "" << 1;
 }
 
 void TestLink::connectController() {
@@ -384,16 +467,17 @@ void TestLink::connectController() {
     QFETCH(bool, accepted);
     QFETCH(QString, box);
     QFETCH(int, sent);
-    QFETCH(QString, late);
+    QFETCH(sim::Faults, faults);
+    QFETCH(QString, again);
+    QFETCH(int, times);
     model_->identity = identity;
-    if (!late.isEmpty())
-        model_->faults.lateMs.insert(late, 250);
+    model_->faults = faults;
     UseFastTicksUnlessTimed();
     OpenSim();
     QCOMPARE(QMXModule::ConnectController(), accepted);
     QStringList expected = kIdentify.first(sent);
-    if (!late.isEmpty())
-        expected.insert(expected.indexOf(late), late);
+    for (int i = 1; i < times; ++i)
+        expected.insert(expected.indexOf(again), again);
     QCOMPARE(model_->Log(), expected);
     QCOMPARE(boxes_.shown.size(), box.isEmpty() ? 0 : 1);
     if (!box.isEmpty()) {
@@ -404,6 +488,7 @@ void TestLink::connectController() {
     QVERIFY(!progress_.visible);
     if (accepted) {
         const ProgramState& s = MainModule::State;
+        QCOMPARE(s.ControllerName, QString(identity.name).remove(' '));
         QCOMPARE(s.ControllerSerialNo, identity.serialNo);
         QCOMPARE(s.ControllerVersionText, identity.version.right(4));
         QCOMPARE(s.ControllerRevision, identity.revision);
@@ -420,11 +505,13 @@ void TestLink::store_data() {
     const QStringList& all = kFactoryStore;
     sim::Faults f;
     QTest::newRow("all accepted") << f << true << all;
-    for (const char* refusal : {"NG", "ERR", "OKK", ""}) {
+    for (const char* refusal : {"NG", "ERR", "OKK"}) {
         f.replies = {{"Z:EP1", refusal}};
         QTest::newRow(qPrintable(QStringLiteral("Z:EP1 answered '%1'").arg(refusal)))
             << f << false << all.first(16);
     }
+    f.replies = {{"Z:EP1", ""}}; // no answer at all: repeated
+    QTest::newRow("Z:EP1 answered ''") << f << false << all.first(15) + QStringList(5, "Z:EP1");
     f = {};
     f.silentAt = "Z:UW";
     QTest::newRow("no reply to Z:UW") << f << false << all + QStringList(4, "Z:UW");
@@ -435,6 +522,15 @@ void TestLink::store_data() {
     QTest::newRow("late OK") << f << true << repeated;
     f.replies = {{"Z:UW", "NG"}};
     QTest::newRow("late OK, then NG to Z:UW") << f << false << repeated;
+    f = {};
+    f.stallMs = {{"Z:IS1", 300}};
+    QTest::newRow("stalled, OK twice in one read") << f << true << repeated;
+    // A stale OK goes out first when Z:UW arrives; the real answer follows.
+    f = {};
+    f.stalePrevious = {"Z:UW"};
+    f.lateMs = {{"Z:UW", 100}};
+    f.replies = {{"Z:UW", "NG"}};
+    QTest::newRow("stale OK, then NG to Z:UW") << f << false << all;
 }
 
 void TestLink::store() {
@@ -450,6 +546,8 @@ void TestLink::store() {
     QVERIFY(!progress_.visible);
     if (ok)
         QCOMPARE(progress_.values.last(), 100);
+    else if (faults.stalePrevious.contains("Z:UW"))
+        QVERIFY(boxes_.shown[0].text.contains("may or may not be kept"));
 }
 
 void TestLink::load_data() {
@@ -479,6 +577,17 @@ void TestLink::load_data() {
     ConfigRecord lateLoaded = loaded;
     lateLoaded.comSpeedIndex = 2;
     QTest::newRow("late reply at ?:IS") << params + QStringList{"IS=2"} << f << true << lateLoaded;
+    f = {};
+    f.stallMs = {{"?:EM", 700}};
+    f.noiseBefore = {{"?:D0", QByteArray(1, '\0')}};
+    f.emptyLineBefore = {"?:J2"};
+    f.replies = {{"?:EF", "00"}}; // any number but 0 is True
+    ConfigRecord odd = loaded;
+    odd.excitationAtEmergencyStop = kTrue;
+    QTest::newRow("stall, noise, empty line, 00") << params << f << true << odd;
+    f = {};
+    f.replies = {{"?:EP", "NG"}};
+    QTest::newRow("NG to a query") << params << f << false << RecordBeforeLoad();
     // A load that stops early takes nothing over.
     for (const char* silentAt : {"?:D0", "?:EP", "?:EM"}) {
         f = {};
@@ -501,7 +610,7 @@ void TestLink::load() {
     OpenSim();
     QCOMPARE(QMXModule::LoadConfigFromController(), ok);
     QVERIFY(MainModule::Config == expected);
-    if (!ok)
+    if (!ok && !faults.silentAt.isEmpty())
         QCOMPARE(model_->Log().last(kAttempts), QStringList(kAttempts, faults.silentAt));
     QCOMPARE(boxes_.shown.size(), ok ? 0 : 1);
     QVERIFY(!progress_.visible);
@@ -519,14 +628,21 @@ void TestLink::endToEnd_data() {
     QTest::newRow("blanks dropped")
         << QStringList{"--reply", "?:V=V 1.23"} << "?:V" << true << "V1.23";
     QTest::newRow("split between CR and LF")
-        << QStringList{"--split-crlf"} << "?:D0" << false << "";
+        << QStringList{"--split-crlf"} << "?:D0" << true << "500";
     QTest::newRow("CR CR LF") << QStringList{"--double-cr"} << "?:D0" << false << "";
-    QTest::newRow("two lines joined")
-        << QStringList{"--second-line", "EXTRA"} << "?:D0" << true << "500EXTRA";
+    QTest::newRow("a line more than owed")
+        << QStringList{"--second-line", "EXTRA"} << "?:D1" << false << "";
     QTest::newRow("no controller") << QStringList{"--silent-after", "0"} << "?:D0" << false << "";
     QTest::newRow("9600 bit/s") << QStringList{"--baud", "9600"} << "?:N" << true << "QMX001-SIM";
     QTest::newRow("late reply") << QStringList{"--processing", "30", "--late", "?:D0=250"} << "?:D0"
                                 << true << "500";
+    QTest::newRow("stalled, replies back to back")
+        << QStringList{"--stall", "?:D0=300"} << "?:D0" << true << "500";
+    QTest::newRow("2 bytes every 16 ms")
+        << QStringList{"--chunk", "2", "--chunk-gap", "16"} << "?:N" << true << "QMX001-SIM";
+    QTest::newRow("NUL before, empty line")
+        << QStringList{"--noise-before", "?:D0=00", "--empty-line", "?:D0"} << "?:D0" << true
+        << "500";
 }
 
 void TestLink::endToEnd() {
@@ -539,7 +655,8 @@ void TestLink::endToEnd() {
     testing::SimProcess sim;
     QVERIFY(OpenPty(sim, args));
     QString got = "stale";
-    QCOMPARE(ComQuery(command, got), ok);
+    QCOMPARE(ComQuery(command, got, command == u"?:D0" ? ReplyShape::Number : ReplyShape::Line),
+             ok);
     QCOMPARE(got, reply);
     ComClose();
     QVERIFY(!port_->IsOpen());
@@ -548,7 +665,7 @@ void TestLink::endToEnd() {
     if (ok) {
         QVERIFY(ComOpen());
         QVERIFY(ComQuery("?:EM", got));
-        QCOMPARE(got, args.contains("--second-line") ? QString("10EXTRA") : QString("10"));
+        QCOMPARE(got, QString("10"));
     }
 }
 
@@ -601,7 +718,14 @@ void TestLink::endToEndOpenFailure_data() {
     QTest::addColumn<QStringList>("explains"); // parts of the box's text
     QTest::newRow("not there") << "missing" << QStringList{"/nonexistent/ttyQMX", "qmxcli ports"};
     QTest::newRow("in use") << "busy" << QStringList{"in use by another program", "LCK.."};
-    QTest::newRow("no permission") << "permission" << QStringList{"belongs to group", "usermod"};
+    QTest::newRow("cu-style lock of a live process")
+        << "cu-lock" << QStringList{"in use by another program", "qmx-sim"};
+    QTest::newRow("locked, opened through a link")
+        << "cu-lock-link" << QStringList{"in use by another program", "LCK.."};
+    // The file's group has no access either: joining it would not help.
+    QTest::newRow("no permission") << "permission" << QStringList{"no access", "udev"};
+    QTest::newRow("no permission, the group may")
+        << "permission-group" << QStringList{"belongs to group", "usermod"};
 }
 
 void TestLink::endToEndOpenFailure() {
@@ -611,20 +735,39 @@ void TestLink::endToEndOpenFailure() {
     testing::SimProcess sim;
     QSerialPort holder;
     QString device = "/nonexistent/ttyQMX";
-    if (why == u"busy") {
+    QString placedLock; // removed at the end
+    const auto removeLock = qScopeGuard([&placedLock] {
+        if (!placedLock.isEmpty())
+            QFile::remove(placedLock);
+    });
+    if (why == u"busy" || why.startsWith(u"cu-lock")) {
         if (testing::SimProgram().isEmpty())
             QSKIP("qmx-sim not built (QMX_BUILD_DIR unset)");
         QVERIFY(sim.Start({}));
         device = sim.PtyPath();
-        holder.setPortName(device);
-        QVERIFY(holder.open(QIODevice::ReadWrite));
-    } else if (why == u"permission") {
+        if (why.startsWith(u"cu-lock")) {
+            QFile lock("/run/lock/LCK.." + device.mid(5).replace('/', '_'));
+            if (!lock.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+                QSKIP("cannot place a lock file in /run/lock");
+            placedLock = lock.fileName();
+            lock.write(QByteArray::number(sim.Pid()).rightJustified(10, ' ') + '\n');
+        } else {
+            holder.setPortName(device);
+            QVERIFY(holder.open(QIODevice::ReadWrite));
+        }
+        if (why == u"cu-lock-link") {
+            QVERIFY(QFile::link(device, dir.filePath("by-id-link")));
+            device = dir.filePath("by-id-link");
+        }
+    } else if (why.startsWith(u"permission")) {
         if (geteuid() == 0)
             QSKIP("root opens any device");
         device = dir.filePath("ttyLocked");
         QFile locked(device);
         QVERIFY(locked.open(QIODevice::WriteOnly));
-        QVERIFY(locked.setPermissions(QFileDevice::Permissions()));
+        QVERIFY(locked.setPermissions(why == u"permission"
+                                          ? QFileDevice::Permissions()
+                                          : QFileDevice::ReadGroup | QFileDevice::WriteGroup));
     }
     port_ = std::make_unique<platform::QtSerialControl>();
     SetSerialControl(port_.get());

@@ -489,6 +489,10 @@ void TestSim::framing_data() {
     f.splitCrLf = true;
     f.splitGapMs = 50;
     QTest::newRow("per byte, split") << f << QStringList{"7:O", "8:K", "9:\\r", "60:\\n"};
+    f = {};
+    f.chunkBytes = 3;
+    f.chunkGapMs = 10;
+    QTest::newRow("3-byte chunks") << f << QStringList{"0:OK\\r", "10:\\n"};
 }
 
 void TestSim::framing() {
@@ -671,6 +675,16 @@ void TestSim::ptyOptions_data() {
     QTest::newRow("OK without effect")
         << QStringList{"--ignore-setting", "D0"} << QStringList{"Z:D0600", "?:D0"}
         << QByteArray("500\r\n") << 1;
+    QTest::newRow("noise around the first reply")
+        << QStringList{"--noise-before", "?:D0=00ff", "--noise-after", "?:D0=23"}
+        << QStringList{"?:D0"}
+        << QByteArray("\x00\xff"
+                      "500\r\n#",
+                      8)
+        << 1;
+    QTest::newRow("stale reply") << QStringList{"--stale-before", "?:D1"}
+                                 << QStringList{"?:D0", "?:D1"} << QByteArray("500\r\n5000\r\n")
+                                 << 2;
 }
 
 void TestSim::ptyOptions() {
