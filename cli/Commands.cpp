@@ -4,6 +4,7 @@
 #include "files/ParameterText.h"
 #include "link/ComSupport.h"
 #include "link/QMXModule.h"
+#include "platform/SerialControl.h"
 #include "shell/MainModule.h"
 #include "shell/RecordFields.h"
 
@@ -80,6 +81,52 @@ QList<Fact> Header() {
             {"version", "version", FileModule::ImageVersion(image)},
             {"serial number", "serialNumber", FileModule::ImageSerialNo(image)}};
 }
+
+// The serial port as the link sees it, remembering the last line sent and what came back, so
+// that a refused store can name the setting and the controller's answer.
+class WatchedSerial : public platform::SerialControl {
+public:
+    explicit WatchedSerial(platform::SerialControl& port) : port_(port) {
+        connect(&port, &SerialControl::Received, this, &SerialControl::Received);
+        connect(&port, &SerialControl::Lost, this, &SerialControl::Lost);
+    }
+    bool Open(const QString& device, const QString& settings) override {
+        return port_.Open(device, settings);
+    }
+    void Close() override { port_.Close(); }
+    bool IsOpen() const override { return port_.IsOpen(); }
+    void SetRts(bool on) override { port_.SetRts(on); }
+    void SetDtr(bool on) override { port_.SetDtr(on); }
+    bool CtsHolding() override { return port_.CtsHolding(); }
+    bool Write(const QByteArray& data) override {
+        sent_ = data.trimmed();
+        answer_.clear();
+        return port_.Write(data);
+    }
+    QByteArray ReadAll() override {
+        const QByteArray bytes = port_.ReadAll();
+        answer_ += bytes;
+        return bytes;
+    }
+    QString ErrorText() const override { return port_.ErrorText(); }
+
+    // "the controller answered "NG" to "Z:EP1"", or that it did not answer.
+    QString LastExchange() const {
+        if (sent_.isEmpty())
+            return QStringLiteral("no setting was sent");
+        const QList<QByteArray> lines = answer_.trimmed().split('\r');
+        const QString sent = ParameterText::Printable(QString::fromLatin1(sent_), 40);
+        if (lines.last().trimmed().isEmpty())
+            return QStringLiteral("the controller did not answer \"%1\"").arg(sent);
+        return QStringLiteral("the controller answered \"%1\" to \"%2\"")
+            .arg(ParameterText::Printable(QString::fromLatin1(lines.last().trimmed()), 40), sent);
+    }
+
+private:
+    platform::SerialControl& port_;
+    QByteArray sent_;
+    QByteArray answer_;
+};
 
 // What a write did, for the provisioning record.
 struct WriteOutcome {
@@ -162,12 +209,25 @@ int AppendRecord(const Invocation& call, const WriteOutcome& outcome, int rc) {
     return rc == kOk ? kFailed : rc;
 }
 
+// Opens the file and stores it; a refused or unanswered setting is named.
+int Store(const Invocation& call) {
+    if (!FileModule::LoadConfigFile(call.files.at(0)))
+        return kFailed;
+    platform::SerialControl& port = ComSupport::Serial();
+    WatchedSerial watched(port);
+    ComSupport::SetSerialControl(&watched);
+    const bool stored = QMXModule::StoreConfigToController();
+    ComSupport::SetSerialControl(&port);
+    if (stored)
+        return kOk;
+    Complain(QStringLiteral("write stopped: %1").arg(watched.LastExchange()));
+    return kFailed;
+}
+
 int WriteAndVerify(const Invocation& call, WriteOutcome& outcome) {
     if (const int rc = Connect(call))
         return rc;
-    int rc = FileModule::LoadConfigFile(call.files.at(0)) && QMXModule::StoreConfigToController()
-                 ? kOk
-                 : kFailed;
+    int rc = Store(call);
     if (call.json)
         PrintJson({{QStringLiteral("written"), rc == kOk}});
     if (rc == kOk && call.verify)

@@ -13,7 +13,7 @@
 namespace ParameterText {
 
 // Larger text files are refused unread: a parameter set is a few kilobytes.
-inline constexpr qint64 kMaxTextSize = 1024 * 1024;
+inline constexpr qint64 kMaxTextSize = qint64(1) << 20;
 // Errors listed one by one; the rest are counted.
 inline constexpr int kShownErrors = 20;
 

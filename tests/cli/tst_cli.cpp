@@ -426,11 +426,12 @@ void TestCli::failures_data() {
     QTest::newRow("late OK, then NG to Z:UW")
         << QStringList{"--late", "Z:IS1=250", "--reply", "Z:UW=NG"}
         << QStringList{"--device", "@", "--lang", "en", "--yes", "write", "@dir/factory.QMX"} << 2
-        << "cannot connect QMX-001.";
+        << "cannot connect QMX-001.\nqmxcli: write stopped: the controller answered \"NG\" to "
+           "\"Z:UW\"";
     QTest::newRow("store refused")
         << QStringList{"--reply", "Z:EP1=NG"}
         << QStringList{"--device", "@", "--lang", "en", "--yes", "write", "@dir/factory.QMX"} << 2
-        << "cannot connect QMX-001.";
+        << "write stopped: the controller answered \"NG\" to \"Z:EP1\"";
     QTest::newRow("file exists, nothing sent")
         << QStringList{} << QStringList{"--device", "@", "--lang", "en", "read", "@dir/factory.QMX"}
         << 2 << "factory.QMX exists; give --yes to replace it";
