@@ -755,7 +755,7 @@ void TestCli::manyControllers() {
 void TestCli::childKilled() {
     SimProcess a;
     SimProcess b;
-    QVERIFY(StartSim(a, {"--processing", "400"}) && StartSim(b, {"--processing", "400"}));
+    QVERIFY(StartSim(a, {"--processing", "150"}) && StartSim(b, {"--processing", "150"}));
     QProcess parent;
     parent.start(CliProgram(), {"--device", a.PtyPath(), "--device", b.PtyPath(), "info"});
     QVERIFY(parent.waitForStarted());
