@@ -22,6 +22,9 @@ namespace {
 
 using RecordFields::Name;
 
+// The controller answered the identification: its name and serial number are known.
+bool identified = false;
+
 int Connect(const Invocation& call) {
     const bool opened =
         call.device.isEmpty() ? ComSupport::ComOpen() : ComSupport::ComOpenDevice(call.device);
@@ -32,6 +35,7 @@ int Connect(const Invocation& call) {
         return kNoController;
     }
     MainModule::State.IsConnected = kTrue;
+    identified = true;
     return kOk;
 }
 
@@ -186,7 +190,7 @@ QJsonValue FileSha256(const QString& fileName) {
 // One line per controller, appended in one write so that several processes appending at
 // once never interleave their lines.
 int AppendRecord(const Invocation& call, const WriteOutcome& outcome, int rc) {
-    const ProgramState& s = MainModule::State;
+    const ProgramState s = identified ? MainModule::State : ProgramState();
     const QJsonObject line{
         {QStringLiteral("time"), QDateTime::currentDateTime().toString(Qt::ISODateWithMs)},
         {QStringLiteral("port"), PortName(call)},

@@ -342,7 +342,7 @@ int main(int argc, char* argv[]) {
         return BadArguments(parser.errorText());
     if (parser.isSet(o.help) || parser.isSet(o.version)) {
         std::fputs(parser.isSet(o.help) ? kUsage : "qmxcli " QMX_VERSION "\n", stdout);
-        return kOk;
+        return std::fflush(stdout) == 0 && !std::ferror(stdout) ? kOk : kFailed;
     }
 
     MainModule::InitProgram(QString());
