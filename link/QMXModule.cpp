@@ -339,8 +339,6 @@ std::optional<QList<StoreDifference>> VerifyStore(const ConfigRecord& record) {
     QList<StoreDifference> differences;
     Progress().ShowProgress(0);
     int done = 0;
-    const auto queries = std::count_if(kStoreSteps.begin(), kStoreSteps.end(),
-                                       [](const StoreStep& s) { return s.field != kNoField; });
     for (const StoreStep& step : kStoreSteps) {
         if (step.field == kNoField)
             continue;
@@ -358,7 +356,7 @@ std::optional<QList<StoreDifference>> VerifyStore(const ConfigRecord& record) {
                               : Numbers::ReadNumber(reply) == double(*sent);
         if (!same)
             differences.append({step.field, *sent, reply});
-        Progress().SetProgress(int(++done * 100 / queries));
+        Progress().SetProgress(++done * 100 / 28);
     }
     Progress().HideProgress();
     return differences;
