@@ -3,6 +3,7 @@
 #include "files/FileModule.h"
 #include "files/ParameterText.h"
 #include "link/ComSupport.h"
+#include "link/ControllerCommands.h"
 #include "link/QMXModule.h"
 #include "platform/SerialControl.h"
 #include "shell/MainModule.h"
@@ -25,23 +26,34 @@ using RecordFields::Name;
 // The controller answered the identification: its name and serial number are known.
 bool identified = false;
 
+// No window: the controller's information is printed by the commands that want it.
+class QuietView final : public ControllerCommandsView {
+public:
+    void DispConfigData() override {}
+    void DispControllerInfo(bool) override {}
+    void SetConnectedControls(bool) override {}
+    void SetOptionsEnabled(bool) override {}
+    void DispStatusMsg(StatusMsg) override {}
+};
+
 int Connect(const Invocation& call) {
-    const bool opened =
-        call.device.isEmpty() ? ComSupport::ComOpen() : ComSupport::ComOpenDevice(call.device);
-    if (!opened)
-        return kFailed;
-    if (!QMXModule::ConnectController()) {
-        ComSupport::ComClose();
+    QuietView view;
+    switch (ControllerCommands::Connect(view, call.device)) {
+    case ControllerCommands::ConnectResult::Connected:
+        identified = true;
+        return kOk;
+    case ControllerCommands::ConnectResult::NotIdentified:
         return kNoController;
+    case ControllerCommands::ConnectResult::NotOpened:
+    case ControllerCommands::ConnectResult::NotLoaded:
+        break;
     }
-    MainModule::State.IsConnected = kTrue;
-    identified = true;
-    return kOk;
+    return kFailed;
 }
 
 void Disconnect() {
-    ComSupport::ComClose();
-    MainModule::State.IsConnected = kFalse;
+    QuietView view;
+    ControllerCommands::Disconnect(view);
 }
 
 // A field's value for JSON: a number, or true/false for a Boolean (by meaning).

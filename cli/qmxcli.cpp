@@ -7,6 +7,7 @@
 #include "platform/MessageBoxes.h"
 #include "platform/Ports.h"
 #include "platform/ProgressDisplay.h"
+#include "shell/LineSpeeds.h"
 #include "shell/MainModule.h"
 #include "shell/Version.h"
 
@@ -184,8 +185,7 @@ QString ApplyLinkOptions(const QCommandLineParser& parser, const Options& o, Inv
     if (call.targets.size() < 2)
         call.targets.clear();
     if (parser.isSet(o.speed)) {
-        const QStringList speeds{"4800", "9600", "19200", "38400"};
-        const qsizetype index = speeds.indexOf(parser.value(o.speed));
+        const int index = LineSpeedIndex(parser.value(o.speed));
         if (index < 0)
             return QStringLiteral("--speed takes 4800, 9600, 19200 or 38400");
         options.ComSpeed = static_cast<qint16>(index);

@@ -11,9 +11,6 @@ namespace FileCommands {
 
 namespace {
 
-inline constexpr int kMsgLoadedFromFile = 6;
-inline constexpr int kMsgStoredToFile = 7;
-
 bool SameFile(const QString& a, const QString& b) {
     return !a.isEmpty() && !b.isEmpty() && QFileInfo(a) == QFileInfo(b);
 }
@@ -53,7 +50,7 @@ void FileOpen(FileCommandsView& view) {
         return;
     view.DispConfigData();
     view.SetFileEntriesEnabled(true);
-    view.DispStatusMsg(kMsgLoadedFromFile);
+    view.DispStatusMsg(StatusMsg::LoadedFromFile);
 }
 
 void FileClose(FileCommandsView& view) {
@@ -63,7 +60,7 @@ void FileClose(FileCommandsView& view) {
 
 void FileSave(FileCommandsView& view) {
     if (FileModule::SaveConfigFile())
-        view.DispStatusMsg(kMsgStoredToFile);
+        view.DispStatusMsg(StatusMsg::StoredToFile);
 }
 
 void FileSaveAs(FileCommandsView& view) {
@@ -71,7 +68,7 @@ void FileSaveAs(FileCommandsView& view) {
     if (name.isEmpty() || !RunFileOperation(name, FileModule::CreateConfigFile, view))
         return;
     view.SetFileEntriesEnabled(true);
-    view.DispStatusMsg(kMsgStoredToFile);
+    view.DispStatusMsg(StatusMsg::StoredToFile);
 }
 
 void FileExit(FileCommandsView& view) {

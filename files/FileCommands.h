@@ -1,5 +1,7 @@
 #pragma once
 
+#include "shell/StatusMessages.h"
+
 #include <QString>
 
 // What the File menu commands need of the main window; test fakes implement it too.
@@ -8,7 +10,7 @@ public:
     virtual ~FileCommandsView() = default;
     virtual void DispConfigData() = 0;
     virtual void SetFileEntriesEnabled(bool enabled) = 0; // mnuFileClose and mnuFileSave
-    virtual void DispStatusMsg(int number) = 0;
+    virtual void DispStatusMsg(StatusMsg message) = 0;
     virtual void UnloadMainWindow() = 0; // Exit's last step
 };
 

@@ -4,6 +4,7 @@
 #include "platform/MessageBoxes.h"
 #include "platform/Ports.h"
 #include "platform/QtSerialControl.h"
+#include "shell/LineSpeeds.h"
 #include "shell/MainModule.h"
 
 #include <QCoreApplication>
@@ -85,18 +86,9 @@ QString LinkTitle() {
 }
 
 QString SettingsString(int speedCode) {
-    switch (speedCode) {
-    case 1:
-        return QStringLiteral("4800,N,8,1");
-    case 2:
-        return QStringLiteral("9600,N,8,1");
-    case 3:
-        return QStringLiteral("19200,N,8,1");
-    case 4:
-        return QStringLiteral("38400,N,8,1");
-    default:
+    if (speedCode < 1 || speedCode > kLineSpeedCount)
         return {};
-    }
+    return QLatin1String(kLineSpeeds[speedCode - 1].settings);
 }
 
 void SetSerialControl(platform::SerialControl* serial) {

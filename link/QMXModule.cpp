@@ -225,6 +225,11 @@ constexpr std::array<StoreStep, 36> kStoreSteps{{
     {"Z:UW", Format::Fixed, kNoField, Writing::Plain, 100},
 }};
 
+// A verify queries each store step that carries a field.
+constexpr int kVerifySteps =
+    int(std::count_if(kStoreSteps.begin(), kStoreSteps.end(),
+                      [](const StoreStep& s) { return s.field != kNoField; }));
+
 // The controller's value of a store step; none when a scale is 0 or it does not fit 32 bits.
 std::optional<qint64> ControllerValue(const StoreStep& step, const ConfigRecord& r) {
     const auto value = qint64(RecordFields::Row(step.field).get(r));
@@ -356,7 +361,7 @@ std::optional<QList<StoreDifference>> VerifyStore(const ConfigRecord& record) {
                               : Numbers::ReadNumber(reply) == double(*sent);
         if (!same)
             differences.append({step.field, *sent, reply});
-        Progress().SetProgress(++done * 100 / 28);
+        Progress().SetProgress(++done * 100 / kVerifySteps);
     }
     Progress().HideProgress();
     return differences;

@@ -1,5 +1,6 @@
 #include "shell/EditRules.h"
 
+#include "shell/LineSpeeds.h"
 #include "shell/Numbers.h"
 #include "shell/RecordFields.h"
 
@@ -60,13 +61,14 @@ std::optional<ConfigRecord> EnterSpeed(const ConfigRecord& record, SpeedGroup gr
     if (!entry)
         return std::nullopt;
     const double value = RoundToHundreds(*entry);
-    // S never above F, F never below S; each within the speed range.
-    const double low = box == 0 ? Row(g.s).min : Row(g.s).get(record);
-    const double high = box == 0 ? Row(g.f).get(record) : Row(g.f).max;
-    if (value < low || value > high)
+    // S keeps its lower limit and F its upper one; between them the pair keeps S <= F.
+    const int field = box == 0 ? g.s : g.f;
+    if (box == 0 ? value < Row(field).min : value > Row(field).max)
         return std::nullopt;
     ConfigRecord edited = record;
-    Row(box == 0 ? g.s : g.f).set(edited, value);
+    Row(field).set(edited, value);
+    if (!RecordFields::OrderKept(edited, field))
+        return std::nullopt;
     return edited;
 }
 
@@ -105,11 +107,11 @@ ConfigRecord PressCurrentPreset(const ConfigRecord& record, int preset) {
 
 std::optional<ConfigRecord> MoveCurrentSlider(const ConfigRecord& record, int slider,
                                               int position) {
-    const bool run = slider == 0;
-    if (run ? position < record.stopCurrent : position > record.runCurrent)
-        return std::nullopt;
+    const int field = slider == 0 ? Field("runCurrent") : Field("stopCurrent");
     ConfigRecord edited = record;
-    (run ? edited.runCurrent : edited.stopCurrent) = static_cast<qint16>(position);
+    Row(field).set(edited, position);
+    if (!RecordFields::OrderKept(edited, field))
+        return std::nullopt;
     return edited;
 }
 
@@ -136,6 +138,29 @@ ConfigRecord Choose(const ConfigRecord& record, Choice choice, int button) {
         break;
     }
     return r;
+}
+
+int Chosen(const ConfigRecord& record, Choice choice, int sensor) {
+    switch (choice) {
+    case Choice::StageType:
+        return record.rotationStage == kTrue ? 1 : 0;
+    case Choice::Direction:
+        return record.reverseDirection == kTrue ? 1 : 0;
+    case Choice::StepMode:
+        return record.stepMode != 0 ? 0 : 1;
+    case Choice::OriginMode:
+        return record.originMode == 0 || record.originMode == 1 ? record.originMode : -1;
+    case Choice::LimitSensorLogic: {
+        // A sensor out of use keeps its first button selected, ready for its return.
+        const qint16 mode = record.limitSensorMode[size_t(sensor)];
+        return 2 * sensor + (mode == 0 || mode == -1 ? 0 : 1);
+    }
+    case Choice::LineSpeed:
+        return record.comSpeedIndex >= 0 && record.comSpeedIndex < kLineSpeedCount
+                   ? record.comSpeedIndex
+                   : -1;
+    }
+    return -1;
 }
 
 ConfigRecord Toggle(const ConfigRecord& record, Switch which, bool ticked) {
@@ -165,6 +190,28 @@ ConfigRecord Toggle(const ConfigRecord& record, Switch which, bool ticked) {
         break;
     }
     return r;
+}
+
+bool Ticked(const ConfigRecord& record, Switch which) {
+    switch (which) {
+    case Switch::JogInput:
+        return record.jogInputEnabled == kTrue;
+    case Switch::FlowControl:
+        return record.comFlowControl == kTrue;
+    case Switch::MotorFreeAtEmergencyStop:
+        return record.excitationAtEmergencyStop != kTrue;
+    case Switch::ExcitationAtStartUp:
+        return record.excitationAtStartUp == kTrue;
+    case Switch::AutomaticExcitation:
+        return record.autoExcitation == kTrue;
+    case Switch::LimitSensorPlusUsed:
+        return record.limitSensorMode[0] != -1;
+    case Switch::LimitSensorMinusUsed:
+        return record.limitSensorMode[1] != -1;
+    case Switch::JogDial:
+        return record.jogDialEnabled == kTrue;
+    }
+    return false;
 }
 
 } // namespace EditRules

@@ -39,6 +39,9 @@ enum class Choice {
     LineSpeed,        // the controller's own line speed, 0..3
 };
 ConfigRecord Choose(const ConfigRecord& record, Choice choice, int button);
+// The button the record selects, or -1 for none. The limit-sensor logic has a group per
+// sensor (0 LS(+), 1 LS(-)); its buttons are numbered as Choose numbers them.
+int Chosen(const ConfigRecord& record, Choice choice, int sensor = 0);
 
 // The check boxes, by their new state.
 enum class Switch {
@@ -52,5 +55,7 @@ enum class Switch {
     JogDial,
 };
 ConfigRecord Toggle(const ConfigRecord& record, Switch which, bool ticked);
+// Whether the record shows the check box ticked.
+bool Ticked(const ConfigRecord& record, Switch which);
 
 } // namespace EditRules

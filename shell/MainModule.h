@@ -1,6 +1,5 @@
 #pragma once
 
-#include "platform/SettingsStore.h"
 #include "shell/ConfigRecord.h"
 #include "shell/Types.h"
 #include "shell/Version.h"
@@ -33,8 +32,6 @@ struct ProgramOptions {
 namespace MainModule {
 
 inline constexpr const char* kVersionText = "Ver " QMX_VERSION;
-// Application name under which the per-user settings are kept.
-inline constexpr const char* kAppTitle = platform::kSettingsApp;
 inline constexpr const char* kSettingsSection = "Settings";
 
 extern ProgramState State;

@@ -61,6 +61,14 @@ bool InRange(const RecordField& field, double value) {
            value <= (own ? field.max : WidthMax(field.type));
 }
 
+bool OrderKept(const ConfigRecord& record, int field) {
+    for (const OrderedPair& pair : kOrderedPairs)
+        if ((pair.low == field || pair.high == field) &&
+            Row(pair.low).get(record) > Row(pair.high).get(record))
+            return false;
+    return true;
+}
+
 QString ShowBare(const RecordField& field, double value) {
     switch (field.type) {
     case FieldType::Boolean:

@@ -105,6 +105,19 @@ consteval int Field(std::string_view name) {
     throw "no such record field";
 }
 
+// Two fields of which the first may never exceed the second: S and F of each speed group, the
+// stop and the run current. The window's edits and the text import keep them in order.
+struct OrderedPair {
+    int low;
+    int high;
+};
+inline constexpr OrderedPair kOrderedPairs[] = {
+    {Field("defaultSpeedMin"), Field("defaultSpeedMax")},
+    {Field("originSpeedMin"), Field("originSpeedMax")},
+    {Field("jogSpeedMin"), Field("jogSpeedMax")},
+    {Field("stopCurrent"), Field("runCurrent")},
+};
+
 namespace RecordFields {
 
 inline const RecordField& Row(int field) {
@@ -123,6 +136,8 @@ double WidthMin(FieldType type);
 double WidthMax(FieldType type);
 // The range the window keeps, or the width limits when the field has no range of its own.
 bool InRange(const RecordField& field, double value);
+// The ordered pairs the field belongs to hold in the record.
+bool OrderKept(const ConfigRecord& record, int field);
 
 // "500 pulses/s", "True", "-250": the value as qmxcli shows it.
 QString ShowValue(const RecordField& field, const ConfigRecord& record);

@@ -5,6 +5,7 @@
 #include "link/QMXModule.h"
 #include "shell/MainModule.h"
 #include "tests/support/Protocol.h"
+#include "tests/support/Reset.h"
 #include "tests/support/Scripted.h"
 #include "tests/support/SimHarness.h"
 
@@ -76,6 +77,7 @@ QByteArray WithoutDates(QByteArray image) {
 class TestCli : public QObject {
     Q_OBJECT
 private slots:
+    void init() { testing::ResetCore(); }
     void initTestCase();
     void info();
     void lateReplies_data();
@@ -256,7 +258,7 @@ void TestCli::readMatchesWindowSaveAs() {
     struct : FileCommandsView {
         void DispConfigData() override {}
         void SetFileEntriesEnabled(bool) override {}
-        void DispStatusMsg(int) override {}
+        void DispStatusMsg(StatusMsg) override {}
         void UnloadMainWindow() override {}
     } view;
     dialogs.names.enqueue(Path("window.QMX"));

@@ -5,6 +5,7 @@
 #include "platform/SerialControl.h"
 #include "shell/MainModule.h"
 #include "shell/RecordFields.h"
+#include "tests/support/Reset.h"
 #include "tests/support/Scripted.h"
 
 #include <QDir>
@@ -36,7 +37,7 @@ using platform::MsgIcon;
 struct FakeView : FileCommandsView {
     void DispConfigData() override { ++displayed; }
     void SetFileEntriesEnabled(bool enabled) override { entries.append(enabled); }
-    void DispStatusMsg(int number) override { messages.append(number); }
+    void DispStatusMsg(StatusMsg message) override { messages.append(int(message)); }
     void UnloadMainWindow() override { ++unloaded; }
     bool Untouched() const { return displayed == 0 && entries.isEmpty() && messages.isEmpty(); }
 
@@ -154,10 +155,7 @@ private:
 };
 
 void TestFiles::init() {
-    MainModule::InitProgram(QStringLiteral("/L:E"));
-    FileModule::ConfigFileHeader.fill(0);
-    FileModule::ConfigFileParams1.fill(0);
-    FileModule::ConfigFileParams2.fill(0);
+    testing::ResetCore(QStringLiteral("/L:E"));
     dir = std::make_unique<QTemporaryDir>();
     QVERIFY(dir->isValid());
     boxes.shown.clear();

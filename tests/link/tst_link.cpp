@@ -7,6 +7,7 @@
 #include "sim/DeviceModel.h"
 #include "sim/SimSerialControl.h"
 #include "tests/support/Protocol.h"
+#include "tests/support/Reset.h"
 #include "tests/support/Scripted.h"
 #include "tests/support/SimHarness.h"
 
@@ -135,11 +136,10 @@ void TestLink::init() {
     ticks_->setInterval(kTickMs);
     model_ = std::make_unique<sim::DeviceModel>();
     control_ = std::make_unique<sim::SimSerialControl>(*model_);
+    testing::ResetCore("/L:E");
     SetSerialControl(control_.get());
-    ComInit(1, 1);
     boxes_.shown.clear();
     progress_.values.clear();
-    MainModule::State.UILanguage = 1;
 }
 
 void TestLink::cleanup() {
@@ -148,8 +148,7 @@ void TestLink::cleanup() {
     port_.reset();
     control_.reset();
     model_.reset();
-    MainModule::ResetToFactoryDefaults();
-    MainModule::State.UILanguage = 0;
+    testing::ResetCore();
 }
 
 void TestLink::OpenSim() {

@@ -3,6 +3,7 @@
 #include "shell/MainModule.h"
 #include "shell/Numbers.h"
 #include "shell/RecordFields.h"
+#include "tests/support/Reset.h"
 
 #include <set>
 
@@ -11,6 +12,7 @@
 class TestShell : public QObject {
     Q_OBJECT
 private slots:
+    void init() { testing::ResetCore(); }
     void commandLine_data();
     void commandLine();
     void roundHalfEven_data();
@@ -25,6 +27,7 @@ private slots:
     void fieldTable();
     void editRules_data();
     void editRules();
+    void presentingReadsTheRules();
     void title();
 };
 
@@ -369,5 +372,21 @@ void TestShell::editRules() {
     QVERIFY2(*after == wanted, qPrintable(rule));
 }
 
+// What the window presents is what the rule set: every button and check box, both ways.
+void TestShell::presentingReadsTheRules() {
+    using namespace EditRules;
+    const ConfigRecord start = FactoryDefaults();
+    const std::pair<Choice, int> groups[] = {{Choice::StageType, 2},        {Choice::Direction, 2},
+                                             {Choice::StepMode, 2},         {Choice::OriginMode, 2},
+                                             {Choice::LimitSensorLogic, 4}, {Choice::LineSpeed, 4}};
+    for (const auto& [choice, buttons] : groups)
+        for (int b = 0; b < buttons; ++b)
+            QCOMPARE(Chosen(Choose(start, choice, b), choice, b / 2), b);
+    for (int w = int(Switch::JogInput); w <= int(Switch::JogDial); ++w)
+        for (const bool ticked : {false, true})
+            QCOMPARE(Ticked(Toggle(start, Switch(w), ticked), Switch(w)), ticked);
+}
+
 QTEST_GUILESS_MAIN(TestShell)
+#include "tests/support/Reset.h"
 #include "tst_shell.moc"

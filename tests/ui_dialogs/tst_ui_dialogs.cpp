@@ -1,6 +1,7 @@
 #include "link/ComSupport.h"
 #include "platform/Ports.h"
 #include "shell/MainModule.h"
+#include "tests/support/Reset.h"
 #include "tests/support/Scripted.h"
 #include "ui/about/frmAbout.h"
 #include "ui/options/frmOptions.h"
@@ -115,7 +116,7 @@ void TestUiDialogs::initTestCase() {
 }
 
 void TestUiDialogs::init() {
-    MainModule::InitProgram(QString());
+    testing::ResetCore();
     ComSupport::Link.ComPortNumber = kUntouched;
     ComSupport::Link.ComSpeedCode = kUntouched;
 }

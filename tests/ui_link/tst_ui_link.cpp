@@ -7,6 +7,7 @@
 #include "sim/SimSerialControl.h"
 #include "tests/support/Protocol.h"
 #include "tests/support/Records.h"
+#include "tests/support/Reset.h"
 #include "tests/support/Scripted.h"
 #include "tests/support/SimHarness.h"
 #include "tests/support/WindowDriver.h"
@@ -292,7 +293,7 @@ void TestUiLink::cleanup() {
     dialogs_.reset();
     boxes_.reset();
     dir_.reset();
-    MainModule::State.IsConnected = kFalse;
+    testing::ResetCore();
 }
 
 // The program's own start-up; this window is also the progress display.

@@ -5,6 +5,7 @@
 #include "sim/DeviceModel.h"
 #include "sim/SimSerialControl.h"
 #include "tests/support/Records.h"
+#include "tests/support/Reset.h"
 #include "tests/support/Scripted.h"
 #include "tests/support/WindowDriver.h"
 #include "ui/main/StartUp.h"
@@ -183,19 +184,19 @@ QString PictureFolder() {
 
 void ClearPlacement() {
     QSettings store(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("qmxconfig"),
-                    QLatin1String(MainModule::kAppTitle));
+                    QLatin1String(platform::kSettingsApp));
     store.remove(QLatin1String(MainModule::kSettingsSection));
     store.sync();
 }
 
 QString StoredPlacement(const char* key) {
-    return platform::GetSetting(QLatin1String(MainModule::kAppTitle),
+    return platform::GetSetting(QLatin1String(platform::kSettingsApp),
                                 QLatin1String(MainModule::kSettingsSection), QLatin1String(key),
                                 QStringLiteral("missing"));
 }
 
 void StorePlacement(const char* key, const QString& value) {
-    platform::SaveSetting(QLatin1String(MainModule::kAppTitle),
+    platform::SaveSetting(QLatin1String(platform::kSettingsApp),
                           QLatin1String(MainModule::kSettingsSection), QLatin1String(key), value);
 }
 
@@ -263,8 +264,7 @@ void TestUiMain::initTestCase() {
 }
 
 void TestUiMain::init() {
-    MainModule::InitProgram(QString());
-    ComSupport::ComInit(1, 1);
+    testing::ResetCore();
 }
 
 void TestUiMain::cleanup() {

@@ -2,8 +2,10 @@
 
 #include "link/ComSupport.h"
 #include "platform/SettingsStore.h"
+#include "shell/LineSpeeds.h"
 #include "shell/MainModule.h"
 #include "shell/Numbers.h"
+#include "shell/StatusMessages.h"
 #include "ui/Captions.h"
 #include "ui/Twips.h"
 #include "ui/main/WidgetSeams.h"
@@ -96,10 +98,10 @@ constexpr Caption kCaptions[] = {
     {"EmgStopFrame", "非常停止設定", "EMG-STOP OPERATION"},
     {"EmgPowerCheck", "非常停止時に励磁をOFFにする", "ENABLE MOTOR FREE"},
     {"ComSpeedFrame", "通信速度", "BAUD RATE"},
-    {"ComSpeedOption(0)", " 4800", nullptr},
-    {"ComSpeedOption(1)", " 9600", nullptr},
-    {"ComSpeedOption(2)", "19200", nullptr},
-    {"ComSpeedOption(3)", "38400", nullptr},
+    {"ComSpeedOption(0)", kLineSpeeds[0].caption, nullptr},
+    {"ComSpeedOption(1)", kLineSpeeds[1].caption, nullptr},
+    {"ComSpeedOption(2)", kLineSpeeds[2].caption, nullptr},
+    {"ComSpeedOption(3)", kLineSpeeds[3].caption, nullptr},
     {"ComFlowFrame", "フロー制御", "FLOW CONTROL"},
     {"ComFlowCheck", "フロー制御有効", "ENABLE FLOW CONTROL"},
     {"PowerUpFrame", "励磁動作設定", "MOTOR EXCITATION SET UP"},
@@ -141,22 +143,6 @@ constexpr Caption kCaptions[] = {
     {"DefJOGSpeedLabel(5)", "mS", nullptr},
 };
 
-struct StatusMessage {
-    const char* japanese;
-    const char* english;
-};
-
-constexpr StatusMessage kStatusMessages[] = {
-    {"QMX-001設定プログラムへようこそ", "Welcome QMX-001 configuration."},
-    {"QMX-001が接続されました。", "Connected QMX-001."},
-    {"QMX-001が接続され、設定値が読み込まれました。", "Connected QMX-001,with load config data."},
-    {"QMX-001から設定値を読込みました。", "Load complete config data from QMX-001."},
-    {"QMX-001に設定値を書込みました。", "Store complete config data."},
-    {"QMX-001が切断されました。", "Disconnected QMX-001."},
-    {"ファイルから設定値を読込みました。", "Load complete config data from file."},
-    {"ファイルに設定値を書込みました。", "Store complete config data for file."},
-};
-
 // Window placement in the settings store, in twips.
 struct PlacementKey {
     const char* key;
@@ -171,7 +157,7 @@ constexpr double kPlacementLimitTwips = 1.0e7;
 
 double ReadPlacement(const PlacementKey& entry) {
     const QString text = platform::GetSetting(
-        QLatin1String(MainModule::kAppTitle), QLatin1String(MainModule::kSettingsSection),
+        QLatin1String(platform::kSettingsApp), QLatin1String(MainModule::kSettingsSection),
         QLatin1String(entry.key), Numbers::ShowNumber(qint64(entry.defaultTwips)));
     const std::optional<double> value = Numbers::ParseEntry(text);
     if (!value)
@@ -202,7 +188,7 @@ QRect FitOnScreen(QRect outer) {
 }
 
 void SavePlacementValue(const PlacementKey& entry, int pixels) {
-    platform::SaveSetting(QLatin1String(MainModule::kAppTitle),
+    platform::SaveSetting(QLatin1String(platform::kSettingsApp),
                           QLatin1String(MainModule::kSettingsSection), QLatin1String(entry.key),
                           Numbers::ShowNumber(Twips::FromPixels(pixels)));
 }
@@ -284,12 +270,7 @@ void frmMain::ApplyEnglishCaptions() {
 }
 
 void frmMain::DispStatusMsg(int number) {
-    QString text;
-    if (number >= 0 && number < int(std::size(kStatusMessages))) {
-        const StatusMessage& message = kStatusMessages[number];
-        text = QString::fromUtf8(MainModule::English() ? message.english : message.japanese);
-    }
-    statusPanel_[0]->setText(text);
+    statusPanel_[0]->setText(StatusMessageText(number));
 }
 
 QString frmMain::StatusText() const {

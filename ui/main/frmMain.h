@@ -19,6 +19,7 @@
 #include <memory>
 #include <optional>
 
+class ControllerCommandsView;
 class QAction;
 class QButtonGroup;
 class QCheckBox;
@@ -73,6 +74,10 @@ public:
     void DispStatusMsg(int number);
     void ApplyEnglishCaptions();
     void SetLamp(bool connected);
+    // The identification labels: the controller's information, or the placeholders.
+    void DispControllerInfo(bool identified);
+    // Lamp, CONNECT's caption, LOAD and STORE.
+    void SetConnectedControls(bool connected);
     // Close and Save of the File menu.
     void SetFileEntriesEnabled(bool enabled);
     void UnloadMainWindow();
@@ -242,6 +247,8 @@ private:
     void SetComSpeedButtons(int index);
 
     class Sequence;
+    // Runs a controller command as one sequence, after taking the pending entry.
+    void RunControllerCommand(void (*command)(ControllerCommandsView&));
     bool sequenceRunning_ = false;
     bool closeRequested_ = false; // held back until the running sequence ends
     bool exitRequested_ = false;  // File > Exit, likewise

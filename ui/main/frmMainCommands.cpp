@@ -1,9 +1,7 @@
 #include "ui/main/frmMain.h"
 
 #include "files/FileCommands.h"
-#include "link/ComSupport.h"
-#include "link/QMXModule.h"
-#include "platform/MessageBoxes.h"
+#include "link/ControllerCommands.h"
 #include "shell/MainModule.h"
 #include "ui/about/frmAbout.h"
 #include "ui/options/frmOptions.h"
@@ -21,7 +19,6 @@
 namespace {
 
 using MainModule::JaEn;
-using MainModule::Options;
 using MainModule::State;
 
 // The File menu commands reach the window through this.
@@ -30,8 +27,22 @@ public:
     explicit WindowFileView(frmMain& window) : window_(window) {}
     void DispConfigData() override { window_.DispConfigData(); }
     void SetFileEntriesEnabled(bool enabled) override { window_.SetFileEntriesEnabled(enabled); }
-    void DispStatusMsg(int number) override { window_.DispStatusMsg(number); }
+    void DispStatusMsg(StatusMsg message) override { window_.DispStatusMsg(int(message)); }
     void UnloadMainWindow() override { window_.UnloadMainWindow(); }
+
+private:
+    frmMain& window_;
+};
+
+// The controller commands reach the window through this.
+class WindowControllerView final : public ControllerCommandsView {
+public:
+    explicit WindowControllerView(frmMain& window) : window_(window) {}
+    void DispConfigData() override { window_.DispConfigData(); }
+    void DispControllerInfo(bool identified) override { window_.DispControllerInfo(identified); }
+    void SetConnectedControls(bool connected) override { window_.SetConnectedControls(connected); }
+    void SetOptionsEnabled(bool enabled) override { window_.mnuToolsOptions->setEnabled(enabled); }
+    void DispStatusMsg(StatusMsg message) override { window_.DispStatusMsg(int(message)); }
 
 private:
     frmMain& window_;
@@ -71,92 +82,45 @@ bool frmMain::SequenceRunning() const {
     return sequenceRunning_;
 }
 
-void frmMain::CmdConnect_Click() {
+void frmMain::RunControllerCommand(void (*command)(ControllerCommandsView&)) {
     TakePendingEntry();
     if (sequenceRunning_)
         return;
     const Sequence sequence(*this);
-    if (IsTrue(State.IsConnected)) {
-        Disconnect();
-        return;
-    }
-    bool ok = ComSupport::ComOpen();
-    bool identified = false;
-    if (ok) {
-        ok = identified = QMXModule::ConnectController();
-        if (ok) {
-            infoLabel[3]->setText(State.ControllerSerialNo);
-            infoLabel[4]->setText(State.ControllerVersionText);
-            infoLabel[5]->setText(State.ControllerRevision);
-            infoLabel[7]->setText(State.ControllerBuildDate);
-            mnuToolsOptions->setEnabled(false);
-        }
-    }
-    if (ok && IsTrue(Options.LoadOnConnect)) {
-        ok = QMXModule::LoadConfigFromController();
-        if (ok)
-            DispConfigData();
-    }
-    if (ok) {
-        SetLamp(true);
-        CmdConnect->setText(JaEn(QStringLiteral("切断"), QStringLiteral("DISCONNECT")));
-        CmdLoad->setEnabled(true);
-        CmdStore->setEnabled(true);
-        State.IsConnected = kTrue;
-        DispStatusMsg(IsTrue(Options.LoadOnConnect) ? 2 : 1);
-    } else if (identified) {
-        // The load on connect failed: show the disconnected state, Options menu included.
-        Disconnect();
-    } else {
-        ComSupport::ComClose();
-    }
+    WindowControllerView view(*this);
+    command(view);
+}
+
+void frmMain::DispControllerInfo(bool identified) {
+    infoLabel[3]->setText(identified ? State.ControllerSerialNo : QStringLiteral("xxxxxxxxxx"));
+    infoLabel[4]->setText(identified ? State.ControllerVersionText : QStringLiteral("x.xx"));
+    infoLabel[5]->setText(identified ? State.ControllerRevision : QStringLiteral("xxx"));
+    infoLabel[7]->setText(identified ? State.ControllerBuildDate : QStringLiteral("xxxxxx"));
+}
+
+void frmMain::SetConnectedControls(bool connected) {
+    SetLamp(connected);
+    CmdConnect->setText(connected ? JaEn(QStringLiteral("切断"), QStringLiteral("DISCONNECT"))
+                                  : JaEn(QStringLiteral("接続"), QStringLiteral("CONNECT")));
+    CmdLoad->setEnabled(connected);
+    CmdStore->setEnabled(connected);
+}
+
+void frmMain::CmdConnect_Click() {
+    RunControllerCommand(ControllerCommands::ConnectOrDisconnect);
 }
 
 void frmMain::Disconnect() {
-    ComSupport::ComClose();
-    infoLabel[3]->setText(QStringLiteral("xxxxxxxxxx"));
-    infoLabel[4]->setText(QStringLiteral("x.xx"));
-    infoLabel[5]->setText(QStringLiteral("xxx"));
-    infoLabel[7]->setText(QStringLiteral("xxxxxx"));
-    SetLamp(false);
-    CmdConnect->setText(JaEn(QStringLiteral("接続"), QStringLiteral("CONNECT")));
-    CmdLoad->setEnabled(false);
-    CmdStore->setEnabled(false);
-    mnuToolsOptions->setEnabled(true);
-    DispStatusMsg(5);
-    State.IsConnected = kFalse;
+    WindowControllerView view(*this);
+    ControllerCommands::Disconnect(view);
 }
 
 void frmMain::CmdLoad_Click() {
-    TakePendingEntry();
-    if (sequenceRunning_ || !IsTrue(State.IsConnected))
-        return;
-    const Sequence sequence(*this);
-    if (QMXModule::LoadConfigFromController()) {
-        DispConfigData();
-        DispStatusMsg(3);
-    } else {
-        Disconnect();
-    }
+    RunControllerCommand([](ControllerCommandsView& view) { ControllerCommands::Load(view); });
 }
 
 void frmMain::CmdStore_Click() {
-    TakePendingEntry();
-    if (sequenceRunning_ || !IsTrue(State.IsConnected))
-        return;
-    const Sequence sequence(*this);
-    if (IsTrue(Options.ConfirmStore)) {
-        const platform::MsgAnswer answer = platform::MsgBox(
-            JaEn(QStringLiteral("設定値をQMXに書込みますか？"),
-                 QStringLiteral("Store Config data ?")),
-            ComSupport::LinkTitle(), platform::MsgIcon::None, platform::MsgButtons::YesNo);
-        if (answer != platform::MsgAnswer::Yes)
-            return;
-    }
-    if (QMXModule::StoreConfigToController())
-        DispStatusMsg(4);
-    else
-        Disconnect();
+    RunControllerCommand([](ControllerCommandsView& view) { ControllerCommands::Store(view); });
 }
 
 void frmMain::mnuFileOpen_Click() {

@@ -2,6 +2,7 @@
 
 #include "link/ComSupport.h"
 #include "platform/Ports.h"
+#include "shell/LineSpeeds.h"
 #include "shell/MainModule.h"
 #include "ui/Captions.h"
 
@@ -35,8 +36,6 @@ constexpr Caption kCaptions[] = {
     {"ComPortFrame", "通信ポート", "COM PORT"},
     {"ComSpeedFrame", "通信速度", "BAUD RATE"},
 };
-
-constexpr const char* kSpeedCaptions[] = {" 4800", " 9600", "19200", "38400"};
 
 QString Indexed(const char* name, int index) {
     return QStringLiteral("%1(%2)").arg(QLatin1String(name)).arg(index);
@@ -136,7 +135,7 @@ QWidget* frmOptions::BuildCommunicationTab() {
     auto* speeds = new QVBoxLayout(ComSpeedFrame);
     for (int j = 0; j < 4; ++j) {
         ComSpeedOption[j] = Named<QRadioButton>(Indexed("ComSpeedOption", j), ComSpeedFrame);
-        ComSpeedOption[j]->setText(QString::fromLatin1(kSpeedCaptions[j]));
+        ComSpeedOption[j]->setText(QString::fromLatin1(kLineSpeeds[j].caption));
         speeds->addWidget(ComSpeedOption[j]);
         connect(ComSpeedOption[j], &QRadioButton::toggled, this, [this, j](bool on) {
             if (on)
