@@ -120,8 +120,8 @@ public:
         return port_.Write(data);
     }
     QByteArray ReadAll() override {
-        const QByteArray bytes = port_.ReadAll();
-        answer_ += bytes;
+        QByteArray bytes = port_.ReadAll();
+        answer_ = (answer_ + bytes).right(kKeptAnswer);
         return bytes;
     }
     QString ErrorText() const override { return port_.ErrorText(); }
@@ -139,6 +139,7 @@ public:
     }
 
 private:
+    static constexpr qsizetype kKeptAnswer = 256;
     platform::SerialControl& port_;
     QByteArray sent_;
     QByteArray answer_;
