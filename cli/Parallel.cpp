@@ -1,5 +1,7 @@
 #include "cli/Cli.h"
 
+#include "files/ParameterText.h"
+
 #include <QCoreApplication>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -18,27 +20,17 @@ namespace cli {
 
 namespace {
 
-QString CodeMeaning(int code) {
-    switch (code) {
-    case kOk:
-        return QStringLiteral("ok");
-    case kBadArguments:
-        return QStringLiteral("bad arguments");
-    case kFailed:
-        return QStringLiteral("failed");
-    case kNoController:
-        return QStringLiteral("controller not found or refused");
-    case kMismatch:
-        return QStringLiteral("verify found differences");
-    default:
-        return QStringLiteral("ended abnormally");
-    }
+// How bad a child's end is: a controller that was not written (1, 2, 3; a child that did not
+// end normally counts as 2) comes before one written with differences (4).
+int Severity(int code) {
+    return code == kOk ? 0 : code == kMismatch ? 1 : 2 + code;
 }
 
 struct Child {
     QString target;
     std::unique_ptr<QProcess> process;
     int code = -1;
+    bool crashed = false;
     QString out;
     QString err;
 };
@@ -56,7 +48,8 @@ std::unique_ptr<QProcess> Start(const Invocation& call, const QString& target) {
 void Finish(Child& child) {
     QProcess& p = *child.process;
     p.waitForFinished(-1);
-    child.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    child.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : kFailed;
+    child.crashed = p.exitStatus() != QProcess::NormalExit;
     child.out = QString::fromUtf8(p.readAllStandardOutput());
     child.err = QString::fromUtf8(p.readAllStandardError());
 }
@@ -67,14 +60,35 @@ void RelayErrors(const Child& child) {
         std::fprintf(stderr, "%s: %s\n", qUtf8Printable(child.target), qUtf8Printable(line));
 }
 
+// Why a child failed, in one short phrase: its last message.
+QString Reason(const Child& child) {
+    if (child.crashed)
+        return QStringLiteral("ended abnormally (killed or crashed)");
+    QStringList lines = child.err.split(u'\n', Qt::SkipEmptyParts);
+    while (!lines.isEmpty() && lines.last().startsWith(QLatin1String("->")))
+        lines.removeLast();
+    return lines.isEmpty() ? CodeMeaning(child.code) : ParameterText::Printable(lines.last(), 100);
+}
+
 QJsonObject JsonResult(const Child& child) {
     QJsonObject result{{QStringLiteral("port"), child.target},
                        {QStringLiteral("exitCode"), child.code},
                        {QStringLiteral("result"), CodeMeaning(child.code)}};
+    if (child.code != kOk)
+        result.insert(QStringLiteral("reason"), Reason(child));
     const QJsonDocument output = QJsonDocument::fromJson(child.out.toUtf8());
     if (output.isObject())
         result.insert(QStringLiteral("output"), output.object());
     return result;
+}
+
+void PrintResult(const Child& child) {
+    Out() << child.target << ": " << CodeMeaning(child.code);
+    if (child.code != kOk)
+        Out() << " (exit " << child.code << "): " << Reason(child);
+    Out() << '\n';
+    for (const QString& line : child.out.split(u'\n', Qt::SkipEmptyParts))
+        Out() << "  " << line << '\n';
 }
 
 } // namespace
@@ -91,17 +105,12 @@ int RunInParallel(const Invocation& call) {
     for (Child& child : children) {
         Finish(child);
         RelayErrors(child);
-        worst = std::max(worst, child.code < 0 ? kFailed : child.code);
-        if (call.json) {
+        if (Severity(child.code) > Severity(worst))
+            worst = child.code;
+        if (call.json)
             results.append(JsonResult(child));
-            continue;
-        }
-        Out() << child.target << ": " << CodeMeaning(child.code);
-        if (child.code != kOk)
-            Out() << " (exit " << child.code << ')';
-        Out() << '\n';
-        for (const QString& line : child.out.split(u'\n', Qt::SkipEmptyParts))
-            Out() << "  " << line << '\n';
+        else
+            PrintResult(child);
     }
     if (call.json)
         PrintJson({{QStringLiteral("ports"), results}});

@@ -14,6 +14,7 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFile>
+#include <QJsonObject>
 #include <QTextStream>
 
 #include <algorithm>
@@ -41,15 +42,21 @@ Commands:
                          build date
   read FILE.QMX          load every parameter from the controller and save it as a new file
                          (refuses to replace a file unless --yes)
-  write [--verify] FILE.QMX
+  write [--verify] [--record LOG] FILE.QMX
                          open the file (serial-number check as in the window, answered by
                          --yes) and store it into the controller; --verify reads every
-                         parameter back and compares it with what was sent
+                         parameter back and compares it with what was sent; --record
+                         appends one JSON line per controller to LOG
   show FILE.QMX          print the file's header and every field, one "name = value" line each
   defaults FILE.QMX      write a file with the factory defaults
   diff FILE.QMX          read the controller and list the fields where it differs from the file
+                         (exit 1 when it does)
   export FILE.QMX [OUT]  write the parameters as text (name = value lines) to OUT or stdout
-  import TEXT FILE.QMX   build a .QMX from such text (refuses to replace a file unless --yes)
+                         (refuses to replace a file unless --yes)
+  import [--base FILE.QMX | --defaults] TEXT FILE.QMX
+                         build a .QMX from such text; every parameter must be given unless
+                         --base or --defaults says where the others come from (refuses to
+                         replace a file unless --yes)
   ports                  list the serial devices present and the device behind COM 1 to 16
   ports --map N PATH     make COM N mean PATH (kept in the settings file)
   ports --unmap N        forget the mapping of COM N
@@ -61,15 +68,20 @@ Options:
   --speed BPS            line speed: 4800, 9600 (default), 19200 or 38400
   --lang en|ja           language of the messages (default ja)
   --yes                  answer Yes to every question (default: No)
-  --json                 one JSON document on standard output (info, show, diff, ports and
-                         the report of write --verify)
+  --json                 one JSON document on standard output, also on failure:
+                         {..., "exitCode": N, "error": {"message": ...}}
+  --verify               write: read every parameter back and compare
+  --record LOG           write: append one JSON line per controller to LOG
+  --base FILE.QMX        import: take the parameters the text omits from this file
+  --defaults             import: take the parameters the text omits from the factory set
   --trace                write every line sent and received to standard error
   --version              show the version
   -h, --help             show this help
 
 info, write and diff take several ports at once (--com 1,2,3 or --device A --device B):
 each port gets its own qmxcli process, all run at the same time, and one result line per
-port follows; the exit code is the worst of them.
+port follows; the exit code is the worst of them: a controller not written (1, 2, 3, the
+highest of these) before one written with differences (4), and that before 0.
 
 COM N is the device named by $QMX_COM<N>, else by the "Ports" section of the settings file,
 else /dev/ttyS<N-1>. QMX_TRACE=FILE writes the wire trace to FILE.
@@ -77,7 +89,7 @@ Messages go to standard error; progress too, when it is a terminal.
 
 Exit codes:
   0  success
-  1  bad arguments, or a text file that import refuses
+  1  bad arguments, a text file that import refuses, or diff found differences
   2  operation failed (port cannot be opened, no reply, refused reply, file error)
   3  controller not found or refused (no answer to identification, wrong name, old version)
   4  write --verify: the controller holds other values than were sent
@@ -116,6 +128,11 @@ public:
 
 int BadArguments(const QString& why) {
     std::fprintf(stderr, "qmxcli: %s\n\n%s", qUtf8Printable(why), kUsage);
+    if (QCoreApplication::arguments().contains(QLatin1String("--json"))) {
+        PrintJson({{QStringLiteral("error"), QJsonObject{{QStringLiteral("message"), why}}}});
+        PrintJsonDocument(kBadArguments);
+        FinishOutput();
+    }
     return kBadArguments;
 }
 
@@ -131,6 +148,9 @@ struct Options {
     QCommandLineOption version{QStringLiteral("version")};
     QCommandLineOption map{QStringLiteral("map"), {}, QStringLiteral("N")};
     QCommandLineOption unmap{QStringLiteral("unmap"), {}, QStringLiteral("N")};
+    QCommandLineOption base{QStringLiteral("base"), {}, QStringLiteral("FILE")};
+    QCommandLineOption defaults{QStringLiteral("defaults")};
+    QCommandLineOption record{QStringLiteral("record"), {}, QStringLiteral("FILE")};
     QCommandLineOption help{QStringList{QStringLiteral("h"), QStringLiteral("help")}};
 };
 
@@ -206,19 +226,30 @@ QString ApplyOutputOptions(const QCommandLineParser& parser, const Options& o,
     call.json = parser.isSet(o.json);
     call.verify = parser.isSet(o.verify);
     call.trace = parser.isSet(o.trace);
-    const QStringList jsonCommands{"info", "show", "diff", "ports", "write"};
-    if (call.json && !jsonCommands.contains(call.command))
-        return QStringLiteral("--json goes with info, show, diff, ports and write --verify");
     if (call.verify && call.command != u"write")
         return QStringLiteral("--verify goes with write");
     if (!call.targets.isEmpty() && !command.manyPorts)
         return QStringLiteral("%1 takes one port").arg(call.command);
-    for (const QCommandLineOption* option : {&o.speed, &o.lang})
+    for (const QCommandLineOption* option : {&o.speed, &o.lang, &o.record})
         if (parser.isSet(*option))
             call.passOn << QStringLiteral("--") + option->names().first() << parser.value(*option);
     for (const QCommandLineOption* option : {&o.yes, &o.json, &o.verify, &o.trace})
         if (parser.isSet(*option))
             call.passOn << QStringLiteral("--") + option->names().first();
+    return {};
+}
+
+// import --base/--defaults and write --record.
+QString ApplyFileOptions(const QCommandLineParser& parser, const Options& o, Invocation& call) {
+    call.base = parser.value(o.base);
+    call.baseIsDefaults = parser.isSet(o.defaults);
+    call.record = parser.value(o.record);
+    if ((parser.isSet(o.base) || call.baseIsDefaults) && call.command != u"import")
+        return QStringLiteral("--base and --defaults go with import");
+    if (parser.isSet(o.base) && (call.base.isEmpty() || call.baseIsDefaults))
+        return QStringLiteral("give --base FILE.QMX or --defaults, not both");
+    if (parser.isSet(o.record) && (call.command != u"write" || call.record.isEmpty()))
+        return QStringLiteral("--record FILE goes with write");
     return {};
 }
 
@@ -265,13 +296,12 @@ void StartTrace(bool toStandardError) {
                      qUtf8Printable(error));
 }
 
-int Run(const Command& command, const Invocation& call) {
+int RunHere(const Command& command, const Invocation& call) {
     if (!call.targets.isEmpty())
         return RunInParallel(call);
     if (command.needsLink)
         StartTrace(call.trace);
-    platform::ConsoleMessageBoxes boxes(call.yes);
-    platform::SetMessageBoxes(&boxes);
+    InstallMessageBoxes(call.yes);
     TerminalProgress progress;
     if (QMX_ISATTY(2) && !call.trace)
         platform::SetProgressDisplay(&progress);
@@ -280,10 +310,19 @@ int Run(const Command& command, const Invocation& call) {
         ComSupport::ComInit(MainModule::Options.ComPort, MainModule::Options.ComSpeed);
     }
     const int rc = command.run(call);
-    Out().flush();
     WireTrace::Stop();
     platform::SetProgressDisplay(nullptr);
     platform::SetMessageBoxes(nullptr);
+    return rc;
+}
+
+// The command's exit code, made 2 when standard output lost any of what it was given.
+int Run(const Command& command, const Invocation& call) {
+    int rc = RunHere(command, call);
+    if (call.json)
+        PrintJsonDocument(rc);
+    if (!FinishOutput() && rc == kOk)
+        rc = kFailed;
     return rc;
 }
 
@@ -297,12 +336,12 @@ int main(int argc, char* argv[]) {
     parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsOptions);
     const Options o;
     parser.addOptions({o.com, o.device, o.speed, o.lang, o.yes, o.trace, o.json, o.verify,
-                       o.version, o.map, o.unmap, o.help});
+                       o.version, o.map, o.unmap, o.base, o.defaults, o.record, o.help});
     if (!parser.parse(QCoreApplication::arguments()))
         return BadArguments(parser.errorText());
     if (parser.isSet(o.help) || parser.isSet(o.version)) {
         std::fputs(parser.isSet(o.help) ? kUsage : "qmxcli " QMX_VERSION "\n", stdout);
-        return kOk;
+        return std::fflush(stdout) == 0 && !std::ferror(stdout) ? kOk : kFailed;
     }
 
     MainModule::InitProgram(QString());
@@ -314,7 +353,8 @@ int main(int argc, char* argv[]) {
         if (!error.isEmpty())
             return BadArguments(error);
     for (const QString& error :
-         {ApplyMapOptions(parser, o, call), ApplyOutputOptions(parser, o, *command, call)})
+         {ApplyMapOptions(parser, o, call), ApplyOutputOptions(parser, o, *command, call),
+          ApplyFileOptions(parser, o, call)})
         if (!error.isEmpty())
             return BadArguments(error);
     return Run(*command, call);

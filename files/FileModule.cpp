@@ -121,30 +121,47 @@ bool IsSpecial(const QString& fileName) {
     return info.exists() && !info.isFile();
 }
 
-// Writes the held blocks. The old file is replaced only once the new one is complete, so a
-// full disk or a crash never leaves a truncated file behind. Unbuffered, because a short
-// write hidden in the buffer's final flush would otherwise still be committed.
+// Writes the held blocks.
 bool WriteHeld(const QString& fileName) {
     if (IsSpecial(fileName)) {
         platform::MsgBox(NotRegularText(fileName), StoreTitle(), platform::MsgIcon::Critical);
         return false;
     }
-    const QByteArray image = FileImage();
-    QSaveFile file(fileName);
-    bool ok = file.open(QIODevice::WriteOnly | QIODevice::Unbuffered);
-    for (qint64 done = 0; ok && done < image.size();) {
-        const qint64 written = file.write(image.constData() + done, image.size() - done);
-        ok = written > 0;
-        done += written;
-    }
-    if (!ok || !file.commit()) {
-        platform::MsgBox(file.errorString(), StoreTitle(), platform::MsgIcon::Critical);
+    QString error;
+    if (!WriteWholeFile(fileName, FileImage(), error)) {
+        platform::MsgBox(error, StoreTitle(), platform::MsgIcon::Critical);
         return false;
     }
     return true;
 }
 
 } // namespace
+
+// The old file is replaced only once the new one is complete, so a full disk or a crash never
+// leaves a truncated file behind. Unbuffered, because a short write hidden in the buffer's
+// final flush would otherwise still be committed.
+bool WriteWholeFile(const QString& fileName, const QByteArray& bytes, QString& error) {
+    if (IsSpecial(fileName)) {
+        error = NotRegularText(fileName);
+        return false;
+    }
+    QSaveFile file(fileName);
+    bool ok = file.open(QIODevice::WriteOnly | QIODevice::Unbuffered);
+    for (qint64 done = 0; ok && done < bytes.size();) {
+        const qint64 written = file.write(bytes.constData() + done, bytes.size() - done);
+        ok = written > 0;
+        done += written;
+    }
+    if (!ok || !file.commit()) {
+        error = file.errorString();
+        return false;
+    }
+    return true;
+}
+
+bool IsSpecialFile(const QString& fileName) {
+    return IsSpecial(fileName);
+}
 
 QByteArray FileImage() {
     QByteArray image(kFileSize, '\0');

@@ -54,6 +54,12 @@ bool SaveConfigFile();
 bool LoadConfigFile();
 void FillFileRecord(); // record -> the two parameter blocks
 
+// Replaces the file with these bytes whole, or keeps the old file: false with the platform's
+// reason in error. Folders, devices and pipes are refused.
+bool WriteWholeFile(const QString& fileName, const QByteArray& bytes, QString& error);
+// The name exists and is a folder, a device or a pipe.
+bool IsSpecialFile(const QString& fileName);
+
 // The three held blocks as one file image.
 QByteArray FileImage();
 

@@ -4,6 +4,9 @@
 #include "shell/RecordFields.h"
 
 #include <QHash>
+#include <QRegularExpression>
+#include <QStringDecoder>
+#include <QStringList>
 
 #include <cmath>
 
@@ -16,87 +19,138 @@ using RecordFields::Name;
 // Header lines of show, taken as they are and not imported.
 const QStringList kHeaderNames{"created", "updated", "version", "serial number"};
 
-// Booleans the window writes read True and False; any other value is kept as a number, so
-// that a file's bytes survive the round trip.
+// A Boolean the window did not write (1, 2, -32768...) keeps its stored value in the text.
+const QRegularExpression kStoredAs(QStringLiteral("^True *\\(stored as ([^)]*)\\)$"),
+                                   QRegularExpression::CaseInsensitiveOption);
+
 QString ValueText(const RecordField& field, double value) {
-    if (field.type == FieldType::Boolean && (value == kTrue || value == kFalse))
-        return RecordFields::ShowBare(field, value);
-    return Numbers::ShowNumber(qint64(value));
+    if (field.type != FieldType::Boolean || value == kTrue || value == kFalse)
+        return field.type == FieldType::Boolean ? RecordFields::ShowBare(field, value)
+                                                : Numbers::ShowNumber(qint64(value));
+    return QStringLiteral("True (stored as %1)").arg(Numbers::ShowNumber(qint64(value)));
 }
 
-QString RangeText(const RecordField& field) {
-    const bool own = !std::isnan(field.min);
-    return QStringLiteral("%1..%2")
-        .arg(Numbers::ShowNumber(qint64(own ? field.min : RecordFields::WidthMin(field.type))))
-        .arg(Numbers::ShowNumber(qint64(own ? field.max : RecordFields::WidthMax(field.type))));
+QString RangeText(double min, double max) {
+    return QStringLiteral("%1..%2").arg(Numbers::ShowNumber(qint64(min)),
+                                        Numbers::ShowNumber(qint64(max)));
 }
 
-// The value written after "=": a whole number (or True/False for a Boolean), optionally
-// followed by the field's unit. An error text when it is not one.
-std::optional<double> ParseValue(const RecordField& field, QString text, QString& error) {
-    const QString unit = QLatin1String(field.unit.data(), qsizetype(field.unit.size()));
-    if (!unit.isEmpty() && text.endsWith(unit))
-        text = text.chopped(unit.size()).trimmed();
-    if (field.type == FieldType::Boolean) {
-        if (text.compare(QLatin1String("True"), Qt::CaseInsensitive) == 0)
-            return double(kTrue);
-        if (text.compare(QLatin1String("False"), Qt::CaseInsensitive) == 0)
-            return double(kFalse);
+QString WidthText(const RecordField& field) {
+    return RangeText(RecordFields::WidthMin(field.type), RecordFields::WidthMax(field.type));
+}
+
+// A whole number as a person types it: blanks around it, one sign (the full-width and minus
+// sign forms the window takes too), then ASCII digits only. Twelve digits are more than any
+// field holds, so longer ones are returned as too large rather than overflowing.
+std::optional<double> WholeNumber(QStringView text) {
+    text = text.trimmed();
+    double sign = 1;
+    if (!text.isEmpty() && QStringView(u"+-\u2212\uFF0B\uFF0D").contains(text.front())) {
+        sign = text.front() == u'+' || text.front() == u'\uFF0B' ? 1 : -1;
+        text = text.mid(1).trimmed();
     }
-    const std::optional<double> number = Numbers::ParseEntry(text);
-    if (!number || *number != std::trunc(*number)) {
-        error = QStringLiteral("\"%1\" is no value of %2").arg(text, Name(field));
+    if (text.isEmpty())
+        return std::nullopt;
+    for (const QChar c : text)
+        if (c < u'0' || c > u'9')
+            return std::nullopt;
+    return sign * (text.size() > 12 ? 1e12 : text.toDouble());
+}
+
+struct Reader {
+    Imported result;
+    QHash<QString, int> givenOn; // field name -> its line
+
+    void Line(int number, QStringView line);
+    std::optional<double> Value(int line, const RecordField& field, QString text);
+    std::optional<double> Boolean(int line, const RecordField& field, const QString& text);
+    void CheckPairs();
+    void Fail(int line, const QString& why) {
+        if (result.errors.size() >= kShownErrors)
+            ++result.unshownErrors;
+        else
+            result.errors << QStringLiteral("line %1: %2").arg(line).arg(why);
+    }
+    void Warn(int line, const QString& why) {
+        if (result.warnings.size() < kShownErrors)
+            result.warnings << QStringLiteral("line %1: %2").arg(line).arg(why);
+    }
+};
+
+// True, False, "True (stored as N)", or a number: 0 is False, any other True (-1).
+std::optional<double> Reader::Boolean(int line, const RecordField& field, const QString& text) {
+    if (text.compare(QLatin1String("True"), Qt::CaseInsensitive) == 0)
+        return double(kTrue);
+    if (text.compare(QLatin1String("False"), Qt::CaseInsensitive) == 0)
+        return double(kFalse);
+    const QRegularExpressionMatch stored = kStoredAs.match(text);
+    const std::optional<double> number = WholeNumber(stored.hasMatch() ? stored.captured(1) : text);
+    if (!number || (stored.hasMatch() && *number == 0)) {
+        Fail(line, QStringLiteral("\"%1\" is no value of %2 (True or False)")
+                       .arg(Printable(text, 40), Name(field)));
         return std::nullopt;
     }
     if (*number < RecordFields::WidthMin(field.type) ||
         *number > RecordFields::WidthMax(field.type)) {
-        error = QStringLiteral("%1 = %2 does not fit the field").arg(Name(field), text);
+        Fail(line, QStringLiteral("%1 = %2 does not fit the field (%3)")
+                       .arg(Name(field), Printable(text, 40), WidthText(field)));
         return std::nullopt;
     }
-    if (field.type != FieldType::Boolean && !RecordFields::InRange(field, *number)) {
-        error = QStringLiteral("%1 = %2 is outside %3").arg(Name(field), text, RangeText(field));
+    if (stored.hasMatch() || *number == kTrue || *number == kFalse)
+        return *number;
+    Warn(line, QStringLiteral("%1 = %2 taken as True").arg(Name(field), Printable(text, 40)));
+    return double(kTrue);
+}
+
+// The value written after "=", optionally followed by the field's unit.
+std::optional<double> Reader::Value(int line, const RecordField& field, QString text) {
+    const QString unit = QLatin1String(field.unit.data(), qsizetype(field.unit.size()));
+    if (!unit.isEmpty() && text.endsWith(unit))
+        text = text.chopped(unit.size()).trimmed();
+    if (field.type == FieldType::Boolean)
+        return Boolean(line, field, text);
+    const std::optional<double> number = WholeNumber(text);
+    if (!number) {
+        Fail(line, QStringLiteral("\"%1\" is no value of %2 (a whole number)")
+                       .arg(Printable(text, 40), Name(field)));
         return std::nullopt;
     }
+    if (*number < RecordFields::WidthMin(field.type) ||
+        *number > RecordFields::WidthMax(field.type)) {
+        Fail(line, QStringLiteral("%1 = %2 does not fit the field (%3)")
+                       .arg(Name(field), Printable(text, 40), WidthText(field)));
+        return std::nullopt;
+    }
+    if (!RecordFields::InRange(field, *number))
+        Warn(line, QStringLiteral("%1 = %2 is outside the window's range %3; kept as given")
+                       .arg(Name(field), Printable(text, 40), RangeText(field.min, field.max)));
     return *number;
 }
 
-struct Reader {
-    Imported result{FactoryDefaults(), {}, {}};
-    QHash<QString, int> givenOn; // field name -> its line
-
-    void Line(int number, QString line);
-    void CheckPairs();
-    void Fail(int line, const QString& why) {
-        result.errors << QStringLiteral("line %1: %2").arg(line).arg(why);
-    }
-};
-
-void Reader::Line(int number, QString line) {
-    line = line.section(u'#', 0, 0).trimmed();
+void Reader::Line(int number, QStringView line) {
+    line = line.left(line.indexOf(u'#')).trimmed();
     if (line.isEmpty())
         return;
     const qsizetype eq = line.indexOf(u'=');
     if (eq < 0)
         return Fail(number, QStringLiteral("expected \"name = value\""));
-    const QString name = line.left(eq).trimmed();
+    const QString name = line.left(eq).trimmed().toString();
     if (kHeaderNames.contains(name))
         return;
     const RecordField* field = RecordFields::Named(name);
     if (!field || field->fileOffset < 0)
-        return Fail(number, QStringLiteral("unknown parameter \"%1\"").arg(name));
+        return Fail(number, QStringLiteral("unknown parameter \"%1\"").arg(Printable(name, 40)));
     if (givenOn.contains(name))
         return Fail(
             number,
             QStringLiteral("%1 given again (first on line %2)").arg(name).arg(givenOn[name]));
     givenOn.insert(name, number);
-    QString error;
-    if (const auto value = ParseValue(*field, line.mid(eq + 1).trimmed(), error))
+    if (const auto value = Value(number, *field, line.mid(eq + 1).trimmed().toString()))
         field->set(result.record, *value);
-    else
-        Fail(number, error);
 }
 
-// What the window keeps across fields: S <= F in each speed group, stop <= run current.
+// What the window keeps across fields: S <= F in each speed group, stop <= run current. A file
+// may hold them otherwise, so they are warnings.
 void Reader::CheckPairs() {
     constexpr std::pair<int, int> kPairs[] = {{Field("defaultSpeedMin"), Field("defaultSpeedMax")},
                                               {Field("originSpeedMin"), Field("originSpeedMax")},
@@ -108,16 +162,48 @@ void Reader::CheckPairs() {
         if (lower.get(result.record) <= upper.get(result.record))
             continue;
         const int line = std::max(givenOn.value(Name(lower)), givenOn.value(Name(upper)));
-        Fail(line, QStringLiteral("%1 is above %2").arg(Name(lower), Name(upper)));
+        Warn(line, QStringLiteral("%1 is above %2; kept as given").arg(Name(lower), Name(upper)));
     }
 }
 
 } // namespace
 
+QString Printable(QStringView text, qsizetype maxLength) {
+    QString shown;
+    for (const QChar c : text) {
+        if (shown.size() >= maxLength)
+            return shown + QStringLiteral("...");
+        const char16_t code = c.unicode();
+        if (code == u'\n')
+            shown += QStringLiteral("\\n");
+        else if (code == u'\r')
+            shown += QStringLiteral("\\r");
+        else if (code == u'\t')
+            shown += QStringLiteral("\\t");
+        else if (code < 0x20 || (code >= 0x7f && code < 0xa0) || code == 0x2028 || code == 0x2029)
+            shown += QStringLiteral("\\x%1").arg(int(code), 2, 16, QLatin1Char('0'));
+        else
+            shown += c;
+    }
+    return shown;
+}
+
+std::optional<QString> DecodeText(const QByteArray& bytes, QString& error) {
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString text = decoder(bytes);
+    if (decoder.hasError() || bytes.contains('\0')) {
+        error = QStringLiteral("not UTF-8 text (save it as UTF-8)");
+        return std::nullopt;
+    }
+    if (text.startsWith(QChar(0xfeff)))
+        text.remove(0, 1);
+    return text;
+}
+
 QString Export(const ConfigRecord& record, const QStringList& header) {
     QString text;
     for (const QString& line : header)
-        text += QStringLiteral("# ") + line + u'\n';
+        text += QStringLiteral("# ") + Printable(line, 200) + u'\n';
     for (const RecordField* field : RecordFields::FileFields()) {
         QString line = Name(*field) + QStringLiteral(" = ") + ValueText(*field, field->get(record));
         if (!field->unit.empty())
@@ -128,9 +214,11 @@ QString Export(const ConfigRecord& record, const QStringList& header) {
     return text;
 }
 
-Imported Import(const QString& text) {
+Imported Import(const QString& text, const ConfigRecord& base) {
     Reader reader;
-    const QStringList lines = text.split(u'\n');
+    reader.result.record = base;
+    static const QRegularExpression lineEnd(QStringLiteral("\r\n|\r|\n"));
+    const QStringList lines = text.split(lineEnd);
     for (int i = 0; i < lines.size(); ++i)
         reader.Line(i + 1, lines[i]);
     if (reader.result.errors.isEmpty())

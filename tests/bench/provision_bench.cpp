@@ -1,5 +1,6 @@
 // Times qmxcli writing (and verifying) one file into one simulated controller, then into
-// several in one call, each qmx-sim at 9600 bit/s over a pseudo-terminal.
+// several in one call (4 by default) and into 16, each qmx-sim at 9600 bit/s over a
+// pseudo-terminal. A production line wants 16 to take less than 1.5 times one.
 //
 //   QMX_BUILD_DIR=build build/provision-bench [controllers]
 
@@ -40,6 +41,7 @@ double Run(const QStringList& arguments) {
 int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
     const int count = argc > 1 ? std::max(2, std::atoi(argv[1])) : 4;
+    const int most = std::max(count, 16);
     QTemporaryDir dir;
     const QString file = dir.filePath(QStringLiteral("stage.QMX"));
     if (Run({"defaults", file}) < 0)
@@ -47,7 +49,7 @@ int main(int argc, char* argv[]) {
 
     std::vector<std::unique_ptr<testing::SimProcess>> sims;
     QStringList devices;
-    for (int i = 0; i < count; ++i) {
+    for (int i = 0; i < most; ++i) {
         sims.push_back(std::make_unique<testing::SimProcess>());
         QString error;
         if (!sims.back()->Start({"--baud", "9600", "--log", "/dev/null"}, &error)) {
@@ -59,11 +61,15 @@ int main(int argc, char* argv[]) {
     }
     const QStringList write{"--lang", "en", "--yes", "write", "--verify", file};
     const double one = Run(devices.mid(0, 2) + write);
-    const double all = Run(devices + write);
-    if (one < 0 || all < 0)
+    if (one < 0)
         return 1;
-    std::printf("write --verify into 1 controller:  %6.3f s\n", one);
-    std::printf("write --verify into %d controllers: %6.3f s  (%.2f x one)\n", count, all,
-                all / one);
+    std::printf("write --verify into 1 controller:   %6.3f s\n", one);
+    for (const int n : {count, 16}) {
+        const double all = Run(devices.mid(0, 2 * n) + write);
+        if (all < 0)
+            return 1;
+        std::printf("write --verify into %2d controllers: %6.3f s  (%.2f x one)\n", n, all,
+                    all / one);
+    }
     return 0;
 }

@@ -1,5 +1,6 @@
 #include "files/FileCommands.h"
 #include "files/FileModule.h"
+#include "files/ParameterText.h"
 #include "link/ComSupport.h"
 #include "link/QMXModule.h"
 #include "shell/MainModule.h"
@@ -8,6 +9,7 @@
 #include "tests/support/Scripted.h"
 #include "tests/support/SimHarness.h"
 
+#include <QCryptographicHash>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -17,6 +19,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+
+#include <csignal>
+#include <sys/resource.h>
 
 using testing::SimProcess;
 
@@ -32,8 +37,11 @@ QString CliProgram() {
     return qEnvironmentVariable("QMX_BUILD_DIR") + QStringLiteral("/qmxcli");
 }
 
-CliResult RunCli(const QStringList& arguments) {
+// outFile: where standard output goes instead of the pipe.
+CliResult RunCli(const QStringList& arguments, const QString& outFile = {}) {
     QProcess process;
+    if (!outFile.isEmpty())
+        process.setStandardOutputFile(outFile);
     process.start(CliProgram(), arguments);
     CliResult result;
     if (!process.waitForFinished(60000))
@@ -85,6 +93,8 @@ private slots:
     void importRefuses();
     void jsonOutputs();
     void manyControllers();
+    void childKilled();
+    void outputFailures();
     void readMatchesWindowSaveAs();
     void writeStoresTheFile();
     void showFactoryDefaults();
@@ -182,6 +192,7 @@ void TestCli::lineSpeedAndPort_data() {
     QTest::newRow("--speed 4800") << QStringList{"--device", "@", "--speed", "4800", "info"} << 0;
     QTest::newRow("the default 9600") << QStringList{"--device", "@", "info"} << 3;
     QTest::newRow("--com 2") << QStringList{"--com", "2", "--speed", "4800", "info"} << 0;
+    QTest::newRow("--com 16") << QStringList{"--com", "16", "--speed", "4800", "info"} << 0;
 }
 
 // A controller at 4800 bit/s answers only a host at 4800 bit/s.
@@ -191,9 +202,11 @@ void TestCli::lineSpeedAndPort() {
     SimProcess sim;
     QVERIFY(StartSim(sim, {"--baud", "4800"}));
     qputenv("QMX_COM2", QFile::encodeName(sim.PtyPath()));
+    qputenv("QMX_COM16", QFile::encodeName(sim.PtyPath()));
     call.replaceInStrings(QRegularExpression("^@$"), sim.PtyPath());
     const CliResult r = RunCli(call + QStringList{"--lang", "en"});
     qunsetenv("QMX_COM2");
+    qunsetenv("QMX_COM16");
     QCOMPARE(r.code, code);
     QCOMPARE(r.out.startsWith("name = QMX001-SIM\n"), code == 0);
 }
@@ -279,6 +292,7 @@ void TestCli::writeStoresTheFile() {
     CliResult r1 = RunCli(Device(sim) + QStringList{"write", Path("edited.QMX")});
     QCOMPARE(r1.code, 2);
     QVERIFY(r1.err.contains("Mismuch QMX and Config file,Contiue load file ?"));
+    QVERIFY(r1.err.contains("give --yes"));
     const CliResult r2 = RunCli(Device(sim) + QStringList{"--yes", "write", Path("edited.QMX")});
     QCOMPARE(r2.code, 0);
 
@@ -294,7 +308,7 @@ void TestCli::writeStoresTheFile() {
 
     // The controller now holds the file's parameters.
     const CliResult diff = RunCli(Device(sim) + QStringList{"diff", Path("edited.QMX")});
-    QCOMPARE(diff.code, 0);
+    QCOMPARE(diff.code, 1);
     // jogDialPulses 0 is stored as the controller's 10: the one field that reads back otherwise.
     QCOMPARE(diff.out, QString("jogDialPulses: controller 10 pulses, file 0 pulses\n"));
 }
@@ -354,7 +368,7 @@ void TestCli::diffListsChangedFields() {
     SimProcess sim;
     QVERIFY(StartSim(sim, {"--state", Path("diff-state.txt")}));
     const CliResult r = RunCli(Device(sim) + QStringList{"diff", Path("base.QMX")});
-    QCOMPARE(r.code, 0);
+    QCOMPARE(r.code, 1);
     QCOMPARE(r.out, QString("originSpeedMax: controller 8000 pulses/s, file 5000 pulses/s\n"
                             "reverseDirection: controller True, file False\n"
                             "stopCurrent: controller 240 mA, file 175 mA\n"));
@@ -413,7 +427,8 @@ void TestCli::failures_data() {
     QTest::newRow("late OK, then NG to Z:UW")
         << QStringList{"--late", "Z:IS1=250", "--reply", "Z:UW=NG"}
         << QStringList{"--device", "@", "--lang", "en", "--yes", "write", "@dir/factory.QMX"} << 2
-        << "cannot connect QMX-001.";
+        << "cannot connect QMX-001.\nqmxcli: write stopped: the controller answered \"NG\" to "
+           "\"Z:UW\"";
     QTest::newRow("stale OK, then NG to Z:UW")
         << QStringList{"--stale-before", "Z:UW", "--reply", "Z:UW=NG", "--late", "Z:UW=100"}
         << QStringList{"--device", "@", "--lang", "en", "--yes", "write", "@dir/factory.QMX"} << 2
@@ -421,11 +436,24 @@ void TestCli::failures_data() {
     QTest::newRow("store refused")
         << QStringList{"--reply", "Z:EP1=NG"}
         << QStringList{"--device", "@", "--lang", "en", "--yes", "write", "@dir/factory.QMX"} << 2
-        << "cannot connect QMX-001.";
-    QTest::newRow("file exists") << QStringList{}
-                                 << QStringList{"--device", "@",    "--lang",
-                                                "en",       "read", "@dir/factory.QMX"}
-                                 << 2 << "Already config file. Over write ?";
+        << "write stopped: the controller answered \"NG\" to \"Z:EP1\"";
+    QTest::newRow("file exists, nothing sent")
+        << QStringList{} << QStringList{"--device", "@", "--lang", "en", "read", "@dir/factory.QMX"}
+        << 2 << "factory.QMX exists; give --yes to replace it";
+    QTest::newRow("diff of a file that does not load")
+        << QStringList{} << QStringList{"--device", "@", "--lang", "en", "diff", "/nonexistent/x"}
+        << 2 << "Load QMX-001 config file: ";
+    QTest::newRow("export onto its source")
+        << none << QStringList{"--yes", "export", "@dir/factory.QMX", "@dir/factory.QMX"} << 2
+        << "is the file being read";
+    QTest::newRow("export onto a device")
+        << none << QStringList{"--yes", "export", "@dir/factory.QMX", "/dev/null"} << 2
+        << "/dev/null is not a regular file";
+    QTest::newRow("export onto a file without --yes")
+        << none << QStringList{"export", "@dir/factory.QMX", "@dir/existing.txt"} << 2
+        << "existing.txt exists; give --yes";
+    QTest::newRow("--record with another command")
+        << none << QStringList{"--record", "@dir/r.log", "info"} << 1 << "--record FILE goes";
 }
 
 void TestCli::failures() {
@@ -445,12 +473,16 @@ void TestCli::failures() {
             argument = sim.PtyPath();
         argument.replace("@dir", dir_.path());
     }
+    QVERIFY(WriteFile(Path("existing.txt"), "kept"));
     const CliResult r = RunCli(cliArguments);
     QCOMPARE(r.code, code);
     QVERIFY2(r.err.contains(message), qPrintable(r.err));
     if (code == 3 || code == 2)
         QVERIFY(r.out.isEmpty());
     QVERIFY(!QFile::exists(Path("stopped.QMX")));
+    QCOMPARE(ReadAll(Path("existing.txt")), QByteArray("kept"));
+    if (message.contains("give --yes to replace")) // refused before a word to the controller
+        QCOMPARE(LogLines(Path("log.txt")), QStringList());
 }
 
 // ports --map fails when the settings file cannot be written; QMX_TRACE matters only to the
@@ -484,8 +516,12 @@ void TestCli::writeVerify_data() {
         << QStringList{} << false << 0 << "verify: the controller holds every parameter sent\n";
     QTest::newRow("OK but keeps its old run current")
         << QStringList{"--ignore-setting", "CR"} << false << 4
-        << "verify: runCurrent: sent 1375, read back 729\n";
+        << "verify: runCurrent: sent 660 mA, read back 350 mA (controller 1375, 729)\n";
     QTest::newRow("the same, as JSON") << QStringList{"--ignore-setting", "CR"} << true << 4 << "";
+    QTest::newRow("store refused: nothing verified")
+        << QStringList{"--reply", "Z:EP1=NG"} << false << 2 << "";
+    QTest::newRow("read-back unanswered: a failure, not a mismatch")
+        << QStringList{"--silent-at", "?:MS"} << false << 2 << "";
 }
 
 void TestCli::writeVerify() {
@@ -494,8 +530,11 @@ void TestCli::writeVerify() {
     QFETCH(int, code);
     QFETCH(QString, report);
     QVERIFY(WriteFile(Path("660.txt"), "runCurrent = 660\nstopCurrent = 330\n"));
-    QFile::remove(Path("660.QMX"));
-    QCOMPARE(RunCli({"import", Path("660.txt"), Path("660.QMX")}).code, 0);
+    for (const char* name : {"660.QMX", "base.QMX"})
+        QFile::remove(Path(name));
+    QCOMPARE(RunCli({"defaults", Path("base.QMX")}).code, 0);
+    QCOMPARE(RunCli({"import", "--base", Path("base.QMX"), Path("660.txt"), Path("660.QMX")}).code,
+             0);
     SimProcess sim;
     QVERIFY(StartSim(sim, simArguments));
     const QStringList call{"--yes", "write", "--verify", Path("660.QMX")};
@@ -507,9 +546,12 @@ void TestCli::writeVerify() {
     }
     const QJsonObject document = QJsonDocument::fromJson(r.out.toUtf8()).object();
     QCOMPARE(document.value("verified").toBool(true), false);
+    QCOMPARE(document.value("exitCode").toInt(), 4);
     const QJsonObject run = document.value("differences").toObject().value("runCurrent").toObject();
-    QCOMPARE(run.value("sent").toInt(), 1375);
-    QCOMPARE(run.value("readBack").toString(), QString("729"));
+    QCOMPARE(run.value("sent").type(), run.value("readBack").type());
+    QCOMPARE(run.value("sent").toInt(), 660);
+    QCOMPARE(run.value("readBack").toInt(), 350);
+    QCOMPARE(run.value("raw").toObject().value("readBack").toString(), QString("729"));
 }
 
 void TestCli::textRoundTrip_data() {
@@ -544,6 +586,14 @@ void TestCli::textRoundTrip_data() {
                "rotationStage = False\njogDialEnabled = False\njogDialPulses = 1 pulses\n"
                "reservedSwitch = 0\n")
         << "ctValue = -32768";
+    ConfigRecord tuned = FactoryDefaults();
+    tuned.runCurrent = 660;
+    tuned.stopCurrent = 330;
+    tuned.defaultSpeedMax = 12000;
+    tuned.comSpeedIndex = 3;
+    QTest::newRow("old Mac line ends (CR only)")
+        << ParameterText::Export(tuned, {"tuned # set"}).replace(u'\n', u'\r').toUtf8()
+        << "runCurrent = 660 mA";
 }
 
 // export -> import -> show: the same field bytes, whatever the values.
@@ -559,6 +609,7 @@ void TestCli::textRoundTrip() {
     if (!text.isEmpty())
         QCOMPARE(RunCli({"import", Path("given.txt"), Path("a.QMX")}).code, 0);
     QCOMPARE(RunCli({"export", Path("a.QMX"), Path("a.txt")}).code, 0);
+    QCOMPARE(RunCli({"export", Path("a.QMX")}).out.toUtf8(), ReadAll(Path("a.txt")));
     const CliResult imported = RunCli({"import", Path("a.txt"), Path("b.QMX")});
     QCOMPARE(imported.code, 0);
     QVERIFY2(imported.err.isEmpty(), qPrintable(imported.err)); // every field was given
@@ -570,29 +621,57 @@ void TestCli::textRoundTrip() {
 
 void TestCli::importRefuses_data() {
     QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QStringList>("options");
     QTest::addColumn<QString>("error");
-    QTest::newRow("unknown name") << QByteArray("# set\nspeed = 5\n")
-                                  << "line 2: unknown parameter";
-    QTest::newRow("given twice") << QByteArray("ctValue = 1\n\nctValue = 2\n")
-                                 << "line 3: ctValue given again (first on line 1)";
-    QTest::newRow("too wide") << QByteArray("ctValue = 40000\n")
-                              << "line 1: ctValue = 40000 does not fit";
-    QTest::newRow("out of range") << QByteArray("originOffset = 16777216\n")
-                                  << "line 1: originOffset = 16777216 is outside -1000..16777215";
-    QTest::newRow("no value") << QByteArray("stepMode = half\n") << "line 1: \"half\" is no value";
-    QTest::newRow("S above F") << QByteArray("runCurrent = 400\nstopCurrent = 500\n")
-                               << "line 2: stopCurrent is above runCurrent";
+    QTest::addColumn<int>("messages"); // lines on standard error
+    const QStringList base{"--defaults"};
+    const QByteArray whole = ParameterText::Export(FactoryDefaults(), {}).toUtf8();
+    QTest::newRow("unknown name") << QByteArray("# set\nspeed = 5\n") << base
+                                  << "line 2: unknown parameter" << 1;
+    QTest::newRow("no file field") << QByteArray("currentScale = 480\n") << base
+                                   << "line 1: unknown parameter \"currentScale\"" << 1;
+    QTest::newRow("given twice") << QByteArray("ctValue = 1\n\nctValue = 2\n") << base
+                                 << "line 3: ctValue given again (first on line 1)" << 1;
+    QTest::newRow("too wide") << QByteArray("ctValue = 40000\n") << base
+                              << "line 1: ctValue = 40000 does not fit" << 1;
+    QTest::newRow("no value") << QByteArray("stepMode = half\n") << base
+                              << "line 1: \"half\" is no value" << 1;
+    QTest::newRow("a fraction") << QByteArray("ctValue = 12.5\n") << base << "\"12.5\" is no" << 1;
+    QTest::newRow("an exponent") << QByteArray("ctValue = 1e2\n") << base << "\"1e2\" is no" << 1;
+    QTest::newRow("other digits") << QByteArray("runCurrent = \u2460\u24ea\u24ea\n") << base
+                                  << "is no value of runCurrent" << 1;
+    QTest::newRow("bad value, no pair error")
+        << QByteArray("runCurrent = 400x\nstopCurrent = 500\n") << base << "\"400x\" is no" << 1;
+    QTest::newRow("escape sequences shown escaped")
+        << QByteArray("\x1b[2Jspeed = 1\n") << base << "\"\\x1b[2Jspeed\"" << 1;
+    QTest::newRow("a huge value, cut")
+        << "ctValue = " + QByteArray(100000, '7') << base << "ctValue = 777777" << 1;
+    QTest::newRow("200000 bad lines: 20 and a count")
+        << QByteArray(400000, 'x').replace("xx", "x\n") << base << "line 20: expected" << 21;
+    QTest::newRow("too large") << QByteArray(ParameterText::kMaxTextSize + 1, '#') << base
+                               << "at most 1048576" << 1;
+    QTest::newRow("UTF-16") << QByteArray::fromHex("fffe63007400") << base << "not UTF-8" << 1;
+    QTest::newRow("empty") << QByteArray() << QStringList{} << "not given: defaultSpeedMin," << 1;
+    QTest::newRow("one missing") << QByteArray(whole).replace("ctValue = 20\n", "") << QStringList{}
+                                 << "not given: ctValue (give every" << 1;
+    QTest::newRow("truncated") << whole.left(whole.indexOf("originMode")) << QStringList{}
+                               << "not given: originMode, originOffset," << 1;
 }
 
-// Refused with the line named, exit 1, and nothing written.
+// Refused with the line named, exit 1, and nothing written; every message short and escaped.
 void TestCli::importRefuses() {
     QFETCH(QByteArray, text);
+    QFETCH(QStringList, options);
     QFETCH(QString, error);
+    QFETCH(int, messages);
     QFile::remove(Path("refused.QMX"));
     QVERIFY(WriteFile(Path("refused.txt"), text));
-    const CliResult r = RunCli({"import", Path("refused.txt"), Path("refused.QMX")});
+    const CliResult r =
+        RunCli(options + QStringList{"import", Path("refused.txt"), Path("refused.QMX")});
     QCOMPARE(r.code, 1);
     QVERIFY2(r.err.contains(error), qPrintable(r.err));
+    QCOMPARE(r.err.count(u'\n'), messages);
+    QVERIFY(r.err.size() < 4000 && !r.err.contains(QChar(0x1b)));
     QVERIFY(!QFile::exists(Path("refused.QMX")));
 }
 
@@ -621,28 +700,122 @@ void TestCli::jsonOutputs() {
     QCOMPARE(differences.keys(), QStringList{"reverseDirection"});
     QCOMPARE(differences.value("reverseDirection").toObject().value("controller").toBool(), true);
     QCOMPARE(json({"ports"}).value("comPorts").toArray().size(), 16);
+    QCOMPARE(json(Device(sim) + QStringList{"--yes", "write", Path("json.QMX")}).value("written"),
+             true);
+
+    // Failures too: one document, the exit code in it, and what went wrong.
+    const QList<QStringList> failing{
+        {"flash"},
+        {"show", "/nonexistent/x.QMX"},
+        {"--device", "/nonexistent/tty", "info"},
+        {"--device", sim.PtyPath(), "--device", "/nonexistent/tty", "info"}};
+    QJsonObject document;
+    for (const QStringList& call : failing) {
+        const CliResult r = RunCli(QStringList{"--json", "--lang", "en"} + call);
+        document = QJsonDocument::fromJson(r.out.toUtf8()).object();
+        QVERIFY2(r.code != 0 && document.value("exitCode").toInt() == r.code, qPrintable(r.out));
+        QVERIFY(!document.value("error").toObject().value("message").toString().isEmpty());
+    }
+    // Several ports: each port's own document is kept.
+    const QJsonArray ports = document.value("ports").toArray();
+    QCOMPARE(ports.size(), 2);
+    QCOMPARE(ports[0].toObject().value("output").toObject().value("serialNumber").toString(),
+             QString("SIM0000001"));
+    QCOMPARE(ports[1].toObject().value("output").toObject().value("exitCode").toInt(), 2);
 }
 
 // Several controllers in one call: each gets the file, one result line each, the worst code.
 void TestCli::manyControllers() {
     QVERIFY(RunCli({"defaults", Path("many.QMX")}).code == 0 || QFile::exists(Path("many.QMX")));
+    QFile::remove(Path("record.log"));
     SimProcess a;
     SimProcess b;
-    QVERIFY(StartSim(a, {"--state", Path("a-state.txt")}) &&
-            StartSim(b, {"--state", Path("b-state.txt")}));
-    const CliResult r =
-        RunCli({"--device", a.PtyPath(), "--device", b.PtyPath(), "--device", "/nonexistent/tty",
-                "--lang", "en", "--yes", "write", "--verify", Path("many.QMX")});
+    SimProcess refusing;
+    QVERIFY(StartSim(a, {"--state", Path("a-state.txt"), "--serial", "SER0"}) &&
+            StartSim(b, {"--state", Path("b-state.txt"), "--serial", "SER1"}) &&
+            StartSim(refusing, {"--serial", "SER2", "--reply", "Z:EP1=NG"}));
+    const QStringList ports{a.PtyPath(), b.PtyPath(), refusing.PtyPath(), "/nonexistent/tty"};
+    const CliResult r = RunCli({"--device", ports[0], "--device", ports[1], "--device", ports[2],
+                                "--device", ports[3], "--lang", "en", "--yes", "write", "--verify",
+                                "--record", Path("record.log"), Path("many.QMX")});
     QCOMPARE(r.code, 2);
     const QStringList lines = r.out.split(u'\n', Qt::SkipEmptyParts).filter(": ");
-    QCOMPARE(lines.filter(QRegularExpression("^/")).size(), 3);
-    QVERIFY(r.out.contains(a.PtyPath() + ": ok\n"));
-    QVERIFY(r.out.contains(b.PtyPath() + ": ok\n"));
-    QVERIFY(r.out.contains("/nonexistent/tty: failed (exit 2)\n"));
+    QCOMPARE(lines.filter(QRegularExpression("^/")).size(), 4);
+    QVERIFY(r.out.contains(a.PtyPath() + ": ok\n") && r.out.contains(b.PtyPath() + ": ok\n"));
+    QVERIFY2(r.out.contains("/nonexistent/tty: failed (exit 2): QMX-001 LINK: /nonexistent/tty"),
+             qPrintable(r.out));
     QVERIFY(r.err.contains("/nonexistent/tty: QMX-001 LINK: /nonexistent/tty"));
     QVERIFY(QFile::exists(Path("a-state.txt")) && QFile::exists(Path("b-state.txt")));
+    // The record: four whole lines, each with its port's serial number and exit code.
+    const QByteArray sha =
+        QCryptographicHash::hash(ReadAll(Path("many.QMX")), QCryptographicHash::Sha256).toHex();
+    const QList<QByteArray> record = ReadAll(Path("record.log")).split('\n');
+    QCOMPARE(record.size(), 5); // four lines and the end of the last
+    for (const QByteArray& line : record.first(4)) {
+        const QJsonObject entry = QJsonDocument::fromJson(line).object();
+        const qsizetype port = ports.indexOf(entry.value("port").toString());
+        QCOMPARE(entry.value("serialNumber").toString(),
+                 port < 3 ? QString("SER%1").arg(port) : "");
+        QCOMPARE(entry.value("exitCode").toInt(), port < 2 ? 0 : 2);
+        QCOMPARE(entry.value("sha256").toString().toLatin1(), sha);
+    }
     // read makes one file: one port only.
     QCOMPARE(RunCli({"--device", "a", "--device", "b", "read", Path("x.QMX")}).code, 1);
+
+    // The failing port first, then one written with a difference: not written (2) wins over 4.
+    SimProcess keeps;
+    QVERIFY(StartSim(keeps, {"--reply", "?:MD=1"}));
+    const CliResult worst =
+        RunCli({"--device", "/nonexistent/tty", "--device", keeps.PtyPath(), "--lang", "en",
+                "--yes", "write", "--verify", Path("many.QMX")});
+    QCOMPARE(worst.code, 2);
+    QVERIFY2(worst.out.contains(keeps.PtyPath() + ": verify found differences (exit 4)"),
+             qPrintable(worst.out));
+}
+
+// A port whose process is killed is a failure, not a success.
+void TestCli::childKilled() {
+    SimProcess a;
+    SimProcess b;
+    QVERIFY(StartSim(a, {"--processing", "150"}) && StartSim(b, {"--processing", "150"}));
+    QProcess parent;
+    parent.start(CliProgram(), {"--device", a.PtyPath(), "--device", b.PtyPath(), "info"});
+    QVERIFY(parent.waitForStarted());
+    const QString children = QStringLiteral("/proc/%1/task/%1/children").arg(parent.processId());
+    QByteArray pids;
+    for (int i = 0; i < 100 && pids.split(' ').size() < 3; ++i) {
+        QTest::qWait(20);
+        pids = ReadAll(children);
+    }
+    if (pids.isEmpty())
+        QSKIP("no /proc children list");
+    QCOMPARE(::kill(pids.split(' ').first().toInt(), SIGKILL), 0);
+    QVERIFY(parent.waitForFinished(30000));
+    QCOMPARE(parent.exitCode(), 2);
+    QVERIFY(QString::fromUtf8(parent.readAllStandardOutput()).contains("ended abnormally"));
+}
+
+// A write that fails is exit 2 with a message, and keeps the old file.
+void TestCli::outputFailures() {
+    QVERIFY(RunCli({"defaults", Path("out.QMX")}).code == 0 || QFile::exists(Path("out.QMX")));
+    QVERIFY(WriteFile(Path("kept.txt"), "kept"));
+    // The disk "fills" after 64 bytes of any file the child writes.
+    rlimit limit{};
+    getrlimit(RLIMIT_FSIZE, &limit);
+    const rlimit old = limit;
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    limit.rlim_cur = 64;
+    QVERIFY(setrlimit(RLIMIT_FSIZE, &limit) == 0);
+    const CliResult full = RunCli({"--yes", "export", Path("out.QMX"), Path("kept.txt")});
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldHandler);
+    QVERIFY2(full.code == 2 && full.err.startsWith("qmxcli: "), qPrintable(full.err));
+    QCOMPARE(ReadAll(Path("kept.txt")), QByteArray("kept"));
+    for (const char* call : {"export", "show", "--json show"}) {
+        const CliResult r =
+            RunCli(QString(call).split(u' ') + QStringList{Path("out.QMX")}, "/dev/full");
+        QVERIFY2(r.code == 2 && r.err.startsWith("qmxcli: cannot write"), qPrintable(r.err));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestCli)

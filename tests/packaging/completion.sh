@@ -80,6 +80,8 @@ expect 'qmxcli export '                'a.QMX b.qmx sub'
 expect 'qmxcli export a.QMX '          'a.QMX b.qmx notes.txt sub'
 expect 'qmxcli import '                'a.QMX b.qmx notes.txt sub'
 expect 'qmxcli import notes.txt '      'a.QMX b.qmx sub'
+expect 'qmxcli import --base '         'a.QMX b.qmx sub'
+expect 'qmxcli import --base a.QMX '   'a.QMX b.qmx notes.txt sub'
 expect 'qmxcli ports --'               '--com --device --speed --lang --yes --json --trace --help --version --map --unmap'
 expect 'qmxcli ports --map '           "$all_ports"
 expect 'qmxcli ports --unmap 1'        '1 10 11 12 13 14 15 16'
@@ -88,8 +90,9 @@ expect 'qmxcli ports --map 2 ./n'      './notes.txt'
 help=$("$qmxcli" --help)
 expect_covers 'qmxcli ' commands "$(sed -n '/^Commands:/,/^$/s/^  \([a-z]\+\) .*/\1/p' <<<"$help")"
 expect_covers 'qmxcli -' options "$(grep -oE -- '(^| )(-[a-z]|--[a-z][a-z-]*)' <<<"$help" |
-    tr -d ' ' | grep -vxE -- '--(verify|map|unmap)' | sort -u)"
-expect_covers 'qmxcli write -' options '--verify'
+    tr -d ' ' | grep -vxE -- '--(verify|map|unmap|record|base|defaults)' | sort -u)"
+expect_covers 'qmxcli write -' options '--verify --record'
+expect_covers 'qmxcli import -' options '--base --defaults'
 
 [ $failures -eq 0 ] && echo "ok: qmxcli completion"
 exit $((failures > 0))
