@@ -152,11 +152,7 @@ void Reader::Line(int number, QStringView line) {
 // What the window keeps across fields: S <= F in each speed group, stop <= run current. A file
 // may hold them otherwise, so they are warnings.
 void Reader::CheckPairs() {
-    constexpr std::pair<int, int> kPairs[] = {{Field("defaultSpeedMin"), Field("defaultSpeedMax")},
-                                              {Field("originSpeedMin"), Field("originSpeedMax")},
-                                              {Field("jogSpeedMin"), Field("jogSpeedMax")},
-                                              {Field("stopCurrent"), Field("runCurrent")}};
-    for (const auto& [low, high] : kPairs) {
+    for (const auto& [low, high] : kOrderedPairs) {
         const RecordField& lower = RecordFields::Row(low);
         const RecordField& upper = RecordFields::Row(high);
         if (lower.get(result.record) <= upper.get(result.record))
