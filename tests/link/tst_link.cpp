@@ -1,4 +1,5 @@
 #include "link/ComSupport.h"
+#include "link/ControllerCommands.h"
 #include "link/QMXModule.h"
 #include "link/WireTrace.h"
 #include "platform/Ports.h"
@@ -75,6 +76,20 @@ const QStringList& kIdentify = testing::kIdentifyCommands;
 const QStringList kFactoryStore = testing::FactoryStoreCommands();
 
 } // namespace
+
+// What the controller commands showed, for rows that run them without a window.
+struct RecordingView final : ControllerCommandsView {
+    QStringList calls;
+    void DispConfigData() override { calls << "present"; }
+    void DispControllerInfo(bool identified) override {
+        calls << (identified ? "info" : "placeholders");
+    }
+    void SetConnectedControls(bool on) override { calls << (on ? "connected" : "disconnected"); }
+    void SetOptionsEnabled(bool on) override { calls << (on ? "options on" : "options off"); }
+    void DispStatusMsg(StatusMsg message) override {
+        calls << QStringLiteral("status %1").arg(int(message));
+    }
+};
 
 class TestLink : public QObject {
     Q_OBJECT
@@ -473,8 +488,12 @@ void TestLink::connectController() {
     model_->identity = identity;
     model_->faults = faults;
     UseFastTicksUnlessTimed();
-    OpenSim();
-    QCOMPARE(QMXModule::ConnectController(), accepted);
+    RecordingView view;
+    const auto result = ControllerCommands::Connect(view);
+    QCOMPARE(result == ControllerCommands::ConnectResult::Connected, accepted);
+    QCOMPARE(IsTrue(MainModule::State.IsConnected), accepted);
+    const QStringList shown{"info", "options off", "connected", "status 1"};
+    QCOMPARE(view.calls, accepted ? shown : QStringList());
     QStringList expected = kIdentify.first(sent);
     for (int i = 1; i < times; ++i)
         expected.insert(expected.indexOf(again), again);
