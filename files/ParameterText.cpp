@@ -64,6 +64,7 @@ struct Reader {
     void Line(int number, QStringView line);
     std::optional<double> Value(int line, const RecordField& field, QString text);
     std::optional<double> Boolean(int line, const RecordField& field, const QString& text);
+    bool Fits(int line, const RecordField& field, double number, const QString& text);
     void CheckPairs();
     void Fail(int line, const QString& why) {
         if (result.errors.size() >= kShownErrors)
@@ -90,16 +91,22 @@ std::optional<double> Reader::Boolean(int line, const RecordField& field, const 
                        .arg(Printable(text, 40), Name(field)));
         return std::nullopt;
     }
-    if (*number < RecordFields::WidthMin(field.type) ||
-        *number > RecordFields::WidthMax(field.type)) {
-        Fail(line, QStringLiteral("%1 = %2 does not fit the field (%3)")
-                       .arg(Name(field), Printable(text, 40), WidthText(field)));
+    if (!Fits(line, field, *number, text))
         return std::nullopt;
-    }
     if (stored.hasMatch() || *number == kTrue || *number == kFalse)
         return *number;
     Warn(line, QStringLiteral("%1 = %2 taken as True").arg(Name(field), Printable(text, 40)));
     return double(kTrue);
+}
+
+// The number fits the field's type; an error otherwise.
+bool Reader::Fits(int line, const RecordField& field, double number, const QString& text) {
+    if (number >= RecordFields::WidthMin(field.type) &&
+        number <= RecordFields::WidthMax(field.type))
+        return true;
+    Fail(line, QStringLiteral("%1 = %2 does not fit the field (%3)")
+                   .arg(Name(field), Printable(text, 40), WidthText(field)));
+    return false;
 }
 
 // The value written after "=", optionally followed by the field's unit.
@@ -115,12 +122,8 @@ std::optional<double> Reader::Value(int line, const RecordField& field, QString 
                        .arg(Printable(text, 40), Name(field)));
         return std::nullopt;
     }
-    if (*number < RecordFields::WidthMin(field.type) ||
-        *number > RecordFields::WidthMax(field.type)) {
-        Fail(line, QStringLiteral("%1 = %2 does not fit the field (%3)")
-                       .arg(Name(field), Printable(text, 40), WidthText(field)));
+    if (!Fits(line, field, *number, text))
         return std::nullopt;
-    }
     if (!RecordFields::InRange(field, *number))
         Warn(line, QStringLiteral("%1 = %2 is outside the window's range %3; kept as given")
                        .arg(Name(field), Printable(text, 40), RangeText(field.min, field.max)));
