@@ -95,6 +95,39 @@ std::optional<ConfigRecord> EnterJogDialPulses(const ConfigRecord& record, QStri
     return EnterWithin(record, Field("jogDialPulses"), text);
 }
 
+namespace {
+
+// The field each number shows, in the order of Number.
+constexpr std::array<int, 14> kNumberFields{
+    Field("defaultSpeedMin"), Field("defaultSpeedMax"), Field("defaultAccelTime"),
+    Field("originSpeedMin"),  Field("originSpeedMax"),  Field("originAccelTime"),
+    Field("jogSpeedMin"),     Field("jogSpeedMax"),     Field("jogAccelTime"),
+    Field("jogSpeedMax"),     Field("originOffset"),    Field("jogDialPulses"),
+    Field("runCurrent"),      Field("stopCurrent"),
+};
+
+} // namespace
+
+qint64 Shown(const ConfigRecord& record, Number number) {
+    return qint64(Row(kNumberFields[size_t(number)]).get(record));
+}
+
+std::optional<ConfigRecord> Enter(const ConfigRecord& record, Number number, QStringView text) {
+    const int n = int(number);
+    if (n <= int(Number::JogTime))
+        return EnterSpeed(record, SpeedGroup(n / 3), n % 3, text);
+    switch (number) {
+    case Number::JogSpeed:
+        return EnterJogSpeed(record, text);
+    case Number::OriginOffset:
+        return EnterOriginOffset(record, text);
+    case Number::JogDialPulses:
+        return EnterJogDialPulses(record, text);
+    default:
+        return std::nullopt;
+    }
+}
+
 ConfigRecord PressCurrentPreset(const ConfigRecord& record, int preset) {
     const CurrentPreset& p = kCurrentPresets[size_t(preset)];
     ConfigRecord edited = record;

@@ -23,6 +23,28 @@ std::optional<ConfigRecord> EnterJogSpeed(const ConfigRecord& record, QStringVie
 std::optional<ConfigRecord> EnterOriginOffset(const ConfigRecord& record, QStringView text);
 std::optional<ConfigRecord> EnterJogDialPulses(const ConfigRecord& record, QStringView text);
 
+// The window's number boxes and current labels.
+enum class Number {
+    DefaultS,
+    DefaultF,
+    DefaultTime,
+    OriginS,
+    OriginF,
+    OriginTime,
+    JogS,
+    JogF,
+    JogTime,
+    JogSpeed, // the one-box jog speed: F of the jog group
+    OriginOffset,
+    JogDialPulses,
+    RunCurrent, // labels, set by the sliders and presets
+    StopCurrent,
+};
+// The value the box or label shows.
+qint64 Shown(const ConfigRecord& record, Number number);
+// The entry rule of the box; the current labels take no entry.
+std::optional<ConfigRecord> Enter(const ConfigRecord& record, Number number, QStringView text);
+
 // Presets 0, 1, 2: 350/175, 660/330, 750/375 mA; nothing when the run current is the preset's.
 ConfigRecord PressCurrentPreset(const ConfigRecord& record, int preset);
 // Slider 0 sets the run current, slider 1 the stop current; refused when the stop current

@@ -385,6 +385,14 @@ void TestShell::presentingReadsTheRules() {
     for (int w = int(Switch::JogInput); w <= int(Switch::JogDial); ++w)
         for (const bool ticked : {false, true})
             QCOMPARE(Ticked(Toggle(start, Switch(w), ticked), Switch(w)), ticked);
+    // Each box's entry lands in the field the box shows.
+    for (int n = int(Number::DefaultS); n <= int(Number::JogDialPulses); ++n) {
+        const bool s = n <= int(Number::JogTime) && n % 3 == 0; // S stays below F
+        const qint64 wanted = Shown(start, Number(n)) + (s ? -100 : 100);
+        const auto entered = Enter(start, Number(n), QString::number(wanted));
+        QVERIFY2(entered && Shown(*entered, Number(n)) == wanted, qPrintable(QString::number(n)));
+    }
+    QVERIFY(!Enter(start, Number::RunCurrent, u"500"));
 }
 
 QTEST_GUILESS_MAIN(TestShell)
