@@ -31,6 +31,7 @@
 #include <QSettings>
 #include <QSlider>
 #include <QStatusBar>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
 #include <QTimer>
@@ -248,6 +249,8 @@ private slots:
     void currents_data();
     void currents() { RunEditRow(); }
 
+    void tabFollowsTheReadingOrder_data();
+    void tabFollowsTheReadingOrder();
     void storeQuestionSpeaksTheLanguage_data();
     void storeQuestionSpeaksTheLanguage();
 
@@ -1195,6 +1198,47 @@ void TestUiMain::currents_data() {
     QTest::newRow("out of range current kept until moved")
         << currents(900, 175) << QStringList{"present"} << currents(900, 175)
         << QStringList{"MotorSlider(0)=value:799", "MotorInfo(0)=text:900"};
+}
+
+void TestUiMain::tabFollowsTheReadingOrder_data() {
+    QTest::addColumn<int>("page");
+    QTest::addColumn<QStringList>("stops"); // after CONNECT, INITIALIZED DEFAULT and the tabs
+    QTest::newRow("0") << 0 << QStringList{"StageMode(0)",     "DirOption(0)",  "SplitOption(0)",
+                                           "OrgModeOption(0)", "OrgOffsetText", "MotorSlider(0)",
+                                           "MotorSlider(1)",   "MotorCmd(0)",   "MotorCmd(1)",
+                                           "MotorCmd(2)"};
+    QTest::newRow("1") << 1
+                       << QStringList{"JogCheck", "JogSpeedText", "LSOption(0)", "LSOption(2)",
+                                      "EmgPowerCheck"};
+    QTest::newRow("2") << 2 << QStringList{"ComSpeedOption(1)", "ComFlowCheck"};
+    QTest::newRow("3") << 3
+                       << QStringList{"PowerUpCheck", "AutoPowerCheck", "ExtLSCheck(0)",
+                                      "ExtLSCheck(1)", "ExtJDialCheck"};
+    QTest::newRow("4") << 4 << QStringList{"DefSpeedText(0)",    "DefSpeedText(1)",
+                                           "DefSpeedText(2)",    "OrgSpeedText(0)",
+                                           "OrgSpeedText(1)",    "OrgSpeedText(2)",
+                                           "DefJOGSpeedText(0)", "DefJOGSpeedText(1)",
+                                           "DefJOGSpeedText(2)"};
+}
+
+// Tab visits the left column, the page tabs, then the page's controls top to bottom and left to
+// right within a frame, each group of option buttons once, at its selected button.
+void TestUiMain::tabFollowsTheReadingOrder() {
+    QFETCH(int, page);
+    QFETCH(QStringList, stops);
+    frmMain* window = MakeShownWindow(QStringLiteral("/EXT"));
+    window->MainTab->setCurrentIndex(page);
+    window->CmdConnect->setFocus(Qt::TabFocusReason);
+    QStringList visited{QStringLiteral("CmdConnect")};
+    for (int i = 0; i < 30; ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        if (QApplication::focusWidget() == window->CmdConnect)
+            break;
+        visited << (QApplication::focusWidget() == static_cast<QWidget*>(window->MainTab->tabBar())
+                        ? QStringLiteral("MainTab")
+                        : QApplication::focusWidget()->objectName());
+    }
+    QCOMPARE(visited, QStringList({"CmdConnect", "CmdInit", "MainTab"}) + stops);
 }
 
 void TestUiMain::storeQuestionSpeaksTheLanguage_data() {

@@ -275,6 +275,9 @@ public:
     PageTabs(QWidget* parent, int rowWidth) : QTabWidget(parent) {
         setTabBar(new FittingTabBar(rowWidth));
         tabBar()->setUsesScrollButtons(false);
+        // Tab stops at the tab row itself, once: the control around it passes the focus on.
+        setFocusPolicy(Qt::NoFocus);
+        tabBar()->setFocusPolicy(Qt::TabFocus);
     }
 };
 
