@@ -39,9 +39,15 @@ trap finish EXIT
 export HOME=$work XDG_CONFIG_HOME=$work/config XDG_RUNTIME_DIR=$work/run
 mkdir -m 700 -p "$XDG_RUNTIME_DIR"
 
-coproc XVFB { exec Xvfb -displayfd 1 -screen 0 1024x768x24 -nolisten tcp 2>/dev/null; }
-pids+=("$XVFB_PID")
-read -r -t 10 display <&"${XVFB[0]}" || { echo "FAIL: Xvfb did not start"; exit 1; }
+# Xvfb picks a free display and writes its number.
+Xvfb -displayfd 5 -screen 0 1024x768x24 -nolisten tcp 5>"$work/display" 2>/dev/null &
+pids+=($!)
+for _ in $(seq 100); do
+    [ -s "$work/display" ] && break
+    sleep 0.1
+done
+display=$(cat "$work/display")
+[ -n "$display" ] || { echo "FAIL: Xvfb did not start"; exit 1; }
 export DISPLAY=":$display"
 "$launcher" --launch-immediately >/dev/null 2>&1 &
 pids+=($!)
