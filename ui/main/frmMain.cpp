@@ -491,8 +491,10 @@ bool frmMain::eventFilter(QObject* watched, QEvent* event) {
     return QMainWindow::eventFilter(watched, event);
 }
 
+// The box need not hold the focus: a menu opened from the keyboard has it meanwhile.
 void frmMain::TakePendingEntry() {
-    TakeEntry(focusWidget());
+    for (auto box = entryReactions_.keyBegin(); box != entryReactions_.keyEnd(); ++box)
+        TakeEntry(*box);
 }
 
 // Only what the operator typed is an entry: a box passed through, untouched since it was
