@@ -27,7 +27,8 @@ trap finish EXIT
 
 # Settings of their own: the window opens at its default place and size.
 export HOME=$work XDG_CONFIG_HOME=$work/config XDG_RUNTIME_DIR=$work/run LANG=C.UTF-8
-mkdir -m 700 -p "$XDG_RUNTIME_DIR" "$work/screen"
+mkdir -m 700 "$XDG_RUNTIME_DIR"
+mkdir "$work/screen"
 
 # Xvfb picks a free display and writes its number.
 Xvfb -displayfd 5 -screen 0 1024x768x24 -fbdir "$work/screen" -nolisten tcp 5>"$work/display" 2>/dev/null &
