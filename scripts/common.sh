@@ -5,9 +5,12 @@ set -euo pipefail
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 BUILD="${QMX_BUILD:-$ROOT/build}"
 
-# The last three validate the desktop entry, the AppStream metadata and the manual pages.
+# qt6-translations-l10n: Qt's own texts in Japanese. Then the validators of the desktop entry,
+# the AppStream metadata and the manual pages, and what the accessibility walk needs: a virtual
+# display, a session bus, the accessibility bus and its Python client, and keys to press.
 PACKAGES=(cmake ninja-build g++ qt6-base-dev qt6-serialport-dev qt6-qpa-plugins libgl-dev
-          fonts-ipafont-gothic desktop-file-utils appstream man-db)
+          fonts-ipafont-gothic qt6-translations-l10n desktop-file-utils appstream man-db
+          xvfb dbus at-spi2-core python3-pyatspi xdotool)
 
 install_missing() {
     local missing=()

@@ -52,3 +52,15 @@ void ApplyCaptions(QWidget* window, std::span<const Caption> table, bool english
             SetCaption(window, control, QString::fromUtf8(text));
     }
 }
+
+void ApplyAccessibleTexts(QWidget* window, std::span<const AccessibleText> table, bool english) {
+    for (const AccessibleText& row : table) {
+        auto* control = window->findChild<QWidget*>(QLatin1String(row.control));
+        Q_ASSERT_X(control, "ApplyAccessibleTexts", row.control);
+        if (!control)
+            continue;
+        control->setAccessibleName(QString::fromUtf8(english ? row.englishName : row.japaneseName));
+        const char* range = english ? row.englishRange : row.japaneseRange;
+        control->setAccessibleDescription(range ? QString::fromUtf8(range) : QString());
+    }
+}

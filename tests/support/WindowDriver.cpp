@@ -11,6 +11,7 @@
 #include <QSlider>
 #include <QTabWidget>
 #include <QTest>
+#include <QWheelEvent>
 
 namespace testing {
 
@@ -46,25 +47,76 @@ void Type(frmMain& window, QLineEdit* box, const QString& text) {
     }
 }
 
+namespace {
+
+// Another program's window comes to the front, and the operator returns.
+bool VisitAnotherWindow(frmMain& window) {
+    QWidget other;
+    other.setWindowTitle(QStringLiteral("another program"));
+    other.show();
+    other.activateWindow();
+    if (!QTest::qWaitForWindowActive(&other))
+        return false;
+    window.activateWindow();
+    return QTest::qWaitForWindowActive(&window);
+}
+
+// One notch of the mouse wheel over the widget, away from the focus.
+void TurnWheel(QWidget* widget, int notches) {
+    const QPointF at = QRectF(widget->rect()).center();
+    QWheelEvent wheel(at, widget->mapToGlobal(at), QPoint(), QPoint(0, 120 * notches), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(widget, &wheel);
+}
+
+// Actions on the window as a whole; false when the verb is none of them.
+bool PerformOnWindow(frmMain& window, const QString& verb, const QString& argument, bool& done) {
+    done = true;
+    if (verb == QLatin1String("present"))
+        window.DispConfigData();
+    else if (verb == QLatin1String("tab") && QApplication::focusWidget())
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    else if (verb == QLatin1String("away"))
+        return VisitAnotherWindow(window);
+    else if (verb == QLatin1String("expect")) {
+        const QString mismatch = Mismatch(window, argument);
+        if (!mismatch.isEmpty())
+            qWarning("%s", qPrintable(mismatch));
+        return mismatch.isEmpty();
+    } else
+        done = false;
+    return true;
+}
+
+} // namespace
+
 bool Perform(frmMain& window, const QString& action) {
     const QString verb = action.section(u' ', 0, 0);
     const QString name = action.section(u' ', 1, 1);
     const QString rest = action.section(u' ', 2);
-    if (verb == QLatin1String("present")) {
-        window.DispConfigData();
-        return true;
-    }
+    bool done = false;
+    const bool result = PerformOnWindow(window, verb, name, done);
+    if (done)
+        return result;
     QWidget* widget = window.findChild<QWidget*>(name);
     if (!widget)
         return false;
-    if (verb == QLatin1String("type") || verb == QLatin1String("pass")) {
+    if (verb == QLatin1String("wheel")) {
+        Reveal(window, widget);
+        TurnWheel(widget, rest.toInt());
+        return true;
+    }
+    if (verb == QLatin1String("type") || verb == QLatin1String("pass") ||
+        verb == QLatin1String("keyin")) {
         auto* box = qobject_cast<QLineEdit*>(widget);
         if (!box || !box->isEnabled())
             return false;
-        if (verb == QLatin1String("type"))
-            Type(window, box, rest);
-        else
+        if (verb == QLatin1String("pass"))
             box->setFocus(Qt::TabFocusReason);
+        else
+            Type(window, box, rest);
+        if (verb == QLatin1String("keyin"))
+            return box->hasFocus();
         QTest::keyClick(box, Qt::Key_Tab);
         return !box->hasFocus();
     }
@@ -112,6 +164,8 @@ QString Mismatch(frmMain& window, const QString& expectation) {
             actual = QStringLiteral("text:") + box->text();
         else if (auto* label = qobject_cast<QLabel*>(widget))
             actual = QStringLiteral("text:") + label->text();
+    } else if (state.startsWith(QLatin1String("font:"))) {
+        actual = QStringLiteral("font:") + QString::number(widget->font().pointSizeF());
     } else if (state.startsWith(QLatin1String("value:"))) {
         if (auto* slider = qobject_cast<QSlider*>(widget))
             actual = QStringLiteral("value:") + QString::number(slider->value());

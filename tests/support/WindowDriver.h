@@ -16,13 +16,15 @@ void Reveal(frmMain& window, QWidget* widget);
 void Click(frmMain& window, QAbstractButton* button);
 // Focuses the box, selects its text and types over it (an empty text deletes it).
 void Type(frmMain& window, QLineEdit* box, const QString& text);
-// Actions in a row: "type BOX TEXT" (then Tab away), "pass BOX" (into it and out again, typing
-// nothing), "click NAME", "slider NAME VALUE",
-// "key NAME Left|Right", "present" (DispConfigData). False when the control is missing or
-// cannot take the action.
+// Actions in a row: "type BOX TEXT" (then Tab away), "keyin BOX TEXT" (and stay in the box),
+// "pass BOX" (into it and out again, typing nothing), "click NAME", "slider NAME VALUE",
+// "key NAME Left|Right", "wheel NAME NOTCHES" (over it, leaving the focus where it is), "tab"
+// (from the focused control), "away" (another program's window comes to the front, then this
+// one again), "expect STATE" (as Mismatch), "present" (DispConfigData). False when the control
+// is missing or cannot take the action, or the state differs.
 bool Perform(frmMain& window, const QString& action);
-// "NAME=checked|unchecked|enabled|disabled|visible|hidden|text:T|value:N"; empty when the
-// control agrees, else what it shows.
+// "NAME=checked|unchecked|enabled|disabled|visible|hidden|text:T|value:N|font:POINTS"; empty when
+// the control agrees, else what it shows.
 QString Mismatch(frmMain& window, const QString& expectation);
 
 } // namespace testing

@@ -20,9 +20,11 @@
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QLibraryInfo>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -30,6 +32,7 @@
 #include <QSettings>
 #include <QSlider>
 #include <QStatusBar>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
 #include <QTimer>
@@ -246,6 +249,11 @@ private slots:
     void switches() { RunEditRow(); }
     void currents_data();
     void currents() { RunEditRow(); }
+
+    void tabFollowsTheReadingOrder_data();
+    void tabFollowsTheReadingOrder();
+    void storeQuestionSpeaksTheLanguage_data();
+    void storeQuestionSpeaksTheLanguage();
 
     void pictures();
 
@@ -568,6 +576,7 @@ void TestUiMain::placementNotANumber_data() {
     QTest::newRow("empty") << "" << 7;
     QTest::newRow("number then text") << "3000px" << 7;
     QTest::newRow("far beyond any screen") << "1e300" << 7;
+    QTest::newRow("far to the left") << "-1e30" << 7;
 }
 
 void TestUiMain::placementNotANumber() {
@@ -584,16 +593,24 @@ void TestUiMain::placementNotANumber() {
 
 void TestUiMain::placementFitsTheScreen_data() {
     QTest::addColumn<QStringList>("stored"); // left, top, width, height in twips
-    QTest::newRow("larger than the screen") << QStringList{"0", "0", "9999999", "9999999"};
-    QTest::newRow("32767 pixels square") << QStringList{"0", "0", "491505", "491505"};
-    QTest::newRow("off every screen") << QStringList{"9000000", "9000000", "10350", "8010"};
-    QTest::newRow("far to the upper left") << QStringList{"-9000000", "-9000000", "10350", "8010"};
-    QTest::newRow("no size") << QStringList{"105", "105", "0", "-8010"};
+    QTest::addColumn<QSize>("size");         // the outer size it must open at, if one
+    const QSize fitting;
+    const QSize standard(690, 534);
+    QTest::newRow("larger than the screen")
+        << QStringList{"0", "0", "9999999", "9999999"} << fitting;
+    QTest::newRow("32767 pixels square") << QStringList{"0", "0", "491505", "491505"} << fitting;
+    QTest::newRow("off every screen")
+        << QStringList{"9000000", "9000000", "10350", "8010"} << standard;
+    QTest::newRow("far to the upper left")
+        << QStringList{"-9000000", "-9000000", "10350", "8010"} << standard;
+    QTest::newRow("no size") << QStringList{"105", "105", "0", "-8010"} << standard;
+    QTest::newRow("no height") << QStringList{"105", "105", "12000", "0"} << standard;
 }
 
 // A stored placement the screen cannot show is fitted to it; nothing in the file crashes.
 void TestUiMain::placementFitsTheScreen() {
     QFETCH(QStringList, stored);
+    QFETCH(QSize, size);
     ClearPlacement();
     const char* keys[] = {"MainLeft", "MainTop", "MainWidth", "MainHeight"};
     for (int i = 0; i < 4; ++i)
@@ -608,6 +625,8 @@ void TestUiMain::placementFitsTheScreen() {
     QVERIFY(outer.width() <= std::max(available.width(), window->minimumSizeHint().width()));
     QVERIFY(outer.height() <=
             std::max(available.height(), window->minimumSizeHint().height() + 60));
+    if (size.isValid())
+        QCOMPARE(outer.size(), size);
 }
 
 void TestUiMain::closingClosesOtherWindows() {
@@ -946,6 +965,30 @@ void TestUiMain::numericEntries_data() {
                c.defaultSpeedMax = 9000;
            })
         << QStringList{"DefSpeedText(0)=text:8000", "DefSpeedText(1)=text:9000"};
+    // A pending entry is the operator's until the focus moves to another control.
+    QTest::newRow("wheel on a slider keeps a typed offset")
+        << f
+        << QStringList{"keyin OrgOffsetText 1234", "wheel MotorSlider(0) 1",
+                       "expect OrgOffsetText=text:1234", "tab"}
+        << Rec([](ConfigRecord& c) {
+               c.originOffset = 1234;
+               c.runCurrent = 353;
+           })
+        << QStringList{"OrgOffsetText=text:1234", "MotorInfo(0)=text:353"};
+    QTest::newRow("another program's window takes nothing")
+        << f << QStringList{"keyin JogSpeedText 5", "away", "expect JogSpeedText=text:5"} << f
+        << QStringList{"JogSpeedText=text:5"};
+    QTest::newRow("tab after another program's window")
+        << f << QStringList{"keyin JogSpeedText 800", "away", "tab"} << Rec([](ConfigRecord& c) {
+               c.jogSpeedMin = c.jogSpeedMax = 800;
+               c.jogAccelTime = 0;
+           })
+        << QStringList{"JogSpeedText=text:800"};
+    QTest::newRow("a short number after a long one has the normal font")
+        << Rec([](ConfigRecord& c) { c.defaultSpeedMax = std::numeric_limits<qint32>::max(); })
+        << QStringList{"expect DefSpeedText(1)=font:10.5", "type DefSpeedText(1) 9000"}
+        << Rec([](ConfigRecord& c) { c.defaultSpeedMax = 9000; })
+        << QStringList{"DefSpeedText(1)=font:12"};
 }
 
 void TestUiMain::entryTakenBeforeCommand_data() {
@@ -955,6 +998,7 @@ void TestUiMain::entryTakenBeforeCommand_data() {
     QTest::newRow("CONNECT clicked") << "CmdConnect";
     QTest::newRow("Save") << "mnuFileSave";
     QTest::newRow("Save As") << "mnuFileSaveAs";
+    QTest::newRow("Save with the menu bar focused") << "mnuFileSave menubar";
     QTest::newRow("Open") << "mnuFileOpen";
     QTest::newRow("Close") << "mnuFileClose";
     QTest::newRow("Options") << "mnuToolsOptions";
@@ -963,6 +1007,8 @@ void TestUiMain::entryTakenBeforeCommand_data() {
 
 void TestUiMain::entryTakenBeforeCommand() {
     QFETCH(QString, command);
+    const bool fromMenuBar = command.endsWith(QLatin1String(" menubar"));
+    command = command.section(u' ', 0, 0);
     // The commands run for real: against a simulated controller, with scripted boxes and
     // dialogs, and any modal dialog closed as soon as it shows.
     sim::DeviceModel model;
@@ -994,10 +1040,12 @@ void TestUiMain::entryTakenBeforeCommand() {
         // A menu command chosen by its shortcut leaves the focus in the box.
         auto* action = window->findChild<QAction*>(command);
         QVERIFY(action);
+        if (fromMenuBar) // Alt pressed: the menu bar holds the focus, the box its entry
+            window->menuBar()->setFocus(Qt::MenuBarFocusReason);
         connect(action, &QAction::triggered, this, [&seen] { seen = Config.defaultSpeedMax; });
         action->trigger();
         const bool modal = command == u"mnuToolsOptions" || command == u"mnuHelpAbout";
-        QVERIFY(modal || window->DefSpeedText[1]->hasFocus());
+        QVERIFY(modal || fromMenuBar || window->DefSpeedText[1]->hasFocus());
     }
     if (command == u"CmdLoad") {
         // Taken first, so it cannot overwrite what the controller sent afterwards.
@@ -1155,6 +1203,87 @@ void TestUiMain::currents_data() {
     QTest::newRow("out of range current kept until moved")
         << currents(900, 175) << QStringList{"present"} << currents(900, 175)
         << QStringList{"MotorSlider(0)=value:799", "MotorInfo(0)=text:900"};
+}
+
+void TestUiMain::tabFollowsTheReadingOrder_data() {
+    QTest::addColumn<int>("page");
+    QTest::addColumn<QStringList>("stops"); // after CONNECT, INITIALIZED DEFAULT and the tabs
+    QTest::newRow("0") << 0 << QStringList{"StageMode(0)",     "DirOption(0)",  "SplitOption(0)",
+                                           "OrgModeOption(0)", "OrgOffsetText", "MotorSlider(0)",
+                                           "MotorSlider(1)",   "MotorCmd(0)",   "MotorCmd(1)",
+                                           "MotorCmd(2)"};
+    QTest::newRow("1") << 1
+                       << QStringList{"JogCheck", "JogSpeedText", "LSOption(0)", "LSOption(2)",
+                                      "EmgPowerCheck"};
+    QTest::newRow("2") << 2 << QStringList{"ComSpeedOption(1)", "ComFlowCheck"};
+    QTest::newRow("3") << 3
+                       << QStringList{"PowerUpCheck", "AutoPowerCheck", "ExtLSCheck(0)",
+                                      "ExtLSCheck(1)", "ExtJDialCheck"};
+    QTest::newRow("4") << 4 << QStringList{"DefSpeedText(0)",    "DefSpeedText(1)",
+                                           "DefSpeedText(2)",    "OrgSpeedText(0)",
+                                           "OrgSpeedText(1)",    "OrgSpeedText(2)",
+                                           "DefJOGSpeedText(0)", "DefJOGSpeedText(1)",
+                                           "DefJOGSpeedText(2)"};
+}
+
+// Tab visits the left column, the page tabs, then the page's controls top to bottom and left to
+// right within a frame, each group of option buttons once, at its selected button.
+void TestUiMain::tabFollowsTheReadingOrder() {
+    QFETCH(int, page);
+    QFETCH(QStringList, stops);
+    frmMain* window = MakeShownWindow(QStringLiteral("/EXT"));
+    window->MainTab->setCurrentIndex(page);
+    window->CmdConnect->setFocus(Qt::TabFocusReason);
+    QStringList visited{QStringLiteral("CmdConnect")};
+    for (int i = 0; i < 30; ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        if (QApplication::focusWidget() == window->CmdConnect)
+            break;
+        visited << (QApplication::focusWidget() == static_cast<QWidget*>(window->MainTab->tabBar())
+                        ? QStringLiteral("MainTab")
+                        : QApplication::focusWidget()->objectName());
+    }
+    QCOMPARE(visited, QStringList({"CmdConnect", "CmdInit", "MainTab"}) + stops);
+}
+
+void TestUiMain::storeQuestionSpeaksTheLanguage_data() {
+    QTest::addColumn<QString>("commandLine");
+    QTest::addColumn<QStringList>("buttons");
+    QTest::newRow("japanese") << "" << QStringList{"はい(&Y)", "いいえ(&N)"};
+    QTest::newRow("english") << "/L:E" << QStringList{"&Yes", "&No"};
+}
+
+// Qt's own texts follow the window's language: the real question box of STORE, answered No.
+void TestUiMain::storeQuestionSpeaksTheLanguage() {
+    QFETCH(QString, commandLine);
+    QFETCH(QStringList, buttons);
+    const QDir translations(QLibraryInfo::path(QLibraryInfo::TranslationsPath));
+    if (commandLine.isEmpty() && !translations.exists(QStringLiteral("qtbase_ja.qm")))
+        QSKIP("Qt's Japanese translations are not installed (qt6-translations-l10n)");
+    sim::DeviceModel model;
+    sim::SimSerialControl serial(model);
+    ComSupport::SetSerialControl(&serial);
+    window_.reset(StartProgram(commandLine));
+    window_->InstallWidgetSeams();
+    Click(*window_, window_->CmdConnect);
+    QVERIFY(IsTrue(MainModule::State.IsConnected));
+    MainModule::Options.ConfirmStore = kTrue;
+    QStringList shown;
+    QTimer answer;
+    connect(&answer, &QTimer::timeout, [&shown] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            shown = QStringList{box->button(QMessageBox::Yes)->text(),
+                                box->button(QMessageBox::No)->text()};
+            box->button(QMessageBox::No)->click();
+        }
+    });
+    answer.start(10);
+    Click(*window_, window_->CmdStore);
+    QCOMPARE(shown, buttons);
+    QVERIFY(!model.Log().contains(QStringLiteral("Z:UW")));
+    ComSupport::ComClose();
+    window_.reset();
+    ComSupport::SetSerialControl(nullptr);
 }
 
 void TestUiMain::pictures() {

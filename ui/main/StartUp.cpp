@@ -5,8 +5,12 @@
 #include "shell/MainModule.h"
 #include "ui/main/frmMain.h"
 
+#include <QCoreApplication>
+#include <QLibraryInfo>
+#include <QPointer>
 #include <QTabWidget>
 #include <QTimer>
+#include <QTranslator>
 
 #include <cstdio>
 
@@ -21,10 +25,25 @@ void StartTraceFromEnvironment() {
     std::fprintf(stderr, "qmxconfig: cannot write the trace: %s\n", qUtf8Printable(error));
 }
 
+// Qt's own texts (standard buttons, file dialogs, context menus) in the window's language.
+// Without Qt's Japanese translations installed they stay English; nothing else changes.
+void LoadQtTranslation() {
+    static QPointer<QTranslator> translator;
+    if (!translator)
+        translator = new QTranslator(QCoreApplication::instance());
+    QCoreApplication::removeTranslator(translator);
+    if (MainModule::English())
+        return;
+    if (translator->load(QStringLiteral("qtbase_ja"),
+                         QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(translator);
+}
+
 } // namespace
 
 frmMain* StartProgram(const QString& commandLine) {
     MainModule::InitProgram(commandLine);
+    LoadQtTranslation();
 
     // Loading the window restores its placement, presents the record and picks the language.
     auto* window = new frmMain;

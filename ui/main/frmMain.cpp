@@ -143,6 +143,65 @@ constexpr Caption kCaptions[] = {
     {"DefJOGSpeedLabel(5)", "mS", nullptr},
 };
 
+// Names and ranges for screen readers, one row per control that takes input and whose caption
+// alone is not unique or says nothing: frame, row, unit. Visible captions stay as they are.
+// clang-format off
+constexpr AccessibleText kAccessibleTexts[] = {
+    {"MainTab", "設定ページ", "Settings pages", nullptr, nullptr},
+    // Page 0
+    {"StageMode(0)", "動作条件設定, 直動ステージ", "BASIC CONDITION, Translation stage", nullptr, nullptr},
+    {"StageMode(1)", "動作条件設定, 回転ステージ", "BASIC CONDITION, Rotation stage", nullptr, nullptr},
+    {"DirOption(0)", "動作条件設定, 回転方向, 正転", "BASIC CONDITION, Direction, Normal", nullptr, nullptr},
+    {"DirOption(1)", "動作条件設定, 回転方向, 逆転", "BASIC CONDITION, Direction, Reverse", nullptr, nullptr},
+    {"SplitOption(0)", "動作条件設定, Half Step 駆動", "BASIC CONDITION, Half step drive", nullptr, nullptr},
+    {"SplitOption(1)", "動作条件設定, Full Step 駆動", "BASIC CONDITION, Full step drive", nullptr, nullptr},
+    {"OrgModeOption(0)", "原点復帰設定, MINIモード", "ORIGIN MODE, MINI SYSTEM", nullptr, nullptr},
+    {"OrgModeOption(1)", "原点復帰設定, LS間中央モード", "ORIGIN MODE, CENTER SYSTEM", nullptr, nullptr},
+    {"OrgOffsetText", "原点復帰設定, 原点オフセット", "ORIGIN MODE, OFFSET of ORIGIN",
+     "-1000～16777215", "-1000 to 16777215"},
+    {"MotorSlider(0)", "モータ電流設定, 駆動(RUN)電流, mA", "MOTOR CURRENT, RUN, mA",
+     "100～799 mA、停止電流以上", "100 to 799 mA, not below the stop current"},
+    {"MotorSlider(1)", "モータ電流設定, 停止(STOP)電流, mA", "MOTOR CURRENT, STOP, mA",
+     "100～799 mA、駆動電流以下", "100 to 799 mA, not above the run current"},
+    {"MotorCmd(0)", "モータ電流設定, 駆動電流 350mA", "MOTOR CURRENT, RUN CURRENT 350mA", nullptr, nullptr},
+    {"MotorCmd(1)", "モータ電流設定, 駆動電流 660mA", "MOTOR CURRENT, RUN CURRENT 660mA", nullptr, nullptr},
+    {"MotorCmd(2)", "モータ電流設定, 駆動電流 750mA", "MOTOR CURRENT, RUN CURRENT 750mA", nullptr, nullptr},
+    // Page 1
+    {"JogCheck", "ジョグ動作設定, ジョグスイッチ／外部ジョグ動作有効", "JOG OPERATION, ENABLE JOG SW/SIGNAL", nullptr, nullptr},
+    {"JogSpeedText", "ジョグ動作設定, ジョグ動作速度, pps", "JOG OPERATION, JOG SPEED, pps",
+     "100～30000 pps、100単位", "100 to 30000 pps, in hundreds"},
+    {"LSOption(0)", "LS(+) 設定, Normal Close", "LS(+), Normal Close", nullptr, nullptr},
+    {"LSOption(1)", "LS(+) 設定, Normal Open", "LS(+), Normal Open", nullptr, nullptr},
+    {"LSOption(2)", "LS(-) 設定, Normal Close", "LS(-), Normal Close", nullptr, nullptr},
+    {"LSOption(3)", "LS(-) 設定, Normal Open", "LS(-), Normal Open", nullptr, nullptr},
+    {"EmgPowerCheck", "非常停止設定, 非常停止時に励磁をOFFにする", "EMG-STOP OPERATION, ENABLE MOTOR FREE", nullptr, nullptr},
+    // Page 2
+    {"ComSpeedOption(0)", "通信速度, 4800 bps", "BAUD RATE, 4800 bps", nullptr, nullptr},
+    {"ComSpeedOption(1)", "通信速度, 9600 bps", "BAUD RATE, 9600 bps", nullptr, nullptr},
+    {"ComSpeedOption(2)", "通信速度, 19200 bps", "BAUD RATE, 19200 bps", nullptr, nullptr},
+    {"ComSpeedOption(3)", "通信速度, 38400 bps", "BAUD RATE, 38400 bps", nullptr, nullptr},
+    {"ComFlowCheck", "フロー制御, フロー制御有効", "FLOW CONTROL, ENABLE FLOW CONTROL", nullptr, nullptr},
+    // Page 3
+    {"PowerUpCheck", "励磁動作設定, 起動時に励磁する", "MOTOR EXCITATION SET UP, EXCITATION AT START-UP", nullptr, nullptr},
+    {"AutoPowerCheck", "励磁動作設定, 励磁ONを自動的に行なう", "MOTOR EXCITATION SET UP, AUTOMATIC MOTOR LOCK", nullptr, nullptr},
+    {"ExtLSCheck(0)", "拡張リミットセンサ設定, LS(+) 有効", "EXTENDED LIMIT SENSOR SET UP, ENABLE LS(+)", nullptr, nullptr},
+    {"ExtLSCheck(1)", "拡張リミットセンサ設定, LS(-) 有効", "EXTENDED LIMIT SENSOR SET UP, ENABLE LS(-)", nullptr, nullptr},
+    {"ExtJDialCheck", "ジョグダイヤル設定, 外部ジョグダイヤルを使用する", "OPTION Extend JOG Dial, Enable JOG Dial", nullptr, nullptr},
+    {"ExtJDialPulse", "ジョグダイヤル設定, ジョグダイヤルパルス数, パルス", "OPTION Extend JOG Dial, execute pulse, pulses",
+     "1～9999 パルス", "1 to 9999 pulses"},
+    // Page 4: rows S, F and acceleration time of the three speed frames
+    {"DefSpeedText(0)", "速度初期値設定, 運転速度S, pps", "DEFAULT SPEED, S, pps", "100～F pps、100単位", "100 to F pps, in hundreds"},
+    {"DefSpeedText(1)", "速度初期値設定, 運転速度F, pps", "DEFAULT SPEED, F, pps", "S～30000 pps、100単位", "S to 30000 pps, in hundreds"},
+    {"DefSpeedText(2)", "速度初期値設定, 加減速時間, ms", "DEFAULT SPEED, ACCELERATION TIME, ms", "0～1000 ms", "0 to 1000 ms"},
+    {"OrgSpeedText(0)", "ORG速度初期値設定, 運転速度S, pps", "ORG SPEED, S, pps", "100～F pps、100単位", "100 to F pps, in hundreds"},
+    {"OrgSpeedText(1)", "ORG速度初期値設定, 運転速度F, pps", "ORG SPEED, F, pps", "S～30000 pps、100単位", "S to 30000 pps, in hundreds"},
+    {"OrgSpeedText(2)", "ORG速度初期値設定, 加減速時間, ms", "ORG SPEED, ACCELERATION TIME, ms", "0～1000 ms", "0 to 1000 ms"},
+    {"DefJOGSpeedText(0)", "JOG速度詳細設定, 運転速度S, pps", "JOG SPEED, S, pps", "100～F pps、100単位", "100 to F pps, in hundreds"},
+    {"DefJOGSpeedText(1)", "JOG速度詳細設定, 運転速度F, pps", "JOG SPEED, F, pps", "S～30000 pps、100単位", "S to 30000 pps, in hundreds"},
+    {"DefJOGSpeedText(2)", "JOG速度詳細設定, 加減速時間, ms", "JOG SPEED, ACCELERATION TIME, ms", "0～1000 ms", "0 to 1000 ms"},
+};
+// clang-format on
+
 // Window placement in the settings store, in twips.
 struct PlacementKey {
     const char* key;
@@ -185,6 +244,20 @@ QRect FitOnScreen(QRect outer) {
     if (!available.intersects(outer))
         outer.moveTopLeft(available.topLeft());
     return outer;
+}
+
+// Only a move to another control of this window takes an entry: the box's own context menu
+// (Paste, Select All), the menu bar and another program's window are no move away from it,
+// and the box keeps the focus within its window meanwhile.
+bool LeavesForAnotherControl(const QFocusEvent& event) {
+    switch (event.reason()) {
+    case Qt::PopupFocusReason:
+    case Qt::MenuBarFocusReason:
+    case Qt::ActiveWindowFocusReason:
+        return false;
+    default:
+        return true;
+    }
 }
 
 void SavePlacementValue(const PlacementKey& entry, int pixels) {
@@ -263,10 +336,12 @@ QFont frmMain::UiFont(double pointSize, bool bold) {
 
 void frmMain::SetJapaneseCaptions() {
     ApplyCaptions(this, kCaptions, false);
+    ApplyAccessibleTexts(this, kAccessibleTexts, false);
 }
 
 void frmMain::ApplyEnglishCaptions() {
     ApplyCaptions(this, kCaptions, true);
+    ApplyAccessibleTexts(this, kAccessibleTexts, true);
 }
 
 void frmMain::DispStatusMsg(int number) {
@@ -391,15 +466,16 @@ void frmMain::closeEvent(QCloseEvent* event) {
 }
 
 bool frmMain::eventFilter(QObject* watched, QEvent* event) {
-    // The box's own context menu (Paste, Select All) is no move away from it.
     if (event->type() == QEvent::FocusOut &&
-        static_cast<QFocusEvent*>(event)->reason() != Qt::PopupFocusReason)
+        LeavesForAnotherControl(*static_cast<QFocusEvent*>(event)))
         TakeEntry(watched);
     return QMainWindow::eventFilter(watched, event);
 }
 
+// The box need not hold the focus: a menu opened from the keyboard has it meanwhile.
 void frmMain::TakePendingEntry() {
-    TakeEntry(focusWidget());
+    for (auto box = entryReactions_.keyBegin(); box != entryReactions_.keyEnd(); ++box)
+        TakeEntry(*box);
 }
 
 // Only what the operator typed is an entry: a box passed through, untouched since it was

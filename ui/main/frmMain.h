@@ -81,7 +81,7 @@ public:
     // Close and Save of the File menu.
     void SetFileEntriesEnabled(bool enabled);
     void UnloadMainWindow();
-    // Takes over what the operator typed into the focused number box, as losing the focus would.
+    // Takes over what the operator typed into a number box, as leaving the box would.
     void TakePendingEntry();
     QString StatusText() const;
 

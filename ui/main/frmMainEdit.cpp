@@ -53,14 +53,28 @@ void FitNumber(QWidget* widget, const QString& text) {
     widget->setFont(font);
 }
 
-// Only a text that differs is written: a box the operator has just tabbed into keeps its
-// selection.
-template <typename Control> void ShowValue(Control* control, qint64 value) {
-    const QString text = Numbers::ShowNumber(value);
-    if (control->text() == text)
+// The box holds what the operator is typing: the entry is taken when the focus leaves it, and
+// until then nothing else may overwrite it. The window's own focus widget counts also while
+// another program is in front.
+bool HoldsPendingEntry(const QLineEdit* box) {
+    return box->isModified() && box->window()->focusWidget() == box;
+}
+
+// Only a text that differs is written, so a box the operator has just tabbed into keeps its
+// selection; the font always follows the text shown.
+void ShowValue(QLineEdit* box, qint64 value) {
+    if (HoldsPendingEntry(box))
         return;
-    FitNumber(control, text);
-    control->setText(text);
+    const QString text = Numbers::ShowNumber(value);
+    FitNumber(box, text);
+    if (box->text() != text)
+        box->setText(text);
+}
+
+void ShowValue(QLabel* label, qint64 value) {
+    const QString text = Numbers::ShowNumber(value);
+    FitNumber(label, text);
+    label->setText(text);
 }
 
 void ShowSpeedGroup(const std::array<QLineEdit*, 3>& boxes, qint32 s, qint32 f, qint16 time) {

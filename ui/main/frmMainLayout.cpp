@@ -19,6 +19,8 @@
 
 // The window's controls as rows, to be read against the tables of its layout: name, kind,
 // parent and place in twips. One loop builds them; captions come from the caption table.
+// The rows run in reading order (top to bottom, left to right within a frame): that is the
+// order in which Tab visits the controls.
 
 namespace {
 
@@ -102,11 +104,11 @@ const ControlRow kControls[] = {
     {QMX_ONE(DummyFrame2),        Kind::Borderless,   "RunFrame",    120,  280, 2000,  800},
     {QMX_AT(StageMode, 0),        Kind::Option,       "DummyFrame2", 120,   60, 1880,  300},
     {QMX_AT(StageMode, 1),        Kind::Option,       "DummyFrame2", 120,  420, 1880,  300},
+    {QMX_AT(DirOption, 0),        Kind::Option,       "RunFrame",   2400,  340, 1300,  300},
+    {QMX_AT(DirOption, 1),        Kind::Option,       "RunFrame",   2400,  700, 1300,  300},
     {QMX_ONE(DummyFrame1),        Kind::Borderless,   "RunFrame",   3800,  280, 1860,  800},
     {QMX_AT(SplitOption, 0),      Kind::Option,       "DummyFrame1",  60,   60, 1800,  300},
     {QMX_AT(SplitOption, 1),      Kind::Option,       "DummyFrame1",  60,  420, 1800,  300},
-    {QMX_AT(DirOption, 0),        Kind::Option,       "RunFrame",   2400,  340, 1300,  300},
-    {QMX_AT(DirOption, 1),        Kind::Option,       "RunFrame",   2400,  700, 1300,  300},
     {QMX_ONE(OrgFrame),           Kind::PageFrame,    "MainTab(0)",  240, 1920, 6255, 1215},
     {QMX_AT(OrgModeOption, 0),    Kind::Option,       "OrgFrame",    240,  340, 2200,  300},
     {QMX_AT(OrgModeOption, 1),    Kind::Option,       "OrgFrame",    240,  700, 2200,  300},
@@ -273,6 +275,9 @@ public:
     PageTabs(QWidget* parent, int rowWidth) : QTabWidget(parent) {
         setTabBar(new FittingTabBar(rowWidth));
         tabBar()->setUsesScrollButtons(false);
+        // Tab stops at the tab row itself, once: the control around it passes the focus on.
+        setFocusPolicy(Qt::NoFocus);
+        tabBar()->setFocusPolicy(Qt::TabFocus);
     }
 };
 
@@ -355,6 +360,21 @@ QWidget* MakeControl(Kind kind, QWidget* parent) {
     return nullptr;
 }
 
+bool TakesFocus(Kind kind) {
+    switch (kind) {
+    case Kind::Tabs:
+    case Kind::NumberBox:
+    case Kind::Option:
+    case Kind::Check:
+    case Kind::Button:
+    case Kind::PresetButton:
+    case Kind::Slider:
+        return true;
+    default:
+        return false;
+    }
+}
+
 QRect Place(const ControlRow& row) {
     const bool onPage = row.kind == Kind::PageFrame;
     return Twips::ToRect(row.left - (onPage ? kPageLeftTw : 0), row.top - (onPage ? kPageTopTw : 0),
@@ -363,12 +383,25 @@ QRect Place(const ControlRow& row) {
 
 // Option buttons exclude each other only within their group: Qt's automatic exclusivity would
 // also reach into nested frames.
+// Tab enters a group once, at its selected button (at the first while none is selected); the
+// arrow keys move within the group.
+void KeepTabStopOnSelected(const QButtonGroup* group) {
+    const QList<QAbstractButton*> buttons = group->buttons();
+    const QAbstractButton* stop =
+        group->checkedButton() ? group->checkedButton() : buttons.value(0);
+    for (QAbstractButton* button : buttons)
+        button->setFocusPolicy(button == stop ? Qt::StrongFocus : Qt::ClickFocus);
+}
+
 template <size_t N>
 QButtonGroup* Group(QWidget* owner, const std::array<QRadioButton*, N>& buttons, size_t first = 0,
                     size_t count = N) {
     auto* group = new QButtonGroup(owner);
     for (size_t i = first; i < first + count; ++i)
         group->addButton(buttons[i], int(i));
+    QObject::connect(group, &QButtonGroup::buttonToggled, group,
+                     [group] { KeepTabStopOnSelected(group); });
+    KeepTabStopOnSelected(group);
     return group;
 }
 
@@ -390,6 +423,7 @@ void frmMain::BuildMenus() {
 
 void frmMain::BuildControls(QWidget* client) {
     QHash<QString, QWidget*> built{{client->objectName(), client}};
+    QWidget* previousStop = nullptr;
     for (const ControlRow& row : kControls) {
         QWidget* parent = built.value(QLatin1String(row.parent));
         Q_ASSERT_X(parent, row.name, "parent not built yet");
@@ -400,6 +434,12 @@ void frmMain::BuildControls(QWidget* client) {
             control->setGeometry(Place(row));
         built.insert(control->objectName(), control);
         row.bind(*this, control);
+        if (TakesFocus(row.kind)) {
+            QWidget* stop = row.kind == Kind::Tabs ? MainTab->tabBar() : control;
+            if (previousStop)
+                setTabOrder(previousStop, stop);
+            previousStop = stop;
+        }
     }
     MainTab->setCurrentIndex(0);
     CmdLoad->setEnabled(false);

@@ -1,0 +1,148 @@
+#!/usr/bin/python3
+"""Takes the pictures of the running qmxconfig for docs/ (run by scripts/take-pictures.sh).
+
+    window-pictures.py LANGUAGE SCREEN_FILE OUT_DIR
+
+LANGUAGE is "ja" or "en", SCREEN_FILE the virtual display's frame buffer (Xvfb -fbdir, XWD
+format). Pictures: the Options dialog and the About box, then, connected to the controller,
+each of the five pages: OUT_DIR/options-LANGUAGE.png, about-LANGUAGE.png,
+window-LANGUAGE-page0.png ... page4.png.
+"""
+import struct
+import subprocess
+import sys
+import time
+import zlib
+
+import pyatspi
+
+SETTLE_S = 0.6  # for the window to draw what changed
+main_id = None  # the main window's X window
+
+
+def find_app(timeout_s=20):
+    deadline = time.monotonic() + timeout_s
+    while time.monotonic() < deadline:
+        for app in pyatspi.Registry.getDesktop(0):
+            if app is not None and app.name == "qmxconfig" and app.childCount:
+                return app
+        time.sleep(0.2)
+    sys.exit("qmxconfig did not appear on the accessibility bus")
+
+
+def shown_windows(app):
+    return [w for w in app if w is not None and w.getState().contains(pyatspi.STATE_SHOWING)]
+
+
+def find(acc, role, names=None):
+    if acc.getRole() == role and (names is None or acc.name in names):
+        return acc
+    for child in acc:
+        if child is not None:
+            found = find(child, role, names)
+            if found is not None:
+                return found
+    return None
+
+
+def key(*names):
+    subprocess.run(["xdotool", "key", *names], check=True)
+
+
+def read_screen(path):
+    """The frame buffer as (width, height, rows of RGB bytes)."""
+    with open(path, "rb") as f:
+        data = f.read()
+    fields = struct.unpack(">25I", data[:100])
+    header_size, width, height = fields[0], fields[4], fields[5]
+    bits_per_pixel, bytes_per_line, colours = fields[11], fields[12], fields[19]
+    if bits_per_pixel != 32:
+        sys.exit("the virtual display must have 24-bit colour")
+    start = header_size + 12 * colours
+    rows = []
+    for y in range(height):
+        line = data[start + y * bytes_per_line:start + y * bytes_per_line + 4 * width]
+        rgb = bytearray(3 * width)  # the frame buffer holds B, G, R, unused
+        rgb[0::3], rgb[1::3], rgb[2::3] = line[2::4], line[1::4], line[0::4]
+        rows.append(bytes(rgb))
+    return width, height, rows
+
+
+def write_png(path, width, height, rows):
+    def chunk(kind, body):
+        return (struct.pack(">I", len(body)) + kind + body +
+                struct.pack(">I", zlib.crc32(kind + body) & 0xFFFFFFFF))
+    raw = b"".join(b"\0" + row for row in rows)
+    with open(path, "wb") as f:
+        f.write(b"\x89PNG\r\n\x1a\n")
+        f.write(chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 2, 0, 0, 0)))
+        f.write(chunk(b"IDAT", zlib.compress(raw, 9)))
+        f.write(chunk(b"IEND", b""))
+
+
+def picture(window, screen, path):
+    time.sleep(SETTLE_S)
+    box = window.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
+    _, _, rows = read_screen(screen)
+    crop = [row[3 * box.x:3 * (box.x + box.width)] for row in rows[box.y:box.y + box.height]]
+    write_png(path, box.width, box.height, crop)
+    print("  " + path)
+
+
+def focus_window(window_id):
+    # No window manager on the virtual display: the input focus is given directly.
+    subprocess.run(["xdotool", "windowfocus", "--sync", window_id], check=True, timeout=10)
+
+
+def dialog_picture(app, main, keys, screen, path):
+    focus_window(main_id)
+    key(*keys)
+    deadline = time.monotonic() + 10
+    while time.monotonic() < deadline:
+        others = [w for w in shown_windows(app) if w != main]
+        if others:
+            picture(others[0], screen, path)
+            key("Escape")
+            time.sleep(SETTLE_S)
+            return
+        time.sleep(0.1)
+    sys.exit("no dialog after " + " ".join(keys))
+
+
+def press(button):
+    action = button.queryAction()
+    for i in range(action.nActions):
+        if action.getName(i) in ("Press", "press", "click"):
+            action.doAction(i)
+            return
+    action.doAction(0)
+
+
+def main():
+    language, screen, out = sys.argv[1:4]
+    app = find_app()
+    main_window = shown_windows(app)[0]
+    global main_id
+    subprocess.run(["xdotool", "mousemove", "2000", "2000"], check=True)  # out of the pictures
+    main_id = subprocess.run(["xdotool", "search", "--sync", "--onlyvisible", "--name", "QMX-001"],
+                             check=True, timeout=10, capture_output=True,
+                             text=True).stdout.split()[0]
+    dialog_picture(app, main_window, ["alt+t", "o"], screen, "%s/options-%s.png" % (out, language))
+    dialog_picture(app, main_window, ["alt+h", "a"], screen, "%s/about-%s.png" % (out, language))
+
+    press(find(main_window, pyatspi.ROLE_PUSH_BUTTON, ("接続", "CONNECT")))
+    load = find(main_window, pyatspi.ROLE_PUSH_BUTTON, ("設定値読出", "LOAD"))
+    deadline = time.monotonic() + 30
+    while not load.getState().contains(pyatspi.STATE_SENSITIVE):
+        if time.monotonic() > deadline:
+            sys.exit("the window did not connect to the simulated controller")
+        time.sleep(0.2)
+    tabs = find(main_window, pyatspi.ROLE_PAGE_TAB_LIST)
+    pages = [tab for tab in tabs if tab.getRole() == pyatspi.ROLE_PAGE_TAB]
+    for number, tab in enumerate(pages):
+        press(tab)
+        picture(main_window, screen, "%s/window-%s-page%d.png" % (out, language, number))
+
+
+if __name__ == "__main__":
+    main()
