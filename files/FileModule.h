@@ -65,8 +65,8 @@ QByteArray FileImage();
 
 // Writes the record's file fields into a 256-byte image; the other bytes are kept.
 void RecordToImage(const ConfigRecord& record, QByteArray& image);
-// Copies the file fields of a 256-byte image into the record; chValue, clValue,
-// currentScale and ctScale are kept.
+// Copies the file fields of a 256-byte image into the record; the fields the file does not
+// hold keep their values.
 void ImageToRecord(const QByteArray& image, ConfigRecord& record);
 
 // The first 256 bytes of a file. False with the reason in error (the platform's text, or

@@ -17,6 +17,8 @@ QTabWidget* TabsOf(QWidget* page) {
     return nullptr;
 }
 
+} // namespace
+
 void SetCaption(QWidget* window, QObject* control, const QString& text) {
     if (control == window) {
         window->setWindowTitle(text);
@@ -37,8 +39,6 @@ void SetCaption(QWidget* window, QObject* control, const QString& text) {
     }
 }
 
-} // namespace
-
 void ApplyCaptions(QWidget* window, std::span<const Caption> table, bool english) {
     for (const Caption& caption : table) {
         const char* text = english ? caption.english : caption.japanese;
@@ -50,17 +50,5 @@ void ApplyCaptions(QWidget* window, std::span<const Caption> table, bool english
         Q_ASSERT_X(control, "ApplyCaptions", caption.control);
         if (control)
             SetCaption(window, control, QString::fromUtf8(text));
-    }
-}
-
-void ApplyAccessibleTexts(QWidget* window, std::span<const AccessibleText> table, bool english) {
-    for (const AccessibleText& row : table) {
-        auto* control = window->findChild<QWidget*>(QLatin1String(row.control));
-        Q_ASSERT_X(control, "ApplyAccessibleTexts", row.control);
-        if (!control)
-            continue;
-        control->setAccessibleName(QString::fromUtf8(english ? row.englishName : row.japaneseName));
-        const char* range = english ? row.englishRange : row.japaneseRange;
-        control->setAccessibleDescription(range ? QString::fromUtf8(range) : QString());
     }
 }

@@ -2,6 +2,8 @@
 
 #include <span>
 
+class QObject;
+class QString;
 class QWidget;
 
 // Every window's captions as a table: a control by name (the window itself by its own name,
@@ -16,15 +18,6 @@ struct Caption {
 // a menu is its separator line and keeps no text.
 void ApplyCaptions(QWidget* window, std::span<const Caption> table, bool english);
 
-// What a screen reader says for a control whose caption alone does not tell it apart: its
-// name (frame, row, unit) and, for a value, its range. Keyed by control name like the
-// captions; both follow the window's language.
-struct AccessibleText {
-    const char* control;
-    const char* japaneseName;
-    const char* englishName;
-    const char* japaneseRange; // nullptr: no range to tell
-    const char* englishRange;
-};
-
-void ApplyAccessibleTexts(QWidget* window, std::span<const AccessibleText> table, bool english);
+// Sets one control's caption: the window's title, a menu's or entry's text, a frame's title, a
+// button's or label's text, or a tab page's tab text.
+void SetCaption(QWidget* window, QObject* control, const QString& text);

@@ -39,169 +39,6 @@ namespace {
 
 frmMain* instance = nullptr;
 
-// Caption of every control that has one.
-constexpr Caption kCaptions[] = {
-    {"InfoFrame", "QMX-001 操作", "QMX-001 OPERATION"},
-    {"mnuFile", "ﾌｧｲﾙ(&F)", "File(&F)"},
-    {"mnuFileOpen", "開く(&O)...", "&Open"},
-    {"mnuFileClose", "閉じる(&C)", "&Close"},
-    {"mnuFileBar0", "-", nullptr},
-    {"mnuFileSave", "上書き保存(&S)", "&Save"},
-    {"mnuFileSaveAs", "名前を付けて保存(&A)...", "Save &As"},
-    {"mnuFileBar1", "-", nullptr},
-    {"mnuFileExit", "終了(&X)", "E&xit"},
-    {"mnuTools", "ﾂｰﾙ(&T)", "Tools(&T)"},
-    {"mnuToolsOptions", "ｵﾌﾟｼｮﾝ(&O)...", "&Options"},
-    {"mnuHelp", "ﾍﾙﾌﾟ(&H)", "Help(&H)"},
-    {"mnuHelpAbout", "ﾊﾞｰｼﾞｮﾝ情報(&A)", "&About Version"},
-    {"infoLabel(0)", "シリアル番号", "Serial No."},
-    {"infoLabel(3)", "----------", nullptr},
-    {"infoLabel(1)", "Version", nullptr},
-    {"infoLabel(4)", "-.--", nullptr},
-    {"infoLabel(2)", "Revision", nullptr},
-    {"infoLabel(5)", "---", nullptr},
-    {"infoLabel(6)", "Build Date", nullptr},
-    {"infoLabel(7)", "------", nullptr},
-    {"CmdConnect", "接続", "CONNECT"},
-    {"CmdLoad", "設定値読出", "LOAD"},
-    {"CmdStore", "設定値書込", "STORE"},
-    {"RunFrame", "動作条件設定", "BASIC CONDITION"},
-    {"StageMode(0)", "直動ステージ", "Translation stage"},
-    {"StageMode(1)", "回転ステージ", "Rotation stage"},
-    {"SplitOption(0)", "Half Step 駆動", "Half step drive"},
-    {"SplitOption(1)", "Full Step 駆動", "Full step drive"},
-    {"DirOption(0)", "正転", "Normal"},
-    {"DirOption(1)", "逆転", "Reverse"},
-    {"OrgFrame", "原点復帰設定", "ORIGIN MODE"},
-    {"OrgModeOption(0)", "MINIモード", "MINI SYSTEM"},
-    {"OrgModeOption(1)", "LS間中央モード", "CENTER SYSTEM"},
-    {"OrgLabel(0)", "原点オフセット", "OFFSET of ORIGIN"},
-    {"MotorFrame", "モータ電流設定", "MOTOR CURRENT"},
-    {"MotorLabel(0)", "駆動(RUN)電流", "RUN CURRENT"},
-    {"MotorLabel(2)", "mA", nullptr},
-    {"MotorLabel(1)", "停止(STOP)電流", "STOP CURRENT"},
-    {"MotorLabel(3)", "mA", nullptr},
-    {"MotorCmd(0)", "駆動電流 350mA", "RUN CURRENT 350mA"},
-    {"MotorCmd(1)", "駆動電流 660mA", "RUN CURRENT 660mA"},
-    {"MotorCmd(2)", "駆動電流 750mA", "RUN CURRENT 750mA"},
-    {"JogFrame", "ジョグ動作設定", "JOG OPERATION"},
-    {"JogCheck", "ジョグスイッチ／外部ジョグ動作有効", "ENABLE JOG SW/SIGNAL"},
-    {"JogLabel(0)", "ジョグ動作速度", "JOG SPEED"},
-    {"JogLabel(1)", "PPS", nullptr},
-    {"LSSetupFrame", "リミットセンサ設定", "LIMIT SENSOR SET UP"},
-    {"LSFrame(0)", "LS(+) 設定", "LS(+) CONDITION"},
-    {"LSOption(0)", "Normal Close 設定", "Normal Close"},
-    {"LSOption(1)", "Normal Open 設定", "Normal Open"},
-    {"LSFrame(1)", "LS(-) 設定", "LS(-) CONDITION"},
-    {"LSOption(2)", "Norlmal Close 設定", "Normal Close"},
-    {"LSOption(3)", "Normal Open 設定", "Normal Open"},
-    {"EmgStopFrame", "非常停止設定", "EMG-STOP OPERATION"},
-    {"EmgPowerCheck", "非常停止時に励磁をOFFにする", "ENABLE MOTOR FREE"},
-    {"ComSpeedFrame", "通信速度", "BAUD RATE"},
-    {"ComSpeedOption(0)", kLineSpeeds[0].caption, nullptr},
-    {"ComSpeedOption(1)", kLineSpeeds[1].caption, nullptr},
-    {"ComSpeedOption(2)", kLineSpeeds[2].caption, nullptr},
-    {"ComSpeedOption(3)", kLineSpeeds[3].caption, nullptr},
-    {"ComFlowFrame", "フロー制御", "FLOW CONTROL"},
-    {"ComFlowCheck", "フロー制御有効", "ENABLE FLOW CONTROL"},
-    {"PowerUpFrame", "励磁動作設定", "MOTOR EXCITATION SET UP"},
-    {"PowerUpCheck", "起動時に励磁する", "EXCITATION AT START-UP"},
-    {"AutoPowerCheck", "励磁ONを自動的に行なう", "AUTOMATIC MOTOR LOCK"},
-    {"ExtLSFrame", "拡張リミットセンサ設定", "EXTENDED LIMIT SENSOR SET UP"},
-    {"ExtLSCheck(0)", "LS(+) 有効", "ENABLE LS(+)"},
-    {"ExtLSCheck(1)", "LS(-) 有効", "ENABLE LS(-)"},
-    {"JDialFrame", "ジョグダイヤル設定", "OPTION Extend JOG Dial"},
-    {"ExtJDialCheck", "外部ジョグダイヤルを使用する", "Enable JOG Dial"},
-    {"ExtJdialLabel(0)", "ジョグダイヤルパルス数", "execute pulse"},
-    {"ExtJdialLabel(1)", "パルス", "PULSE"},
-    {"DefSpeedFrame", "速度初期値設定", "DEFAULT SPEED"},
-    {"DefORGSpeedFrame", "ORG速度初期値設定", "ORG SPEED"},
-    {"DefJOGSpeedFrame", "JOG速度詳細設定", "JOG SPEED"},
-    {"MainTab(0)", "基本設定", "BASIC 1/2"},
-    {"MainTab(1)", "基本設定２", "BASIC 2/2"},
-    {"MainTab(2)", "通信設定", "COM PORT"},
-    {"MainTab(3)", "拡張設定１", "EXTEND 1/2"},
-    {"MainTab(4)", "拡張設定２", "EXTEND 2/2"},
-    {"CmdInit", "設定値初期化", "INITIALIZED DEFAULT"},
-    {"DefSpeedLabel(0)", "運転速度S", "MINIMUN FREQUENCY RATE (S)"},
-    {"DefSpeedLabel(1)", "運転速度F", "MAXIMUN FREQUENCY RATE (F)"},
-    {"DefSpeedLabel(2)", "加減速時間", "ACCELERATION TIME"},
-    {"DefSpeedLabel(3)", "PPS", nullptr},
-    {"DefSpeedLabel(4)", "PPS", nullptr},
-    {"DefSpeedLabel(5)", "mS", nullptr},
-    {"OrgSpeedLabel(0)", "運転速度S", "MINIMUN FREQUENCY RATE (S)"},
-    {"OrgSpeedLabel(1)", "運転速度F", "MAXIMUN FREQUENCY RATE (F)"},
-    {"OrgSpeedLabel(2)", "加減速時間", "ACCELERATION TIME"},
-    {"OrgSpeedLabel(3)", "PPS", nullptr},
-    {"OrgSpeedLabel(4)", "PPS", nullptr},
-    {"OrgSpeedLabel(5)", "mS", nullptr},
-    {"DefJOGSpeedLabel(0)", "運転速度S", "MINIMUN FREQUENCY RATE (S)"},
-    {"DefJOGSpeedLabel(1)", "運転速度F", "MAXIMUN FREQUENCY RATE (F)"},
-    {"DefJOGSpeedLabel(2)", "加減速時間", "ACCELERATION TIME"},
-    {"DefJOGSpeedLabel(3)", "PPS", nullptr},
-    {"DefJOGSpeedLabel(4)", "PPS", nullptr},
-    {"DefJOGSpeedLabel(5)", "mS", nullptr},
-};
-
-// Names and ranges for screen readers, one row per control that takes input and whose caption
-// alone is not unique or says nothing: frame, row, unit. Visible captions stay as they are.
-// clang-format off
-constexpr AccessibleText kAccessibleTexts[] = {
-    {"MainTab", "設定ページ", "Settings pages", nullptr, nullptr},
-    // Page 0
-    {"StageMode(0)", "動作条件設定, 直動ステージ", "BASIC CONDITION, Translation stage", nullptr, nullptr},
-    {"StageMode(1)", "動作条件設定, 回転ステージ", "BASIC CONDITION, Rotation stage", nullptr, nullptr},
-    {"DirOption(0)", "動作条件設定, 回転方向, 正転", "BASIC CONDITION, Direction, Normal", nullptr, nullptr},
-    {"DirOption(1)", "動作条件設定, 回転方向, 逆転", "BASIC CONDITION, Direction, Reverse", nullptr, nullptr},
-    {"SplitOption(0)", "動作条件設定, Half Step 駆動", "BASIC CONDITION, Half step drive", nullptr, nullptr},
-    {"SplitOption(1)", "動作条件設定, Full Step 駆動", "BASIC CONDITION, Full step drive", nullptr, nullptr},
-    {"OrgModeOption(0)", "原点復帰設定, MINIモード", "ORIGIN MODE, MINI SYSTEM", nullptr, nullptr},
-    {"OrgModeOption(1)", "原点復帰設定, LS間中央モード", "ORIGIN MODE, CENTER SYSTEM", nullptr, nullptr},
-    {"OrgOffsetText", "原点復帰設定, 原点オフセット", "ORIGIN MODE, OFFSET of ORIGIN",
-     "-1000～16777215", "-1000 to 16777215"},
-    {"MotorSlider(0)", "モータ電流設定, 駆動(RUN)電流, mA", "MOTOR CURRENT, RUN, mA",
-     "100～799 mA、停止電流以上", "100 to 799 mA, not below the stop current"},
-    {"MotorSlider(1)", "モータ電流設定, 停止(STOP)電流, mA", "MOTOR CURRENT, STOP, mA",
-     "100～799 mA、駆動電流以下", "100 to 799 mA, not above the run current"},
-    {"MotorCmd(0)", "モータ電流設定, 駆動電流 350mA", "MOTOR CURRENT, RUN CURRENT 350mA", nullptr, nullptr},
-    {"MotorCmd(1)", "モータ電流設定, 駆動電流 660mA", "MOTOR CURRENT, RUN CURRENT 660mA", nullptr, nullptr},
-    {"MotorCmd(2)", "モータ電流設定, 駆動電流 750mA", "MOTOR CURRENT, RUN CURRENT 750mA", nullptr, nullptr},
-    // Page 1
-    {"JogCheck", "ジョグ動作設定, ジョグスイッチ／外部ジョグ動作有効", "JOG OPERATION, ENABLE JOG SW/SIGNAL", nullptr, nullptr},
-    {"JogSpeedText", "ジョグ動作設定, ジョグ動作速度, pps", "JOG OPERATION, JOG SPEED, pps",
-     "100～30000 pps、100単位", "100 to 30000 pps, in hundreds"},
-    {"LSOption(0)", "LS(+) 設定, Normal Close", "LS(+), Normal Close", nullptr, nullptr},
-    {"LSOption(1)", "LS(+) 設定, Normal Open", "LS(+), Normal Open", nullptr, nullptr},
-    {"LSOption(2)", "LS(-) 設定, Normal Close", "LS(-), Normal Close", nullptr, nullptr},
-    {"LSOption(3)", "LS(-) 設定, Normal Open", "LS(-), Normal Open", nullptr, nullptr},
-    {"EmgPowerCheck", "非常停止設定, 非常停止時に励磁をOFFにする", "EMG-STOP OPERATION, ENABLE MOTOR FREE", nullptr, nullptr},
-    // Page 2
-    {"ComSpeedOption(0)", "通信速度, 4800 bps", "BAUD RATE, 4800 bps", nullptr, nullptr},
-    {"ComSpeedOption(1)", "通信速度, 9600 bps", "BAUD RATE, 9600 bps", nullptr, nullptr},
-    {"ComSpeedOption(2)", "通信速度, 19200 bps", "BAUD RATE, 19200 bps", nullptr, nullptr},
-    {"ComSpeedOption(3)", "通信速度, 38400 bps", "BAUD RATE, 38400 bps", nullptr, nullptr},
-    {"ComFlowCheck", "フロー制御, フロー制御有効", "FLOW CONTROL, ENABLE FLOW CONTROL", nullptr, nullptr},
-    // Page 3
-    {"PowerUpCheck", "励磁動作設定, 起動時に励磁する", "MOTOR EXCITATION SET UP, EXCITATION AT START-UP", nullptr, nullptr},
-    {"AutoPowerCheck", "励磁動作設定, 励磁ONを自動的に行なう", "MOTOR EXCITATION SET UP, AUTOMATIC MOTOR LOCK", nullptr, nullptr},
-    {"ExtLSCheck(0)", "拡張リミットセンサ設定, LS(+) 有効", "EXTENDED LIMIT SENSOR SET UP, ENABLE LS(+)", nullptr, nullptr},
-    {"ExtLSCheck(1)", "拡張リミットセンサ設定, LS(-) 有効", "EXTENDED LIMIT SENSOR SET UP, ENABLE LS(-)", nullptr, nullptr},
-    {"ExtJDialCheck", "ジョグダイヤル設定, 外部ジョグダイヤルを使用する", "OPTION Extend JOG Dial, Enable JOG Dial", nullptr, nullptr},
-    {"ExtJDialPulse", "ジョグダイヤル設定, ジョグダイヤルパルス数, パルス", "OPTION Extend JOG Dial, execute pulse, pulses",
-     "1～9999 パルス", "1 to 9999 pulses"},
-    // Page 4: rows S, F and acceleration time of the three speed frames
-    {"DefSpeedText(0)", "速度初期値設定, 運転速度S, pps", "DEFAULT SPEED, S, pps", "100～F pps、100単位", "100 to F pps, in hundreds"},
-    {"DefSpeedText(1)", "速度初期値設定, 運転速度F, pps", "DEFAULT SPEED, F, pps", "S～30000 pps、100単位", "S to 30000 pps, in hundreds"},
-    {"DefSpeedText(2)", "速度初期値設定, 加減速時間, ms", "DEFAULT SPEED, ACCELERATION TIME, ms", "0～1000 ms", "0 to 1000 ms"},
-    {"OrgSpeedText(0)", "ORG速度初期値設定, 運転速度S, pps", "ORG SPEED, S, pps", "100～F pps、100単位", "100 to F pps, in hundreds"},
-    {"OrgSpeedText(1)", "ORG速度初期値設定, 運転速度F, pps", "ORG SPEED, F, pps", "S～30000 pps、100単位", "S to 30000 pps, in hundreds"},
-    {"OrgSpeedText(2)", "ORG速度初期値設定, 加減速時間, ms", "ORG SPEED, ACCELERATION TIME, ms", "0～1000 ms", "0 to 1000 ms"},
-    {"DefJOGSpeedText(0)", "JOG速度詳細設定, 運転速度S, pps", "JOG SPEED, S, pps", "100～F pps、100単位", "100 to F pps, in hundreds"},
-    {"DefJOGSpeedText(1)", "JOG速度詳細設定, 運転速度F, pps", "JOG SPEED, F, pps", "S～30000 pps、100単位", "S to 30000 pps, in hundreds"},
-    {"DefJOGSpeedText(2)", "JOG速度詳細設定, 加減速時間, ms", "JOG SPEED, ACCELERATION TIME, ms", "0～1000 ms", "0 to 1000 ms"},
-};
-// clang-format on
-
 // Window placement in the settings store, in twips.
 struct PlacementKey {
     const char* key;
@@ -335,13 +172,11 @@ QFont frmMain::UiFont(double pointSize, bool bold) {
 }
 
 void frmMain::SetJapaneseCaptions() {
-    ApplyCaptions(this, kCaptions, false);
-    ApplyAccessibleTexts(this, kAccessibleTexts, false);
+    ApplyControlTexts(false);
 }
 
 void frmMain::ApplyEnglishCaptions() {
-    ApplyCaptions(this, kCaptions, true);
-    ApplyAccessibleTexts(this, kAccessibleTexts, true);
+    ApplyControlTexts(true);
 }
 
 void frmMain::DispStatusMsg(int number) {
@@ -491,67 +326,8 @@ void frmMain::TakeEntry(QObject* box) {
 }
 
 void frmMain::ConnectReactions() {
-    ConnectChoices();
-    ConnectChecks();
-    ConnectEntries();
+    ConnectRows();
     ConnectCommands();
-}
-
-// Option buttons, presets and sliders: each element tells its handler its index.
-void frmMain::ConnectChoices() {
-    const auto each = [this](const auto& buttons, void (frmMain::*handler)(int)) {
-        for (int i = 0; i < int(buttons.size()); ++i)
-            connect(buttons[size_t(i)], &QAbstractButton::clicked, this,
-                    [this, handler, i] { (this->*handler)(i); });
-    };
-    each(StageMode, &frmMain::StageMode_Click);
-    each(DirOption, &frmMain::DirOption_Click);
-    each(SplitOption, &frmMain::SplitOption_Click);
-    each(OrgModeOption, &frmMain::OrgModeOption_Click);
-    each(LSOption, &frmMain::LSOption_Click);
-    each(ComSpeedOption, &frmMain::ComSpeedOption_Click);
-    each(MotorCmd, &frmMain::MotorCmd_Click);
-    for (int i = 0; i < 2; ++i)
-        connect(MotorSlider[size_t(i)], &QAbstractSlider::valueChanged, this,
-                [this, i] { MotorSlider_Change(i); });
-}
-
-void frmMain::ConnectChecks() {
-    using EditRules::Switch;
-    const std::pair<QCheckBox*, Switch> checks[] = {
-        {JogCheck, Switch::JogInput},
-        {ComFlowCheck, Switch::FlowControl},
-        {EmgPowerCheck, Switch::MotorFreeAtEmergencyStop},
-        {PowerUpCheck, Switch::ExcitationAtStartUp},
-        {AutoPowerCheck, Switch::AutomaticExcitation},
-        {ExtLSCheck[0], Switch::LimitSensorPlusUsed},
-        {ExtLSCheck[1], Switch::LimitSensorMinusUsed},
-        {ExtJDialCheck, Switch::JogDial},
-    };
-    for (const auto& [box, which] : checks)
-        connect(box, &QAbstractButton::clicked, this,
-                [this, box = box, which = which] { Check_Click(which, box); });
-}
-
-// Number boxes take their entry when they lose the focus (eventFilter).
-void frmMain::ConnectEntries() {
-    const auto watch = [this](QLineEdit* box, const std::function<void()>& reaction) {
-        entryReactions_.insert(box, reaction);
-        box->installEventFilter(this);
-    };
-    using EditRules::SpeedGroup;
-    const std::pair<const std::array<QLineEdit*, 3>*, SpeedGroup> groups[] = {
-        {&DefSpeedText, SpeedGroup::Default},
-        {&OrgSpeedText, SpeedGroup::Origin},
-        {&DefJOGSpeedText, SpeedGroup::Jog}};
-    for (const auto& [boxes, group] : groups)
-        for (int i = 0; i < 3; ++i) {
-            QLineEdit* box = (*boxes)[size_t(i)];
-            watch(box, [this, group = group, box, i] { SpeedText_LostFocus(group, box, i); });
-        }
-    watch(JogSpeedText, [this] { JogSpeedText_LostFocus(); });
-    watch(OrgOffsetText, [this] { OrgOffsetText_LostFocus(); });
-    watch(ExtJDialPulse, [this] { ExtJDialPulse_LostFocus(); });
 }
 
 void frmMain::ConnectCommands() {

@@ -18,6 +18,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
 class ControllerCommandsView;
 class QAction;
@@ -210,11 +211,10 @@ private:
     void BuildControls(QWidget* client);
     void BuildStatusBar();
     void ConnectReactions();
-    void ConnectChoices();
-    void ConnectChecks();
-    void ConnectEntries();
+    void ConnectRows();
     void ConnectCommands();
     void SetJapaneseCaptions();
+    void ApplyControlTexts(bool english);
     void UpdateClock();
 
     void Form_Load();
@@ -226,19 +226,12 @@ private:
     // Edit reactions (frmMainEdit.cpp): read the control, call the rule, present.
     using EditRule = std::function<std::optional<ConfigRecord>(const ConfigRecord&)>;
     void React(const EditRule& rule);
-    void StageMode_Click(int index);
-    void DirOption_Click(int index);
-    void SplitOption_Click(int index);
-    void OrgModeOption_Click(int index);
-    void LSOption_Click(int index);
-    void ComSpeedOption_Click(int index);
+    void Choice_Click(EditRules::Choice choice, int index);
     void Check_Click(EditRules::Switch which, const QCheckBox* box);
     void MotorCmd_Click(int index);
     void MotorSlider_Change(int index);
-    void SpeedText_LostFocus(EditRules::SpeedGroup group, const QLineEdit* box, int index);
-    void JogSpeedText_LostFocus();
-    void OrgOffsetText_LostFocus();
-    void ExtJDialPulse_LostFocus();
+    void Number_LostFocus(EditRules::Number number, const QLineEdit* box);
+    void PresentRows();
 
     void SetOriginModeEnabled(bool offsetEditable);
     void SetSensorEnabled(int sensor, bool used);
@@ -255,6 +248,8 @@ private:
     bool presenting_ = false;
     QButtonGroup* comSpeedGroup_ = nullptr;
     QHash<QObject*, std::function<void()>> entryReactions_;
+    std::vector<QWidget*> rowControls_; // the built control of each row of the control table
+    std::vector<QObject*> menuItems_;   // likewise for the menu rows
     std::array<QLabel*, 3> statusPanel_{};
     QTimer* clockTimer_ = nullptr;
     QSize pendingOuterSize_;

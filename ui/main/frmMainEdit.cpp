@@ -1,5 +1,7 @@
 #include "ui/main/frmMain.h"
 
+#include "ui/main/MainControls.h"
+
 #include "shell/ConfigRecord.h"
 #include "shell/EditRules.h"
 #include "shell/Numbers.h"
@@ -22,8 +24,9 @@
 namespace {
 
 using EditRules::Choice;
-using EditRules::SpeedGroup;
+using EditRules::Number;
 using EditRules::Switch;
+using What = MainControls::Drive::What;
 using MainModule::Config;
 
 // The width a box or label has for its text.
@@ -77,51 +80,96 @@ void ShowValue(QLabel* label, qint64 value) {
     label->setText(text);
 }
 
-void ShowSpeedGroup(const std::array<QLineEdit*, 3>& boxes, qint32 s, qint32 f, qint16 time) {
-    ShowValue(boxes[0], s);
-    ShowValue(boxes[1], f);
-    ShowValue(boxes[2], time);
-}
-
 } // namespace
 
 void frmMain::DispConfigData() {
     // Setting controls here is no edit: the reactions stay silent meanwhile.
     const QScopedValueRollback<bool> presenting(presenting_, true);
+    // Enabling first: a focused box that presenting disables lets its entry go before it
+    // shows the record's value.
     const ConfigRecord& c = Config;
+    const int origin = Chosen(c, Choice::OriginMode);
+    if (origin >= 0)
+        SetOriginModeEnabled(origin == 0);
+    SetSensorEnabled(0, Ticked(c, Switch::LimitSensorPlusUsed));
+    SetSensorEnabled(1, Ticked(c, Switch::LimitSensorMinusUsed));
+    SetJogDialEnabled(Ticked(c, Switch::JogDial));
+    PresentRows();
+    if (Chosen(c, Choice::LineSpeed) < 0)
+        SetComSpeedButtons(-1);
+}
 
-    StageMode[c.rotationStage == kTrue ? 1 : 0]->setChecked(true);
-    DirOption[c.reverseDirection == kTrue ? 1 : 0]->setChecked(true);
-    SplitOption[c.stepMode != 0 ? 0 : 1]->setChecked(true);
-    if (c.originMode == 0 || c.originMode == 1) {
-        OrgModeOption[size_t(c.originMode)]->setChecked(true);
-        SetOriginModeEnabled(c.originMode == 0);
+// Each control shows what the record holds for it: the button the rule's inverse picks, the
+// state of the box, the number.
+void frmMain::PresentRows() {
+    const ConfigRecord& c = Config;
+    const auto rows = MainControls::Controls();
+    for (size_t i = 0; i < rows.size(); ++i) {
+        const MainControls::Drive& drive = rows[i].drive;
+        QWidget* control = rowControls_[i];
+        const int index = rows[i].index;
+        switch (drive.what) {
+        case What::Choice:
+            if (Chosen(c, Choice(drive.which), index / 2) == index)
+                static_cast<QRadioButton*>(control)->setChecked(true);
+            break;
+        case What::Switch:
+            static_cast<QCheckBox*>(control)->setChecked(Ticked(c, Switch(drive.which)));
+            break;
+        case What::Number:
+            if (auto* box = qobject_cast<QLineEdit*>(control))
+                ShowValue(box, Shown(c, Number(drive.which)));
+            else
+                ShowValue(static_cast<QLabel*>(control), Shown(c, Number(drive.which)));
+            break;
+        case What::Slider:
+            SetSliderQuietly(index, int(Shown(c, Number(drive.which))));
+            break;
+        case What::Preset:
+        case What::Nothing:
+            break;
+        }
     }
-    ShowValue(OrgOffsetText, c.originOffset);
-    ShowValue(MotorInfo[0], c.runCurrent);
-    ShowValue(MotorInfo[1], c.stopCurrent);
-    SetSliderQuietly(0, c.runCurrent);
-    SetSliderQuietly(1, c.stopCurrent);
-    JogCheck->setChecked(c.jogInputEnabled == kTrue);
-    ShowValue(JogSpeedText, c.jogSpeedMax);
-    for (int i = 0; i < 2; ++i) {
-        const qint16 mode = c.limitSensorMode[size_t(i)];
-        SetSensorEnabled(i, mode != -1);
-        LSOption[2 * size_t(i) + (mode == 0 || mode == -1 ? 0 : 1)]->setChecked(true);
+}
+
+// One walk over the rows: each control calls its rule with its index. Number boxes take their
+// entry when the focus moves on (eventFilter).
+void frmMain::ConnectRows() {
+    const auto rows = MainControls::Controls();
+    for (size_t i = 0; i < rows.size(); ++i) {
+        const MainControls::Drive drive = rows[i].drive;
+        QWidget* control = rowControls_[i];
+        const int index = rows[i].index;
+        const auto* button = qobject_cast<QAbstractButton*>(control);
+        switch (drive.what) {
+        case What::Choice:
+            connect(button, &QAbstractButton::clicked, this,
+                    [this, drive, index] { Choice_Click(Choice(drive.which), index); });
+            break;
+        case What::Switch:
+            connect(button, &QAbstractButton::clicked, this, [this, drive, control] {
+                Check_Click(Switch(drive.which), static_cast<QCheckBox*>(control));
+            });
+            break;
+        case What::Preset:
+            connect(button, &QAbstractButton::clicked, this,
+                    [this, index] { MotorCmd_Click(index); });
+            break;
+        case What::Slider:
+            connect(static_cast<QSlider*>(control), &QAbstractSlider::valueChanged, this,
+                    [this, index] { MotorSlider_Change(index); });
+            break;
+        case What::Number:
+            if (auto* box = qobject_cast<QLineEdit*>(control)) {
+                entryReactions_.insert(
+                    box, [this, drive, box] { Number_LostFocus(Number(drive.which), box); });
+                box->installEventFilter(this);
+            }
+            break;
+        case What::Nothing:
+            break;
+        }
     }
-    SetComSpeedButtons(c.comSpeedIndex);
-    ComFlowCheck->setChecked(c.comFlowControl == kTrue);
-    EmgPowerCheck->setChecked(c.excitationAtEmergencyStop != kTrue);
-    PowerUpCheck->setChecked(c.excitationAtStartUp == kTrue);
-    AutoPowerCheck->setChecked(c.autoExcitation == kTrue);
-    ExtLSCheck[0]->setChecked(c.limitSensorMode[0] != -1);
-    ExtLSCheck[1]->setChecked(c.limitSensorMode[1] != -1);
-    ExtJDialCheck->setChecked(c.jogDialEnabled == kTrue);
-    SetJogDialEnabled(c.jogDialEnabled == kTrue);
-    ShowValue(ExtJDialPulse, c.jogDialPulses);
-    ShowSpeedGroup(DefSpeedText, c.defaultSpeedMin, c.defaultSpeedMax, c.defaultAccelTime);
-    ShowSpeedGroup(OrgSpeedText, c.originSpeedMin, c.originSpeedMax, c.originAccelTime);
-    ShowSpeedGroup(DefJOGSpeedText, c.jogSpeedMin, c.jogSpeedMax, c.jogAccelTime);
 }
 
 void frmMain::CmdInit_Click() {
@@ -179,28 +227,8 @@ void frmMain::React(const EditRule& rule) {
     DispConfigData();
 }
 
-void frmMain::StageMode_Click(int index) {
-    React([index](const ConfigRecord& r) { return Choose(r, Choice::StageType, index); });
-}
-
-void frmMain::DirOption_Click(int index) {
-    React([index](const ConfigRecord& r) { return Choose(r, Choice::Direction, index); });
-}
-
-void frmMain::SplitOption_Click(int index) {
-    React([index](const ConfigRecord& r) { return Choose(r, Choice::StepMode, index); });
-}
-
-void frmMain::OrgModeOption_Click(int index) {
-    React([index](const ConfigRecord& r) { return Choose(r, Choice::OriginMode, index); });
-}
-
-void frmMain::LSOption_Click(int index) {
-    React([index](const ConfigRecord& r) { return Choose(r, Choice::LimitSensorLogic, index); });
-}
-
-void frmMain::ComSpeedOption_Click(int index) {
-    React([index](const ConfigRecord& r) { return Choose(r, Choice::LineSpeed, index); });
+void frmMain::Choice_Click(Choice choice, int index) {
+    React([choice, index](const ConfigRecord& r) { return Choose(r, choice, index); });
 }
 
 void frmMain::Check_Click(Switch which, const QCheckBox* box) {
@@ -219,24 +247,7 @@ void frmMain::MotorSlider_Change(int index) {
     });
 }
 
-void frmMain::SpeedText_LostFocus(SpeedGroup group, const QLineEdit* box, int index) {
+void frmMain::Number_LostFocus(Number number, const QLineEdit* box) {
     const QString text = box->text();
-    React([group, index, &text](const ConfigRecord& r) {
-        return EditRules::EnterSpeed(r, group, index, text);
-    });
-}
-
-void frmMain::JogSpeedText_LostFocus() {
-    const QString text = JogSpeedText->text();
-    React([&text](const ConfigRecord& r) { return EditRules::EnterJogSpeed(r, text); });
-}
-
-void frmMain::OrgOffsetText_LostFocus() {
-    const QString text = OrgOffsetText->text();
-    React([&text](const ConfigRecord& r) { return EditRules::EnterOriginOffset(r, text); });
-}
-
-void frmMain::ExtJDialPulse_LostFocus() {
-    const QString text = ExtJDialPulse->text();
-    React([&text](const ConfigRecord& r) { return EditRules::EnterJogDialPulses(r, text); });
+    React([number, &text](const ConfigRecord& r) { return Enter(r, number, text); });
 }

@@ -1,5 +1,8 @@
-#include "ui/Twips.h"
 #include "ui/main/frmMain.h"
+
+#include "ui/Captions.h"
+#include "ui/Twips.h"
+#include "ui/main/MainControls.h"
 
 #include <QAction>
 #include <QButtonGroup>
@@ -17,212 +20,14 @@
 #include <QTabBar>
 #include <QTabWidget>
 
-// The window's controls as rows, to be read against the tables of its layout: name, kind,
-// parent and place in twips. One loop builds them; captions come from the caption table.
-// The rows run in reading order (top to bottom, left to right within a frame): that is the
-// order in which Tab visits the controls.
+// Building the window from its rows: each control of its kind, with its kind's own settings,
+// in its place.
 
 namespace {
 
-enum class Kind {
-    Tabs,        // the page tab control
-    Page,        // one of its pages
-    Frame,       // a frame on the client area or in another frame
-    PageFrame,   // a frame on a page, placed relative to the tab control
-    Borderless,  // a frame without a border that only groups option buttons
-    Label,       // a caption
-    InfoLabel,   // a caption of the controller information
-    ValueLabel,  // a value of the controller information
-    NumberLabel, // a current shown as a number
-    NumberBox,   // a text box for a number
-    Option,      // an option button
-    Check,       // a check box
-    Button,      // a command button
-    PresetButton,
-    Slider,
-    Line,
-    Lamp,
-    Progress,
-};
-
-using Bind = void (*)(frmMain&, QObject*);
-
-struct ControlRow {
-    const char* name;
-    Bind bind; // stores the control in its member of frmMain
-    Kind kind;
-    const char* parent;
-    int left, top, width, height; // twips
-};
-
-template <auto Member> void To(frmMain& window, QObject* control) {
-    using Pointer = std::remove_reference_t<decltype(window.*Member)>;
-    window.*Member = qobject_cast<Pointer>(control);
-    Q_ASSERT(window.*Member);
-}
-
-template <auto Member, size_t Index> void ToElement(frmMain& window, QObject* control) {
-    using Pointer = typename std::remove_reference_t<decltype(window.*Member)>::value_type;
-    (window.*Member)[Index] = qobject_cast<Pointer>(control);
-    Q_ASSERT((window.*Member)[Index]);
-}
-
-void Unbound(frmMain&, QObject*) {}
-
-// clang-format off
-#define QMX_ONE(member)       #member, To<&frmMain::member>
-#define QMX_AT(member, index) #member "(" #index ")", ToElement<&frmMain::member, index>
-#define QMX_PAGE(index)       "MainTab(" #index ")", Unbound
-
-const ControlRow kControls[] = {
-    // Controller operation column
-    {QMX_ONE(InfoFrame),          Kind::Frame,        "ClientArea",  120,  240, 3135, 5535},
-    {QMX_AT(infoLabel, 0),        Kind::InfoLabel,    "InfoFrame",   150,  420, 1230,  330},
-    {QMX_AT(infoLabel, 3),        Kind::ValueLabel,   "InfoFrame",  1380,  420, 1605,  330},
-    {QMX_AT(infoLabel, 1),        Kind::InfoLabel,    "InfoFrame",   150,  870, 1230,  330},
-    {QMX_AT(infoLabel, 4),        Kind::ValueLabel,   "InfoFrame",  1380,  870, 1605,  330},
-    {QMX_AT(infoLabel, 2),        Kind::InfoLabel,    "InfoFrame",   150, 1320, 1230,  330},
-    {QMX_AT(infoLabel, 5),        Kind::ValueLabel,   "InfoFrame",  1380, 1320, 1605,  330},
-    {QMX_AT(infoLabel, 6),        Kind::InfoLabel,    "InfoFrame",   150, 1770, 1230,  330},
-    {QMX_AT(infoLabel, 7),        Kind::ValueLabel,   "InfoFrame",  1380, 1770, 1605,  330},
-    {QMX_ONE(Line1),              Kind::Line,         "InfoFrame",   120, 2280, 2895,   30},
-    {QMX_ONE(Shape),              Kind::Lamp,         "InfoFrame",   240, 2580,  495,  495},
-    {QMX_ONE(Line2),              Kind::Line,         "InfoFrame",   735, 2813,  225,   30},
-    {QMX_ONE(CmdConnect),         Kind::Button,       "InfoFrame",   960, 2520, 2055,  615},
-    {QMX_ONE(CmdLoad),            Kind::Button,       "InfoFrame",   960, 3300, 2055,  615},
-    {QMX_ONE(CmdStore),           Kind::Button,       "InfoFrame",   960, 4080, 2055,  615},
-    {QMX_ONE(ProgressBar),        Kind::Progress,     "InfoFrame",   120, 4950, 2895,  330},
-    {QMX_ONE(CmdInit),            Kind::Button,       "ClientArea", 1080, 6000, 2175,  615},
-    {QMX_ONE(MainTab),            Kind::Tabs,         "ClientArea", 3360,  120, 6735, 6495},
-    {QMX_PAGE(0),                 Kind::Page,         "MainTab",       0,    0,    0,    0},
-    {QMX_PAGE(1),                 Kind::Page,         "MainTab",       0,    0,    0,    0},
-    {QMX_PAGE(2),                 Kind::Page,         "MainTab",       0,    0,    0,    0},
-    {QMX_PAGE(3),                 Kind::Page,         "MainTab",       0,    0,    0,    0},
-    {QMX_PAGE(4),                 Kind::Page,         "MainTab",       0,    0,    0,    0},
-    // Page 0. DummyFrame1 runs wider than 1500 for the step captions in the stand-in fonts.
-    {QMX_ONE(RunFrame),           Kind::PageFrame,    "MainTab(0)",  240,  480, 6255, 1215},
-    {QMX_ONE(DummyFrame2),        Kind::Borderless,   "RunFrame",    120,  280, 2000,  800},
-    {QMX_AT(StageMode, 0),        Kind::Option,       "DummyFrame2", 120,   60, 1880,  300},
-    {QMX_AT(StageMode, 1),        Kind::Option,       "DummyFrame2", 120,  420, 1880,  300},
-    {QMX_AT(DirOption, 0),        Kind::Option,       "RunFrame",   2400,  340, 1300,  300},
-    {QMX_AT(DirOption, 1),        Kind::Option,       "RunFrame",   2400,  700, 1300,  300},
-    {QMX_ONE(DummyFrame1),        Kind::Borderless,   "RunFrame",   3800,  280, 1860,  800},
-    {QMX_AT(SplitOption, 0),      Kind::Option,       "DummyFrame1",  60,   60, 1800,  300},
-    {QMX_AT(SplitOption, 1),      Kind::Option,       "DummyFrame1",  60,  420, 1800,  300},
-    {QMX_ONE(OrgFrame),           Kind::PageFrame,    "MainTab(0)",  240, 1920, 6255, 1215},
-    {QMX_AT(OrgModeOption, 0),    Kind::Option,       "OrgFrame",    240,  340, 2200,  300},
-    {QMX_AT(OrgModeOption, 1),    Kind::Option,       "OrgFrame",    240,  700, 2200,  300},
-    {QMX_AT(OrgLabel, 0),         Kind::Label,        "OrgFrame",   2640,  540, 1700,  300},
-    {QMX_ONE(OrgOffsetText),      Kind::NumberBox,    "OrgFrame",   4380,  495, 1635,  390},
-    {QMX_ONE(MotorFrame),         Kind::PageFrame,    "MainTab(0)",  240, 3360, 6255, 2895},
-    {QMX_AT(MotorLabel, 0),       Kind::Label,        "MotorFrame",  240,  450, 1560,  300},
-    {QMX_AT(MotorInfo, 0),        Kind::NumberLabel,  "MotorFrame", 1800,  420,  690,  360},
-    {QMX_AT(MotorLabel, 2),       Kind::Label,        "MotorFrame", 2550,  450,  360,  300},
-    {QMX_AT(MotorSlider, 0),      Kind::Slider,       "MotorFrame", 3000,  390, 3015,  420},
-    {QMX_AT(MotorLabel, 1),       Kind::Label,        "MotorFrame",  240, 1050, 1560,  300},
-    {QMX_AT(MotorInfo, 1),        Kind::NumberLabel,  "MotorFrame", 1800, 1020,  690,  360},
-    {QMX_AT(MotorLabel, 3),       Kind::Label,        "MotorFrame", 2550, 1050,  360,  300},
-    {QMX_AT(MotorSlider, 1),      Kind::Slider,       "MotorFrame", 3000,  990, 3015,  420},
-    {QMX_ONE(Line3),              Kind::Line,         "MotorFrame",  120, 1620, 6015,   30},
-    {QMX_AT(MotorCmd, 0),         Kind::PresetButton, "MotorFrame",   90, 1860, 1980,  600},
-    {QMX_AT(MotorCmd, 1),         Kind::PresetButton, "MotorFrame", 2130, 1860, 1980,  600},
-    {QMX_AT(MotorCmd, 2),         Kind::PresetButton, "MotorFrame", 4170, 1860, 1980,  600},
-    // Page 1
-    {QMX_ONE(JogFrame),           Kind::PageFrame,    "MainTab(1)",  240,  480, 6255, 1455},
-    {QMX_ONE(JogCheck),           Kind::Check,        "JogFrame",    240,  360, 5800,  300},
-    {QMX_AT(JogLabel, 0),         Kind::Label,        "JogFrame",    240,  870, 2100,  300},
-    {QMX_ONE(JogSpeedText),       Kind::NumberBox,    "JogFrame",   2400,  825, 1500,  390},
-    {QMX_AT(JogLabel, 1),         Kind::Label,        "JogFrame",   4020,  870,  600,  300},
-    {QMX_ONE(LSSetupFrame),       Kind::PageFrame,    "MainTab(1)",  240, 2160, 6255, 1815},
-    {QMX_AT(LSFrame, 0),          Kind::Frame,        "LSSetupFrame", 240, 360, 2800, 1215},
-    {QMX_AT(LSOption, 0),         Kind::Option,       "LSFrame(0)",  240,  380, 2460,  300},
-    {QMX_AT(LSOption, 1),         Kind::Option,       "LSFrame(0)",  240,  740, 2460,  300},
-    {QMX_AT(LSFrame, 1),          Kind::Frame,        "LSSetupFrame", 3240, 360, 2800, 1215},
-    {QMX_AT(LSOption, 2),         Kind::Option,       "LSFrame(1)",  240,  380, 2460,  300},
-    {QMX_AT(LSOption, 3),         Kind::Option,       "LSFrame(1)",  240,  740, 2460,  300},
-    {QMX_ONE(EmgStopFrame),       Kind::PageFrame,    "MainTab(1)",  240, 4200, 6255,  855},
-    {QMX_ONE(EmgPowerCheck),      Kind::Check,        "EmgStopFrame", 240, 380, 5800,  300},
-    // Page 2
-    {QMX_ONE(ComSpeedFrame),      Kind::PageFrame,    "MainTab(2)",  240,  480, 2895, 1935},
-    {QMX_AT(ComSpeedOption, 0),   Kind::Option,       "ComSpeedFrame", 360, 360, 1800,  300},
-    {QMX_AT(ComSpeedOption, 1),   Kind::Option,       "ComSpeedFrame", 360, 720, 1800,  300},
-    {QMX_AT(ComSpeedOption, 2),   Kind::Option,       "ComSpeedFrame", 360, 1080, 1800, 300},
-    {QMX_AT(ComSpeedOption, 3),   Kind::Option,       "ComSpeedFrame", 360, 1440, 1800, 300},
-    {QMX_ONE(ComFlowFrame),       Kind::PageFrame,    "MainTab(2)", 3480,  480, 3015,  855},
-    {QMX_ONE(ComFlowCheck),       Kind::Check,        "ComFlowFrame", 240, 380, 2700,  300},
-    // Page 3
-    {QMX_ONE(PowerUpFrame),       Kind::PageFrame,    "MainTab(3)",  240,  480, 6255, 1215},
-    {QMX_ONE(PowerUpCheck),       Kind::Check,        "PowerUpFrame", 240, 360, 5800,  300},
-    {QMX_ONE(AutoPowerCheck),     Kind::Check,        "PowerUpFrame", 240, 720, 5800,  300},
-    {QMX_ONE(ExtLSFrame),         Kind::PageFrame,    "MainTab(3)",  240, 1900, 6255, 1215},
-    {QMX_AT(ExtLSCheck, 0),       Kind::Check,        "ExtLSFrame",  240,  360, 5800,  300},
-    {QMX_AT(ExtLSCheck, 1),       Kind::Check,        "ExtLSFrame",  240,  720, 5800,  300},
-    {QMX_ONE(JDialFrame),         Kind::PageFrame,    "MainTab(3)",  240, 3360, 6255, 1575},
-    {QMX_ONE(ExtJDialCheck),      Kind::Check,        "JDialFrame",  240,  360, 5800,  300},
-    {QMX_AT(ExtJdialLabel, 0),    Kind::Label,        "JDialFrame",  480,  900, 2400,  300},
-    {QMX_ONE(ExtJDialPulse),      Kind::NumberBox,    "JDialFrame", 2940,  855, 1300,  390},
-    {QMX_AT(ExtJdialLabel, 1),    Kind::Label,        "JDialFrame", 4360,  900,  900,  300},
-    // Page 4: three speed frames of one layout (S, F, acceleration time)
-    {QMX_ONE(DefSpeedFrame),      Kind::PageFrame,    "MainTab(4)",  240,  480, 6255, 1815},
-    {QMX_AT(DefSpeedLabel, 0),    Kind::Label,        "DefSpeedFrame",  240,  405, 3300, 300},
-    {QMX_AT(DefSpeedText, 0),     Kind::NumberBox,    "DefSpeedFrame", 3600,  360, 1500, 390},
-    {QMX_AT(DefSpeedLabel, 3),    Kind::Label,        "DefSpeedFrame", 5220,  405,  720, 300},
-    {QMX_AT(DefSpeedLabel, 1),    Kind::Label,        "DefSpeedFrame",  240,  885, 3300, 300},
-    {QMX_AT(DefSpeedText, 1),     Kind::NumberBox,    "DefSpeedFrame", 3600,  840, 1500, 390},
-    {QMX_AT(DefSpeedLabel, 4),    Kind::Label,        "DefSpeedFrame", 5220,  885,  720, 300},
-    {QMX_AT(DefSpeedLabel, 2),    Kind::Label,        "DefSpeedFrame",  240, 1365, 3300, 300},
-    {QMX_AT(DefSpeedText, 2),     Kind::NumberBox,    "DefSpeedFrame", 3600, 1320, 1500, 390},
-    {QMX_AT(DefSpeedLabel, 5),    Kind::Label,        "DefSpeedFrame", 5220, 1365,  720, 300},
-    {QMX_ONE(DefORGSpeedFrame),   Kind::PageFrame,    "MainTab(4)",  240, 2480, 6255, 1815},
-    {QMX_AT(OrgSpeedLabel, 0),    Kind::Label,        "DefORGSpeedFrame",  240,  405, 3300, 300},
-    {QMX_AT(OrgSpeedText, 0),     Kind::NumberBox,    "DefORGSpeedFrame", 3600,  360, 1500, 390},
-    {QMX_AT(OrgSpeedLabel, 3),    Kind::Label,        "DefORGSpeedFrame", 5220,  405,  720, 300},
-    {QMX_AT(OrgSpeedLabel, 1),    Kind::Label,        "DefORGSpeedFrame",  240,  885, 3300, 300},
-    {QMX_AT(OrgSpeedText, 1),     Kind::NumberBox,    "DefORGSpeedFrame", 3600,  840, 1500, 390},
-    {QMX_AT(OrgSpeedLabel, 4),    Kind::Label,        "DefORGSpeedFrame", 5220,  885,  720, 300},
-    {QMX_AT(OrgSpeedLabel, 2),    Kind::Label,        "DefORGSpeedFrame",  240, 1365, 3300, 300},
-    {QMX_AT(OrgSpeedText, 2),     Kind::NumberBox,    "DefORGSpeedFrame", 3600, 1320, 1500, 390},
-    {QMX_AT(OrgSpeedLabel, 5),    Kind::Label,        "DefORGSpeedFrame", 5220, 1365,  720, 300},
-    {QMX_ONE(DefJOGSpeedFrame),   Kind::PageFrame,    "MainTab(4)",  240, 4440, 6255, 1815},
-    {QMX_AT(DefJOGSpeedLabel, 0), Kind::Label,        "DefJOGSpeedFrame",  240,  405, 3300, 300},
-    {QMX_AT(DefJOGSpeedText, 0),  Kind::NumberBox,    "DefJOGSpeedFrame", 3600,  360, 1500, 390},
-    {QMX_AT(DefJOGSpeedLabel, 3), Kind::Label,        "DefJOGSpeedFrame", 5220,  405,  720, 300},
-    {QMX_AT(DefJOGSpeedLabel, 1), Kind::Label,        "DefJOGSpeedFrame",  240,  885, 3300, 300},
-    {QMX_AT(DefJOGSpeedText, 1),  Kind::NumberBox,    "DefJOGSpeedFrame", 3600,  840, 1500, 390},
-    {QMX_AT(DefJOGSpeedLabel, 4), Kind::Label,        "DefJOGSpeedFrame", 5220,  885,  720, 300},
-    {QMX_AT(DefJOGSpeedLabel, 2), Kind::Label,        "DefJOGSpeedFrame",  240, 1365, 3300, 300},
-    {QMX_AT(DefJOGSpeedText, 2),  Kind::NumberBox,    "DefJOGSpeedFrame", 3600, 1320, 1500, 390},
-    {QMX_AT(DefJOGSpeedLabel, 5), Kind::Label,        "DefJOGSpeedFrame", 5220, 1365,  720, 300},
-};
-
-enum class MenuKind { Menu, Entry, Separator };
-
-struct MenuRow {
-    const char* name;
-    Bind bind;
-    MenuKind kind;
-};
-
-// Menus on the bar, each followed by its entries top to bottom.
-const MenuRow kMenus[] = {
-    {QMX_ONE(mnuFile),         MenuKind::Menu},
-    {QMX_ONE(mnuFileOpen),     MenuKind::Entry},
-    {QMX_ONE(mnuFileClose),    MenuKind::Entry},
-    {QMX_ONE(mnuFileBar0),     MenuKind::Separator},
-    {QMX_ONE(mnuFileSave),     MenuKind::Entry},
-    {QMX_ONE(mnuFileSaveAs),   MenuKind::Entry},
-    {QMX_ONE(mnuFileBar1),     MenuKind::Separator},
-    {QMX_ONE(mnuFileExit),     MenuKind::Entry},
-    {QMX_ONE(mnuTools),        MenuKind::Menu},
-    {QMX_ONE(mnuToolsOptions), MenuKind::Entry},
-    {QMX_ONE(mnuHelp),         MenuKind::Menu},
-    {QMX_ONE(mnuHelpAbout),    MenuKind::Entry},
-};
-// clang-format on
-
-#undef QMX_ONE
-#undef QMX_AT
-#undef QMX_PAGE
+using MainControls::ControlRow;
+using MainControls::Kind;
+using MainControls::MenuKind;
 
 // Client area of the window and the part of it above the status bar.
 constexpr int kClientWidthTw = 10230;
@@ -377,8 +182,13 @@ bool TakesFocus(Kind kind) {
 
 QRect Place(const ControlRow& row) {
     const bool onPage = row.kind == Kind::PageFrame;
-    return Twips::ToRect(row.left - (onPage ? kPageLeftTw : 0), row.top - (onPage ? kPageTopTw : 0),
-                         row.width, row.height);
+    const MainControls::Place& p = row.place;
+    return Twips::ToRect(p.left - (onPage ? kPageLeftTw : 0), p.top - (onPage ? kPageTopTw : 0),
+                         p.width, p.height);
+}
+
+const char* InLanguage(const MainControls::JaEn& text, bool english) {
+    return english ? text.english : text.japanese;
 }
 
 // Option buttons exclude each other only within their group: Qt's automatic exclusivity would
@@ -409,7 +219,7 @@ QButtonGroup* Group(QWidget* owner, const std::array<QRadioButton*, N>& buttons,
 
 void frmMain::BuildMenus() {
     QMenu* menu = nullptr;
-    for (const MenuRow& row : kMenus) {
+    for (const MainControls::MenuRow& row : MainControls::Menus()) {
         QObject* item = nullptr;
         if (row.kind == MenuKind::Menu)
             item = menu = menuBar()->addMenu(QString());
@@ -418,13 +228,14 @@ void frmMain::BuildMenus() {
                 row.kind == MenuKind::Separator ? menu->addSeparator() : menu->addAction(QString());
         item->setObjectName(QLatin1String(row.name));
         row.bind(*this, item);
+        menuItems_.push_back(item);
     }
 }
 
 void frmMain::BuildControls(QWidget* client) {
     QHash<QString, QWidget*> built{{client->objectName(), client}};
     QWidget* previousStop = nullptr;
-    for (const ControlRow& row : kControls) {
+    for (const ControlRow& row : MainControls::Controls()) {
         QWidget* parent = built.value(QLatin1String(row.parent));
         Q_ASSERT_X(parent, row.name, "parent not built yet");
         QWidget* control = MakeControl(row.kind, parent);
@@ -434,6 +245,7 @@ void frmMain::BuildControls(QWidget* client) {
             control->setGeometry(Place(row));
         built.insert(control->objectName(), control);
         row.bind(*this, control);
+        rowControls_.push_back(control);
         if (TakesFocus(row.kind)) {
             QWidget* stop = row.kind == Kind::Tabs ? MainTab->tabBar() : control;
             if (previousStop)
@@ -492,4 +304,25 @@ void frmMain::BuildWindow() {
     comSpeedGroup_ = Group(this, ComSpeedOption);
 
     BuildStatusBar();
+}
+
+// Captions, and the names and ranges a screen reader tells, in one language. A text missing
+// in English keeps the Japanese one.
+void frmMain::ApplyControlTexts(bool english) {
+    const auto menus = MainControls::Menus();
+    for (size_t i = 0; i < menus.size(); ++i)
+        if (const char* text = InLanguage(menus[i].caption, english))
+            SetCaption(this, menuItems_[i], QString::fromUtf8(text));
+    const auto rows = MainControls::Controls();
+    for (size_t i = 0; i < rows.size(); ++i) {
+        const ControlRow& row = rows[i];
+        QWidget* control = rowControls_[i];
+        if (const char* text = InLanguage(row.caption, english))
+            SetCaption(this, control, QString::fromUtf8(text));
+        if (const char* name = InLanguage(row.accessibleName, english)) {
+            control->setAccessibleName(QString::fromUtf8(name));
+            const char* range = InLanguage(row.range, english);
+            control->setAccessibleDescription(range ? QString::fromUtf8(range) : QString());
+        }
+    }
 }
