@@ -3,6 +3,7 @@
 #include "link/ComSupport.h"
 #include "link/WireTrace.h"
 #include "shell/MainModule.h"
+#include "shell/StatusMessages.h"
 #include "ui/main/frmMain.h"
 
 #include <QCoreApplication>
@@ -55,7 +56,7 @@ frmMain* StartProgram(const QString& commandLine) {
         window->MainTab->setTabEnabled(3, false);
         window->MainTab->setTabEnabled(4, false);
     }
-    window->DispStatusMsg(0);
+    window->DispStatusMsg(int(StatusMsg::Welcome));
 
     ComSupport::Link.ReplyTicks = 0;
     ComSupport::Link.WaitTicks = 0;
