@@ -10,6 +10,7 @@ set -uo pipefail
 program=$(realpath "${1:?usage: check-accessibility.sh PATH/TO/qmxconfig}")
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 launcher=/usr/libexec/at-spi-bus-launcher
+source "$here/virtual-display.sh"
 
 skip() {
     echo "SKIP: $* is not installed"
@@ -39,16 +40,7 @@ trap finish EXIT
 export HOME=$work XDG_CONFIG_HOME=$work/config XDG_RUNTIME_DIR=$work/run
 mkdir -m 700 "$XDG_RUNTIME_DIR"
 
-# Xvfb picks a free display and writes its number.
-Xvfb -displayfd 5 -screen 0 1024x768x24 -nolisten tcp 5>"$work/display" 2>/dev/null &
-pids+=($!)
-for _ in $(seq 100); do
-    [ -s "$work/display" ] && break
-    sleep 0.1
-done
-display=$(cat "$work/display")
-[ -n "$display" ] || { echo "FAIL: Xvfb did not start"; exit 1; }
-export DISPLAY=":$display"
+start_virtual_display || { echo "FAIL: Xvfb did not start"; exit 1; }
 "$launcher" --launch-immediately >/dev/null 2>&1 &
 pids+=($!)
 

@@ -6,6 +6,7 @@
 # Re-running it takes them again from the same simulated controller; only the date and time
 # in the status bar change.
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
+source "$(dirname "${BASH_SOURCE[0]}")/virtual-display.sh"
 out=$(realpath -m "${1:-$ROOT/docs}")
 
 if [ -z "${QMX_PICTURES_SESSION:-}" ]; then
@@ -30,16 +31,7 @@ export HOME=$work XDG_CONFIG_HOME=$work/config XDG_RUNTIME_DIR=$work/run LANG=C.
 mkdir -m 700 "$XDG_RUNTIME_DIR"
 mkdir "$work/screen"
 
-# Xvfb picks a free display and writes its number.
-Xvfb -displayfd 5 -screen 0 1024x768x24 -fbdir "$work/screen" -nolisten tcp 5>"$work/display" 2>/dev/null &
-pids+=($!)
-for _ in $(seq 100); do
-    [ -s "$work/display" ] && break
-    sleep 0.1
-done
-display=$(cat "$work/display")
-[ -n "$display" ] || { echo "Xvfb did not start" >&2; exit 1; }
-export DISPLAY=":$display"
+start_virtual_display -fbdir "$work/screen" || { echo "Xvfb did not start" >&2; exit 1; }
 /usr/libexec/at-spi-bus-launcher --launch-immediately >/dev/null 2>&1 &
 pids+=($!)
 export QT_QPA_PLATFORM=xcb QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 QT_ACCESSIBILITY=1
