@@ -26,7 +26,6 @@
 #include <QTime>
 #include <QTimer>
 
-
 namespace {
 
 frmMain* instance = nullptr;
