@@ -170,8 +170,11 @@ void Reader::CheckPairs() {
 QString Printable(QStringView text, qsizetype maxLength) {
     QString shown;
     for (const QChar c : text) {
-        if (shown.size() >= maxLength)
+        if (shown.size() >= maxLength) {
+            if (shown.back().isHighSurrogate()) // never half a character
+                shown.chop(1);
             return shown + QStringLiteral("...");
+        }
         const char16_t code = c.unicode();
         if (code == u'\n')
             shown += QStringLiteral("\\n");

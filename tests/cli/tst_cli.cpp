@@ -646,6 +646,9 @@ void TestCli::importRefuses_data() {
         << QByteArray("\x1b[2Jspeed = 1\n") << base << "\"\\x1b[2Jspeed\"" << 1;
     QTest::newRow("a huge value, cut")
         << "ctValue = " + QByteArray(100000, '7') << base << "ctValue = 777777" << 1;
+    QTest::newRow("cut between the halves of a character")
+        << "ctValue = " + QByteArray(39, 'x') + "\xf0\x9f\x98\x80\n"
+        << base << QString(39, u'x') + "...\"" << 1;
     QTest::newRow("200000 bad lines: 20 and a count")
         << QByteArray(400000, 'x').replace("xx", "x\n") << base << "line 20: expected" << 21;
     QTest::newRow("too large") << QByteArray(ParameterText::kMaxTextSize + 1, '#') << base
