@@ -266,9 +266,10 @@ void TestLink::transaction() {
     QCOMPARE(got, reply);
     QCOMPARE(model_->Log(), QStringList(QList<QString>(attempts, command)));
     QCOMPARE(control_->Written(), (command.toLatin1() + "\r\n").repeated(attempts));
-    // The next transaction starts clean, whatever came before.
+    // The next transaction starts clean, whatever came before. Noise still on its way may
+    // stand in front of its first line, which is then no number: the load's shape refuses it.
     if (ok || !faults.stallMs.isEmpty()) {
-        QVERIFY(ComQuery("?:EM", got));
+        QVERIFY(ComQuery("?:EM", got, ReplyShape::Number));
         QCOMPARE(got, QString("10"));
     }
 }
