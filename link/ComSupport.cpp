@@ -263,6 +263,7 @@ bool ComOpenDevice(const QString& device) {
         return false;
     }
     WireTrace::Opened(device, settings);
+    Link.StopRequested = false;
     serial.SetRts(true);
     serial.SetDtr(true);
     Link.PortIsOpen = kTrue;
@@ -299,6 +300,10 @@ bool ReplyFits(ReplyShape shape, QStringView line) {
 
 bool ComQuery(const QString& command, QString& reply, ReplyShape shape) {
     reply.clear();
+    if (Link.StopRequested) {
+        WireTrace::Note(QStringLiteral("stop requested: %1 not sent").arg(command));
+        return false;
+    }
     if (!StartClean()) {
         WireTrace::Note(
             QStringLiteral("a line was waiting before %1: replies shifted, failed").arg(command));
@@ -333,6 +338,14 @@ bool ComQuery(const QString& command, QString& reply, ReplyShape shape) {
     if (sent > 0)
         DrainOwedLines(std::nullopt, shape, 0, kReplyTicks);
     return false;
+}
+
+void RequestStop() {
+    Link.StopRequested = true;
+}
+
+bool StopRequested() {
+    return Link.StopRequested;
 }
 
 bool ComSend(const QString& command) {

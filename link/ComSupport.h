@@ -25,7 +25,8 @@ struct LinkState {
     QStringList Lines;              // complete lines not yet taken, oldest first
     qint16 ReplyTicks = 0;
     qint16 WaitTicks = 0;
-    quint32 TickCount = 0; // free-running: how long the late replies of a transaction may take
+    quint32 TickCount = 0;      // free-running: how long the late replies of a transaction may take
+    bool StopRequested = false; // no further transaction starts until the port is opened again
 };
 
 // The RS-232 line to the controller and its one command transaction. Time is counted in
@@ -83,6 +84,10 @@ bool ComWaitReply(QString& reply, ReplyShape shape = ReplyShape::Line);
 // Waits one reply time-out; false when any line arrives meanwhile (an answer that came after
 // the one taken: which one was meant cannot be told).
 bool ComStaysQuiet();
+// Stops the running command series before its next transaction; the one under way finishes,
+// so the controller never gets half a command. Cleared when a port is opened.
+void RequestStop();
+bool StopRequested();
 void ComReceive();
 void ComWaitTicks(int ticks);
 void ComTick();

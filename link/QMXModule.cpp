@@ -19,6 +19,8 @@ using ComSupport::ReplyShape;
 using platform::Progress;
 
 void ShowLinkFailure(const QString& japanese, const QString& english) {
+    if (ComSupport::StopRequested())
+        return; // the front end that asked for the stop tells the operator
     platform::MsgBox(MainModule::JaEn(japanese, english), ComSupport::LinkTitle(),
                      platform::MsgIcon::Critical);
 }
@@ -275,6 +277,8 @@ QString Formatted(Format format, qint64 value) {
 
 enum class StoreOutcome { Done, Failed, Untrusted };
 
+StoreReport lastStore;
+
 } // namespace
 
 bool ConnectController() {
@@ -384,25 +388,48 @@ std::optional<QList<StoreDifference>> VerifyStore(const ConfigRecord& record) {
 
 namespace {
 
-// Sends the store's lines; the outcome of the first that fails, or Done.
+// Sends the store's lines; the outcome of the first that fails, or Done. The report follows
+// each answer.
 StoreOutcome SendStoreCommands(const QStringList& commands) {
+    using Commit = StoreReport::Commit;
     for (qsizetype i = 0; i < commands.size(); ++i) {
-        QString reply;
-        if (!ComQuery(commands.at(i), reply, ReplyShape::Word))
+        const bool commit = kStoreSteps[i].answer == Answer::Commit;
+        if (ComSupport::StopRequested()) {
+            lastStore.interrupted = true;
             return StoreOutcome::Failed;
+        }
+        QString reply;
+        const bool answered = ComQuery(commands.at(i), reply, ReplyShape::Word);
+        if (!answered || reply != QLatin1String("OK")) {
+            lastStore.failedCommand = commands.at(i);
+            lastStore.failedReply = reply;
+            if (commit)
+                lastStore.commit = answered ? Commit::Refused : Commit::Unanswered;
+            return StoreOutcome::Failed;
+        }
         if (kStoreSteps[i].progress >= 0)
             Progress().SetProgress(kStoreSteps[i].progress);
-        if (reply != QLatin1String("OK"))
-            return StoreOutcome::Failed;
-        if (kStoreSteps[i].answer == Answer::Commit && !ComSupport::ComStaysQuiet())
+        if (!commit) {
+            ++lastStore.settings;
+            continue;
+        }
+        lastStore.commit = Commit::Uncertain;
+        if (!ComSupport::ComStaysQuiet())
             return StoreOutcome::Untrusted;
+        lastStore.commit = Commit::Ok;
     }
     return StoreOutcome::Done;
 }
 
 } // namespace
 
+const StoreReport& LastStoreReport() {
+    return lastStore;
+}
+
 bool StoreConfigToController() {
+    lastStore = StoreReport{};
+    lastStore.total = int(kStoreSteps.size());
     const std::optional<QStringList> commands = StoreCommands(MainModule::Config);
     if (!commands) {
         ShowCannotConnect();

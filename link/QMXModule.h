@@ -22,6 +22,24 @@ bool ReadConfig(ConfigRecord& target);
 // Writes the configuration record with the 36 setting commands, "Z:UW" last.
 bool StoreConfigToController();
 
+// How far the last store got: what the controller holds afterwards.
+struct StoreReport {
+    enum class Commit {
+        NotSent,    // "Z:UW" never went out: the controller keeps its stored parameters
+        Ok,         // answered "OK" and nothing followed
+        Refused,    // answered with another word
+        Unanswered, // no answer
+        Uncertain,  // a line followed the "OK": it may or may not have kept them
+    };
+    int settings = 0; // commands before "Z:UW" answered "OK"
+    int total = 0;    // commands the store meant to send, "Z:UW" included
+    Commit commit = Commit::NotSent;
+    QString failedCommand;    // the command that was refused or went unanswered
+    QString failedReply;      // the line that refused it; empty when none came
+    bool interrupted = false; // stopped on request before its next command
+};
+const StoreReport& LastStoreReport();
+
 // The 36 command lines a store sends for this record; none when a scale is 0 or a converted
 // value does not fit 32 bits.
 std::optional<QStringList> StoreCommands(const ConfigRecord& record);
