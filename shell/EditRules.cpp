@@ -4,6 +4,7 @@
 #include "shell/Numbers.h"
 #include "shell/RecordFields.h"
 
+#include <algorithm>
 #include <array>
 
 namespace EditRules {
@@ -23,6 +24,35 @@ constexpr std::array<SpeedFields, 3> kSpeedGroups{{
     {Field("originSpeedMin"), Field("originSpeedMax"), Field("originAccelTime")},
     {Field("jogSpeedMin"), Field("jogSpeedMax"), Field("jogAccelTime")},
 }};
+
+// The field each check box drives. A box is ticked when its field is True, or, inverted, when
+// it is not: a limit sensor is in use unless its mode is -1, and a sensor taken back into use
+// starts normally closed (0).
+struct SwitchField {
+    Switch which;
+    int field;
+    bool inverted;
+};
+
+constexpr std::array<SwitchField, 8> kSwitchFields{{
+    {Switch::JogInput, Field("jogInputEnabled"), false},
+    {Switch::FlowControl, Field("comFlowControl"), false},
+    {Switch::MotorFreeAtEmergencyStop, Field("excitationAtEmergencyStop"), true},
+    {Switch::ExcitationAtStartUp, Field("excitationAtStartUp"), false},
+    {Switch::AutomaticExcitation, Field("autoExcitation"), false},
+    {Switch::LimitSensorPlusUsed, Field("limitSensorMode(0)"), true},
+    {Switch::LimitSensorMinusUsed, Field("limitSensorMode(1)"), true},
+    {Switch::JogDial, Field("jogDialEnabled"), false},
+}};
+
+// In the order of Switch, so that a switch finds its row by its value.
+static_assert(std::ranges::all_of(kSwitchFields, [i = 0](const SwitchField& row) mutable {
+    return int(row.which) == i++;
+}));
+
+const SwitchField& SwitchRow(Switch which) {
+    return kSwitchFields.at(size_t(which));
+}
 
 struct CurrentPreset {
     qint16 run;
@@ -197,54 +227,15 @@ int Chosen(const ConfigRecord& record, Choice choice, int sensor) {
 }
 
 ConfigRecord Toggle(const ConfigRecord& record, Switch which, bool ticked) {
+    const SwitchField& row = SwitchRow(which);
     ConfigRecord r = record;
-    switch (which) {
-    case Switch::JogInput:
-        r.jogInputEnabled = ToBoolean(ticked);
-        break;
-    case Switch::FlowControl:
-        r.comFlowControl = ToBoolean(ticked);
-        break;
-    case Switch::MotorFreeAtEmergencyStop:
-        r.excitationAtEmergencyStop = ToBoolean(!ticked);
-        break;
-    case Switch::ExcitationAtStartUp:
-        r.excitationAtStartUp = ToBoolean(ticked);
-        break;
-    case Switch::AutomaticExcitation:
-        r.autoExcitation = ToBoolean(ticked);
-        break;
-    case Switch::LimitSensorPlusUsed:
-    case Switch::LimitSensorMinusUsed:
-        r.limitSensorMode[which == Switch::LimitSensorPlusUsed ? 0 : 1] = ticked ? 0 : -1;
-        break;
-    case Switch::JogDial:
-        r.jogDialEnabled = ToBoolean(ticked);
-        break;
-    }
+    Row(row.field).set(r, ToBoolean(ticked != row.inverted));
     return r;
 }
 
 bool Ticked(const ConfigRecord& record, Switch which) {
-    switch (which) {
-    case Switch::JogInput:
-        return record.jogInputEnabled == kTrue;
-    case Switch::FlowControl:
-        return record.comFlowControl == kTrue;
-    case Switch::MotorFreeAtEmergencyStop:
-        return record.excitationAtEmergencyStop != kTrue;
-    case Switch::ExcitationAtStartUp:
-        return record.excitationAtStartUp == kTrue;
-    case Switch::AutomaticExcitation:
-        return record.autoExcitation == kTrue;
-    case Switch::LimitSensorPlusUsed:
-        return record.limitSensorMode[0] != -1;
-    case Switch::LimitSensorMinusUsed:
-        return record.limitSensorMode[1] != -1;
-    case Switch::JogDial:
-        return record.jogDialEnabled == kTrue;
-    }
-    return false;
+    const SwitchField& row = SwitchRow(which);
+    return (Row(row.field).get(record) == kTrue) != row.inverted;
 }
 
 } // namespace EditRules
