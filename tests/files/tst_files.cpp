@@ -582,19 +582,25 @@ void TestFiles::serialQuestion() {
 void TestFiles::saveAsExisting_data() {
     QTest::addColumn<bool>("english");
     QTest::addColumn<bool>("replace");
-    QTest::newRow("No") << true << false;
-    QTest::newRow("Yes") << true << true;
-    QTest::newRow("No, ja") << false << false;
+    QTest::addColumn<bool>("dangling"); // a symbolic link to nothing, which the save would make
+    QTest::newRow("No") << true << false << false;
+    QTest::newRow("Yes") << true << true << false;
+    QTest::newRow("No, ja") << false << false << false;
+    QTest::newRow("a link to nothing, No") << true << false << true;
 }
 
 void TestFiles::saveAsExisting() {
     QFETCH(bool, english);
     QFETCH(bool, replace);
+    QFETCH(bool, dangling);
     MainModule::State.UILanguage = english ? 1 : 0;
     const QString current = Path("current.QMX");
     SaveAs(current, FactoryDefaults());
     const QString existing = Path("existing.QMX");
-    WriteBytes(existing, "not a config file");
+    if (dangling)
+        QVERIFY(QFile::link(Path("nowhere.QMX"), existing));
+    else
+        WriteBytes(existing, "not a config file");
     const QByteArray blocks = FileModule::FileImage();
     boxes.answers.enqueue(replace ? MsgAnswer::Yes : MsgAnswer::No);
 
@@ -613,7 +619,8 @@ void TestFiles::saveAsExisting() {
         QCOMPARE(MainModule::State.CurrentFileName, existing);
         QCOMPARE(view.messages, QList<int>{7});
     } else {
-        QCOMPARE(ReadBytes(existing), QByteArray("not a config file"));
+        QCOMPARE(ReadBytes(existing), dangling ? QByteArray() : QByteArray("not a config file"));
+        QVERIFY(!QFile::exists(Path("nowhere.QMX")));
         QCOMPARE(MainModule::State.CurrentFileName, current);
         QCOMPARE(FileModule::FileImage().toHex(), blocks.toHex());
         QVERIFY(view.Untouched());
