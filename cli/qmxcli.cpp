@@ -57,10 +57,10 @@ Commands:
   defaults FILE.QMX      write a file with the factory defaults
   diff FILE.QMX          read the controller and list the fields where it differs from the file
                          (exit 1 when it does)
-  export FILE.QMX [OUT]  write the parameters as text (name = value lines) to OUT or stdout
-                         (refuses to replace a file unless --yes)
+  export FILE.QMX [OUT]  write the parameters as text (name = value lines) to OUT, or to
+                         stdout without OUT or with - (refuses to replace a file unless --yes)
   import [--base FILE.QMX | --defaults] TEXT FILE.QMX
-                         build a .QMX from such text; every parameter must be given unless
+                         build a .QMX from such text (- for stdin); every parameter must be given unless
                          --base or --defaults says where the others come from (refuses to
                          replace a file unless --yes)
   ports                  list the serial devices present and the device behind COM 1 to 16
@@ -99,6 +99,7 @@ Exit codes:
   2  operation failed (port cannot be opened, no reply, refused reply, file error)
   3  controller not found or refused (no answer to identification, wrong name, old version)
   4  write --verify: the controller holds other values than were sent
+  130, 143  stopped by SIGINT or SIGTERM, between two commands; each controller's state is said
 )";
 
 struct Command {
