@@ -60,9 +60,9 @@ Commands:
   export FILE.QMX [OUT]  write the parameters as text (name = value lines) to OUT, or to
                          stdout without OUT or with - (refuses to replace a file unless --yes)
   import [--base FILE.QMX | --defaults] TEXT FILE.QMX
-                         build a .QMX from such text (- for stdin); every parameter must be given unless
-                         --base or --defaults says where the others come from (refuses to
-                         replace a file unless --yes)
+                         build a .QMX from such text (TEXT - reads stdin); every parameter
+                         must be given unless --base or --defaults says where the others come
+                         from (refuses to replace a file unless --yes)
   ports                  list the serial devices present and the device behind COM 1 to 16
   ports --map N PATH     make COM N mean PATH (kept in the settings file)
   ports --unmap N        forget the mapping of COM N
@@ -99,7 +99,7 @@ Exit codes:
   2  operation failed (port cannot be opened, no reply, refused reply, file error)
   3  controller not found or refused (no answer to identification, wrong name, old version)
   4  write --verify: the controller holds other values than were sent
-  130, 143  stopped by SIGINT or SIGTERM, between two commands; each controller's state is said
+  130, 143  stopped by SIGINT or SIGTERM between two commands; says what each controller holds
 )";
 
 struct Command {
