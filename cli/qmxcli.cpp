@@ -258,7 +258,7 @@ QString ApplyLinkOptions(const QCommandLineParser& parser, const Options& o, Inv
     call.targets = parser.isSet(o.com) ? coms : devices;
     if (call.targets.size() < 2)
         call.targets.clear();
-    if (const QString twice = NamedTwice(call); !twice.isEmpty())
+    if (QString twice = NamedTwice(call); !twice.isEmpty())
         return twice;
     if (parser.isSet(o.speed)) {
         const int index = LineSpeedIndex(parser.value(o.speed));
@@ -371,7 +371,7 @@ void StartTrace(bool toStandardError) {
     QString error;
     if (!path.isEmpty() && !WireTrace::StartFile(path, error))
         std::fprintf(stderr, "qmxcli: warning: cannot write the trace, going on without: %s\n",
-                     qUtf8Printable(error));
+                     qUtf8Printable(MessageText(error)));
 }
 
 int RunHere(const Command& command, const Invocation& call) {
@@ -399,10 +399,10 @@ int RunHere(const Command& command, const Invocation& call) {
 
 // What an interrupted run leaves behind.
 QString InterruptedText(const Invocation& call, int signal) {
-    const QString by = QStringLiteral("interrupted by %1")
-                           .arg(signal == SIGINT    ? QStringLiteral("SIGINT")
-                                : signal == SIGTERM ? QStringLiteral("SIGTERM")
-                                                    : QStringLiteral("signal %1").arg(signal));
+    QString by = QStringLiteral("interrupted by %1")
+                     .arg(signal == SIGINT    ? QStringLiteral("SIGINT")
+                          : signal == SIGTERM ? QStringLiteral("SIGTERM")
+                                              : QStringLiteral("signal %1").arg(signal));
     const QJsonObject& line = PendingRecordLine();
     if (call.command == u"read")
         return by + QStringLiteral("; no file was written");
