@@ -220,9 +220,9 @@ int WriteAndVerify(const Invocation& call, QJsonObject& line) {
         return kFailed;
     const int connected = Connect(call);
     TakeIdentification(line);
-    if (connected != kOk || StopSignal())
+    if (connected != kOk)
         return connected;
-    int rc = Store(call, line);
+    int rc = StopSignal() ? kOk : Store(call, line);
     if (rc == kOk && call.verify && !StopSignal())
         rc = Verify(call, line);
     Disconnect();
