@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 class QTextStream;
 
 // qmxcli's commands on the core. Each returns the process's exit code.
@@ -12,6 +14,8 @@ namespace cli {
 enum ExitCode { kOk = 0, kBadArguments = 1, kFailed = 2, kNoController = 3, kMismatch = 4 };
 // diff: the controller holds other values than the file (1, as diff(1) says so).
 inline constexpr int kDifferent = 1;
+// A run stopped by a signal exits with 128 + its number: 130 for SIGINT, 143 for SIGTERM.
+inline constexpr int kSignalBase = 128;
 
 // What the command line asked for, once checked.
 struct Invocation {
@@ -25,15 +29,20 @@ struct Invocation {
     bool json = false;
     bool verify = false;
     bool trace = false;
-    int mapPort = 0; // ports --map N / --unmap N
+    int mapPort = 0; // ports --map N / --unmap N; -1 while N is not a port number
     bool unmap = false;
     QString base; // import --base FILE: where the parameters the text omits come from
     bool baseIsDefaults = false; // import --defaults
     QString record;              // write --record FILE: one JSON line per controller appended
 };
 
-// "ok", "failed", "controller not found or refused"...
-QString CodeMeaning(int code);
+// "ok", "failed", "controller not found or refused"... of this command ("differences found"
+// for diff's 1).
+QString CodeMeaning(int code, const QString& command = {});
+
+// The keys of a command's JSON document, each with its empty value, so that success and
+// failure give the same keys and types.
+QJsonObject JsonSkeleton(const Invocation& call);
 
 // Standard output; FinishOutput tells whether everything written to it arrived.
 QTextStream& Out();
@@ -41,15 +50,64 @@ bool FinishOutput();
 // With --json: keys for the one document the run prints at its end (with "exitCode", and
 // "error" when it fails).
 void PrintJson(const QJsonObject& document);
-// Prints the pending document with the exit code and what went wrong.
-void PrintJsonDocument(int exitCode);
+// Prints the pending document over the command's skeleton, with the exit code and, when the
+// run failed, what went wrong (diff's differences are its result, no failure).
+void PrintJsonDocument(const Invocation& call, int exitCode);
 
-// "qmxcli: ..." on standard error, kept for the JSON error; control characters escaped.
+// "qmxcli: ..." on standard error, kept for the JSON error. Control characters are escaped,
+// except line breaks, which start an indented line.
 void Complain(const QString& message);
+// The form Complain prints a message in (without the indentation).
+QString MessageText(const QString& message, qsizetype maxLength = 400);
 // The messages of the run so far (own and message boxes).
 const QStringList& Complaints();
 // The message boxes of a run: on standard error, questions answered by --yes, and kept.
 void InstallMessageBoxes(bool yes);
+// The file the next message boxes are about: named in them when they do not name it.
+void SetMessageSubject(const QString& fileName);
+// The file module's Open and Save As on one file, its messages naming it.
+bool LoadFile(const QString& fileName);
+bool CreateFile(const QString& fileName);
+
+// A standard output that is gone (a closed pipe) is a write error, not the end of the run.
+void IgnoreBrokenPipe();
+// SIGINT and SIGTERM stop the run between two commands, never inside one. From now on a signal
+// asks the link to stop and runs the action given to OnStopSignal.
+void CatchStopSignals();
+// The signal that stopped the run; 0 while none came.
+int StopSignal();
+void OnStopSignal(std::function<void(int signal)> action);
+// Passes the signal on to a worker process.
+void PassSignalOn(qint64 pid, int signal);
+
+// The provisioning record: opened for appending before any controller is touched; each line
+// is appended whole or not at all, under an exclusive lock on the file, so concurrent runs
+// never tear or mix their lines.
+class RecordFile {
+public:
+    RecordFile() = default;
+    RecordFile(const RecordFile&) = delete;
+    RecordFile& operator=(const RecordFile&) = delete;
+    ~RecordFile();
+    bool Open(const QString& path, QString& error);
+    bool IsOpen() const;
+    // One JSON line; false with the system's reason when it could not be added whole.
+    bool Append(const QJsonObject& line, QString& error);
+
+private:
+    int fd_ = -1;
+};
+
+// The record line of one controller, before it was reached: no identification, nothing
+// written, no result yet.
+QJsonObject RecordStart(const QString& port, const QString& fileName, bool verify);
+// "2026-12-07T21:03:53.123+01:00": local time with its offset from UTC.
+QString RecordTime();
+// What a controller holds after a store that got as far as the record's "written" says.
+QString HoldsText(const QJsonObject& written);
+
+// "NAME exists; give --yes to replace it", or that it is a link to nothing.
+QString ExistsText(const QString& fileName);
 
 int Info(const Invocation& call);
 int Read(const Invocation& call);
@@ -64,5 +122,11 @@ int Ports(const Invocation& call);
 // The same command on every target at once, one child process each; one result line per
 // target, and the worst exit code.
 int RunInParallel(const Invocation& call);
+// write --record: the record file of the run, once open; the line waiting to be appended when
+// the run ends (empty when none).
+RecordFile& Record();
+QJsonObject& PendingRecordLine();
+// The port a single-port run talks to, as the record names it.
+QString PortName(const Invocation& call);
 
 } // namespace cli

@@ -5,7 +5,6 @@
 #include "link/ComSupport.h"
 #include "link/ControllerCommands.h"
 #include "link/QMXModule.h"
-#include "platform/SerialControl.h"
 #include "shell/MainModule.h"
 #include "shell/RecordFields.h"
 
@@ -15,6 +14,7 @@
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QTemporaryFile>
 #include <QTextStream>
 
 namespace cli {
@@ -22,9 +22,6 @@ namespace cli {
 namespace {
 
 using RecordFields::Name;
-
-// The controller answered the identification: its name and serial number are known.
-bool identified = false;
 
 // No window: the controller's information is printed by the commands that want it.
 class QuietView final : public ControllerCommandsView {
@@ -36,11 +33,16 @@ public:
     void DispStatusMsg(StatusMsg) override {}
 };
 
+// Identifies the controller; the program state then holds what it answered, and nothing of a
+// question it did not answer.
 int Connect(const Invocation& call) {
+    ProgramState& s = MainModule::State;
+    for (QString* text : {&s.ControllerName, &s.ControllerSerialNo, &s.ControllerVersionText,
+                          &s.ControllerRevision, &s.ControllerBuildDate})
+        text->clear();
     QuietView view;
     switch (ControllerCommands::Connect(view, call.device)) {
     case ControllerCommands::ConnectResult::Connected:
-        identified = true;
         return kOk;
     case ControllerCommands::ConnectResult::NotIdentified:
         return kNoController;
@@ -98,58 +100,51 @@ QList<Fact> Header() {
             {"serial number", "serialNumber", FileModule::ImageSerialNo(image)}};
 }
 
-// The serial port as the link sees it, remembering the last line sent and what came back, so
-// that a refused store can name the setting and the controller's answer.
-class WatchedSerial : public platform::SerialControl {
-public:
-    explicit WatchedSerial(platform::SerialControl& port) : port_(port) {
-        connect(&port, &SerialControl::Received, this, &SerialControl::Received);
-        connect(&port, &SerialControl::Lost, this, &SerialControl::Lost);
+QString CommitText(QMXModule::StoreReport::Commit commit) {
+    using Commit = QMXModule::StoreReport::Commit;
+    switch (commit) {
+    case Commit::Ok:
+        return QStringLiteral("ok");
+    case Commit::Refused:
+        return QStringLiteral("refused");
+    case Commit::Unanswered:
+        return QStringLiteral("unanswered");
+    case Commit::Uncertain:
+        return QStringLiteral("uncertain");
+    case Commit::NotSent:
+        break;
     }
-    bool Open(const QString& device, const QString& settings) override {
-        return port_.Open(device, settings);
-    }
-    void Close() override { port_.Close(); }
-    bool IsOpen() const override { return port_.IsOpen(); }
-    void SetRts(bool on) override { port_.SetRts(on); }
-    void SetDtr(bool on) override { port_.SetDtr(on); }
-    bool CtsHolding() override { return port_.CtsHolding(); }
-    bool Write(const QByteArray& data) override {
-        sent_ = data.trimmed();
-        answer_.clear();
-        return port_.Write(data);
-    }
-    QByteArray ReadAll() override {
-        QByteArray bytes = port_.ReadAll();
-        answer_ = (answer_ + bytes).right(kKeptAnswer);
-        return bytes;
-    }
-    QString ErrorText() const override { return port_.ErrorText(); }
+    return QStringLiteral("not sent");
+}
 
-    // "the controller answered "NG" to "Z:EP1"", or that it did not answer.
-    QString LastExchange() const {
-        if (sent_.isEmpty())
-            return QStringLiteral("no setting was sent");
-        const QList<QByteArray> lines = answer_.trimmed().split('\r');
-        const QString sent = ParameterText::Printable(QString::fromLatin1(sent_), 40);
-        if (lines.last().trimmed().isEmpty())
-            return QStringLiteral("the controller did not answer \"%1\"").arg(sent);
-        return QStringLiteral("the controller answered \"%1\" to \"%2\"")
-            .arg(ParameterText::Printable(QString::fromLatin1(lines.last().trimmed()), 40), sent);
-    }
+QJsonObject WrittenJson(const QMXModule::StoreReport& report) {
+    return {{QStringLiteral("settings"), report.settings},
+            {QStringLiteral("total"), report.total},
+            {QStringLiteral("commit"), CommitText(report.commit)}};
+}
 
-private:
-    static constexpr qsizetype kKeptAnswer = 256;
-    platform::SerialControl& port_;
-    QByteArray sent_;
-    QByteArray answer_;
-};
+// Why the store stopped: the command that was refused and the line that refused it.
+QString StopText(const QMXModule::StoreReport& report) {
+    if (report.commit == QMXModule::StoreReport::Commit::Uncertain)
+        return QStringLiteral("a further line came after the controller's \"OK\" to \"Z:UW\"");
+    if (report.failedCommand.isEmpty())
+        return QStringLiteral("the file's values cannot be sent");
+    const QString command = ParameterText::Printable(report.failedCommand, 40);
+    if (report.failedReply.isEmpty())
+        return QStringLiteral("the controller did not answer \"%1\"").arg(command);
+    return QStringLiteral("the controller answered \"%1\" to \"%2\"")
+        .arg(ParameterText::Printable(report.failedReply, 40), command);
+}
 
-// What a write did, for the provisioning record.
-struct WriteOutcome {
-    bool verified = false;
-    QJsonObject differences;
-};
+// The identification as the controller gave it, also when it was refused.
+void TakeIdentification(QJsonObject& line) {
+    const ProgramState& s = MainModule::State;
+    line.insert(QStringLiteral("name"), s.ControllerName);
+    line.insert(QStringLiteral("serialNumber"), s.ControllerSerialNo);
+    line.insert(QStringLiteral("version"), s.ControllerVersionText);
+    line.insert(QStringLiteral("revision"), s.ControllerRevision);
+    line.insert(QStringLiteral("buildDate"), s.ControllerBuildDate);
+}
 
 // A difference in the record's units (the controller's own beside them, as on the wire).
 QJsonObject DifferenceJson(const RecordField& field, const ConfigRecord& readBack,
@@ -161,7 +156,7 @@ QJsonObject DifferenceJson(const RecordField& field, const ConfigRecord& readBac
 }
 
 // Reads every parameter back and compares it with what the store sent (write --verify).
-int Verify(const Invocation& call, WriteOutcome& outcome) {
+int Verify(const Invocation& call, QJsonObject& line) {
     const auto differences = QMXModule::VerifyStore(MainModule::Config);
     if (!differences)
         return kFailed;
@@ -169,105 +164,112 @@ int Verify(const Invocation& call, WriteOutcome& outcome) {
     ConfigRecord readBack = MainModule::Config;
     if (!differences->isEmpty() && !QMXModule::ReadConfig(readBack))
         return kFailed;
+    QJsonObject listed;
     for (const QMXModule::StoreDifference& d : *differences) {
         const RecordField& field = RecordFields::Row(d.field);
-        outcome.differences.insert(Name(field), DifferenceJson(field, readBack, d));
+        listed.insert(Name(field), DifferenceJson(field, readBack, d));
         if (!call.json)
             Out() << "verify: " << Name(field) << ": sent "
                   << RecordFields::ShowValue(field, MainModule::Config) << ", read back "
                   << RecordFields::ShowValue(field, readBack) << " (controller " << d.sent << ", "
                   << ParameterText::Printable(d.readBack, 20) << ")\n";
     }
-    outcome.verified = true;
-    if (call.json)
-        PrintJson({{QStringLiteral("verified"), differences->isEmpty()},
-                   {QStringLiteral("differences"), outcome.differences}});
-    else if (differences->isEmpty())
+    line.insert(QStringLiteral("differences"), listed);
+    line.insert(QStringLiteral("verified"), differences->isEmpty());
+    if (!differences->isEmpty())
+        Complain(QStringLiteral("verify: the controller holds other values than were sent: %1")
+                     .arg(listed.keys().join(QStringLiteral(", "))));
+    if (!call.json && differences->isEmpty())
         Out() << "verify: the controller holds every parameter sent\n";
     return differences->isEmpty() ? kOk : kMismatch;
-}
-
-QString PortName(const Invocation& call) {
-    return call.device.isEmpty() ? QStringLiteral("COM%1").arg(MainModule::Options.ComPort)
-                                 : call.device;
 }
 
 QJsonValue FileSha256(const QString& fileName) {
     QFile file(fileName);
     QCryptographicHash hash(QCryptographicHash::Sha256);
     if (!file.open(QIODevice::ReadOnly) || !hash.addData(&file))
-        return QJsonValue::Null;
+        return QString();
     return QString::fromLatin1(hash.result().toHex());
 }
 
-// One line per controller, appended in one write so that several processes appending at
-// once never interleave their lines.
-int AppendRecord(const Invocation& call, const WriteOutcome& outcome, int rc) {
-    const ProgramState s = identified ? MainModule::State : ProgramState();
-    const QJsonObject line{
-        {QStringLiteral("time"), QDateTime::currentDateTime().toString(Qt::ISODateWithMs)},
-        {QStringLiteral("port"), PortName(call)},
-        {QStringLiteral("name"), s.ControllerName},
-        {QStringLiteral("serialNumber"), s.ControllerSerialNo},
-        {QStringLiteral("version"), s.ControllerVersionText},
-        {QStringLiteral("revision"), s.ControllerRevision},
-        {QStringLiteral("file"), QFileInfo(call.files.at(0)).absoluteFilePath()},
-        {QStringLiteral("sha256"), FileSha256(call.files.at(0))},
-        {QStringLiteral("verified"), outcome.verified},
-        {QStringLiteral("differences"), outcome.differences},
-        {QStringLiteral("exitCode"), rc}};
-    const QByteArray bytes = QJsonDocument(line).toJson(QJsonDocument::Compact) + '\n';
-    QFile file(call.record);
-    if (file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered) &&
-        file.write(bytes) == bytes.size())
-        return rc;
-    Complain(
-        QStringLiteral("cannot add to the record %1: %2").arg(call.record, file.errorString()));
-    return rc == kOk ? kFailed : rc;
-}
-
 // Opens the file and stores it; a refused or unanswered setting is named.
-int Store(const Invocation& call) {
-    if (!FileModule::LoadConfigFile(call.files.at(0)))
+int Store(const Invocation& call, QJsonObject& line) {
+    if (!LoadFile(call.files.at(0)))
         return kFailed;
-    platform::SerialControl& port = ComSupport::Serial();
-    WatchedSerial watched(port);
-    ComSupport::SetSerialControl(&watched);
     const bool stored = QMXModule::StoreConfigToController();
-    ComSupport::SetSerialControl(&port);
-    if (stored)
+    const QMXModule::StoreReport& report = QMXModule::LastStoreReport();
+    line.insert(QStringLiteral("written"), WrittenJson(report));
+    if (stored || report.interrupted)
         return kOk;
-    Complain(QStringLiteral("write stopped: %1").arg(watched.LastExchange()));
+    Complain(
+        QStringLiteral("write stopped: %1; %2")
+            .arg(StopText(report), HoldsText(line.value(QStringLiteral("written")).toObject())));
     return kFailed;
 }
 
-int WriteAndVerify(const Invocation& call, WriteOutcome& outcome) {
-    if (const int rc = Connect(call))
-        return rc;
-    int rc = Store(call);
-    if (call.json)
-        PrintJson({{QStringLiteral("written"), rc == kOk}});
-    if (rc == kOk && call.verify)
-        rc = Verify(call, outcome);
+// Nothing goes to the controller before the record can take its line and the file loads.
+int WriteAndVerify(const Invocation& call, QJsonObject& line) {
+    QString error;
+    if (!call.record.isEmpty() && !Record().Open(call.record, error)) {
+        Complain(QStringLiteral("cannot open the record %1: %2; nothing was sent")
+                     .arg(ParameterText::Printable(call.record, 200), error));
+        return kFailed;
+    }
+    line.insert(QStringLiteral("sha256"), FileSha256(call.files.at(0)));
+    if (!LoadFile(call.files.at(0)) || StopSignal())
+        return kFailed;
+    const int connected = Connect(call);
+    TakeIdentification(line);
+    if (connected != kOk)
+        return connected;
+    int rc = StopSignal() ? kOk : Store(call, line);
+    if (rc == kOk && call.verify && !StopSignal())
+        rc = Verify(call, line);
     Disconnect();
     return rc;
 }
 
 // The target of read: checked before the controller is asked anything.
 int CheckNewFile(const Invocation& call, const QString& fileName) {
+    const QFileInfo info(fileName);
     if (FileModule::IsSpecialFile(fileName)) {
         Complain(QStringLiteral("%1 is not a regular file (a folder, a device or a pipe)")
-                     .arg(fileName));
+                     .arg(ParameterText::Printable(fileName, 200)));
         return kFailed;
     }
-    if (QFileInfo::exists(fileName) && !call.yes) {
-        Complain(QStringLiteral("%1 exists; give --yes to replace it").arg(fileName));
+    if ((info.exists() || info.isSymLink()) && !call.yes) {
+        Complain(ExistsText(fileName));
+        return kFailed;
+    }
+    QTemporaryFile probe(info.absolutePath() + QStringLiteral("/.qmxcli-XXXXXX"));
+    if (!probe.open()) {
+        Complain(QStringLiteral("cannot write into the folder %1: %2")
+                     .arg(ParameterText::Printable(info.absolutePath(), 200), probe.errorString()));
         return kFailed;
     }
     return kOk;
 }
 
 } // namespace
+
+bool LoadFile(const QString& fileName) {
+    SetMessageSubject(fileName);
+    const bool loaded = FileModule::LoadConfigFile(fileName);
+    SetMessageSubject({});
+    return loaded;
+}
+
+bool CreateFile(const QString& fileName) {
+    SetMessageSubject(fileName);
+    const bool created = FileModule::CreateConfigFile(fileName);
+    SetMessageSubject({});
+    return created;
+}
+
+QString PortName(const Invocation& call) {
+    return call.device.isEmpty() ? QStringLiteral("COM%1").arg(MainModule::Options.ComPort)
+                                 : call.device;
+}
 
 int Info(const Invocation& call) {
     if (const int rc = Connect(call))
@@ -289,21 +291,21 @@ int Read(const Invocation& call) {
     if (const int rc = Connect(call))
         return rc;
     const bool saved =
-        QMXModule::LoadConfigFromController() && FileModule::CreateConfigFile(call.files.at(0));
+        QMXModule::LoadConfigFromController() && !StopSignal() && CreateFile(call.files.at(0));
     Disconnect();
-    if (saved && call.json)
-        PrintJson({{QStringLiteral("file"), call.files.at(0)}});
     return saved ? kOk : kFailed;
 }
 
+// The record's line is appended, and the JSON document printed, once the run's exit code is
+// known.
 int Write(const Invocation& call) {
-    WriteOutcome outcome;
-    const int rc = WriteAndVerify(call, outcome);
-    return call.record.isEmpty() ? rc : AppendRecord(call, outcome, rc);
+    QJsonObject& line = PendingRecordLine();
+    line = RecordStart(PortName(call), call.files.at(0), call.verify);
+    return WriteAndVerify(call, line);
 }
 
 int Show(const Invocation& call) {
-    if (!FileModule::LoadConfigFile(call.files.at(0)))
+    if (!LoadFile(call.files.at(0)))
         return kFailed;
     if (call.json) {
         QJsonObject header;
@@ -322,15 +324,11 @@ int Show(const Invocation& call) {
 
 int Defaults(const Invocation& call) {
     MainModule::ResetToFactoryDefaults();
-    if (!FileModule::CreateConfigFile(call.files.at(0)))
-        return kFailed;
-    if (call.json)
-        PrintJson({{QStringLiteral("file"), call.files.at(0)}});
-    return kOk;
+    return CreateFile(call.files.at(0)) ? kOk : kFailed;
 }
 
 int Diff(const Invocation& call) {
-    if (!FileModule::LoadConfigFile(call.files.at(0)))
+    if (!LoadFile(call.files.at(0)))
         return kFailed;
     const ConfigRecord fromFile = MainModule::Config;
     if (const int rc = Connect(call))

@@ -8,6 +8,7 @@
 #include <QJsonDocument>
 #include <QTextStream>
 
+#include <algorithm>
 #include <cstdio>
 
 // What a run tells its caller: standard output checked to the last byte, messages escaped
@@ -34,14 +35,30 @@ QStringList& Kept() {
     return messages;
 }
 
+QString& Subject() {
+    static QString fileName;
+    return fileName;
+}
+
+// A kept message on standard error: "prefix: text", its further lines indented.
+void PrintMessage(const QString& prefix, const QString& text) {
+    QString shown = text;
+    shown.replace(u'\n', QStringLiteral("\n  "));
+    std::fprintf(stderr, "%s: %s\n", qUtf8Printable(prefix), qUtf8Printable(shown));
+}
+
 // Message boxes on standard error. A question answered No says how to answer Yes.
 class CliMessageBoxes : public platform::MessageBoxes {
 public:
     explicit CliMessageBoxes(bool yes) : yes_(yes) {}
     platform::MsgAnswer Show(const QString& text, const QString& title, platform::MsgIcon,
                              platform::MsgButtons buttons) override {
-        const QString shown = ParameterText::Printable(text, 400);
-        std::fprintf(stderr, "%s: %s\n", qUtf8Printable(title), qUtf8Printable(shown));
+        const QString& about = Subject();
+        const QString shown =
+            MessageText(about.isEmpty() || text.contains(about)
+                            ? text
+                            : ParameterText::Printable(about, 200) + QStringLiteral(": ") + text);
+        PrintMessage(MessageText(title, 100), shown);
         if (buttons != platform::MsgButtons::YesNo) {
             Kept() << shown;
             return platform::MsgAnswer::Ok;
@@ -61,7 +78,11 @@ private:
 
 } // namespace
 
-QString CodeMeaning(int code) {
+QString CodeMeaning(int code, const QString& command) {
+    if (code == kDifferent && command == u"diff")
+        return QStringLiteral("differences found");
+    if (code > kSignalBase)
+        return QStringLiteral("interrupted");
     switch (code) {
     case kOk:
         return QStringLiteral("ok");
@@ -78,6 +99,48 @@ QString CodeMeaning(int code) {
     }
 }
 
+QJsonObject JsonSkeleton(const Invocation& call) {
+    const QString& command = call.command;
+    const QString none;
+    if (!call.targets.isEmpty())
+        return {{QStringLiteral("ports"), QJsonArray()}};
+    if (command == u"info")
+        return {{QStringLiteral("name"), none},
+                {QStringLiteral("serialNumber"), none},
+                {QStringLiteral("version"), none},
+                {QStringLiteral("revision"), none},
+                {QStringLiteral("buildDate"), none}};
+    if (command == u"write")
+        return RecordStart(PortName(call), call.files.value(0), call.verify);
+    if (command == u"read" || command == u"defaults")
+        return {{QStringLiteral("file"), call.files.value(0)}};
+    if (command == u"import")
+        return {{QStringLiteral("file"), call.files.value(1)},
+                {QStringLiteral("warnings"), QJsonArray()}};
+    if (command == u"export")
+        return {{QStringLiteral("file"), call.files.value(1, QStringLiteral("-"))},
+                {QStringLiteral("text"), none},
+                {QStringLiteral("warnings"), QJsonArray()}};
+    if (command == u"show")
+        return {{QStringLiteral("header"), QJsonObject{{QStringLiteral("created"), none},
+                                                       {QStringLiteral("updated"), none},
+                                                       {QStringLiteral("version"), none},
+                                                       {QStringLiteral("serialNumber"), none}}},
+                {QStringLiteral("parameters"), QJsonObject()}};
+    if (command == u"diff")
+        return {{QStringLiteral("differences"), QJsonObject()}};
+    if (command == u"ports" && call.mapPort != 0)
+        return {{QStringLiteral("port"), call.mapPort},
+                {QStringLiteral("device"), call.unmap ? none : call.files.value(0)},
+                {QStringLiteral("source"), none},
+                {QStringLiteral("present"), false}};
+    if (command == u"ports")
+        return {{QStringLiteral("devices"), QJsonArray()},
+                {QStringLiteral("comPorts"), QJsonArray()},
+                {QStringLiteral("settingsFile"), none}};
+    return {};
+}
+
 QTextStream& Out() {
     static QTextStream out(&StandardOutput());
     return out;
@@ -89,8 +152,8 @@ bool FinishOutput() {
     if (Out().status() == QTextStream::Ok && StandardOutput().error() == QFileDevice::NoError &&
         !std::ferror(stdout))
         return true;
-    std::fprintf(stderr, "qmxcli: cannot write to standard output: %s\n",
-                 qUtf8Printable(StandardOutput().errorString()));
+    Complain(
+        QStringLiteral("cannot write to standard output: %1").arg(StandardOutput().errorString()));
     return false;
 }
 
@@ -99,28 +162,48 @@ void PrintJson(const QJsonObject& document) {
         Pending().insert(it.key(), it.value());
 }
 
-void PrintJsonDocument(int exitCode) {
-    QJsonObject document = Pending();
+void PrintJsonDocument(const Invocation& call, int exitCode) {
+    QJsonObject document = JsonSkeleton(call);
+    for (auto it = Pending().begin(); it != Pending().end(); ++it)
+        document.insert(it.key(), it.value());
     document.insert(QStringLiteral("exitCode"), exitCode);
-    if (exitCode != kOk && !document.contains(QStringLiteral("error"))) {
-        const QStringList& messages = Complaints();
+    const bool result =
+        exitCode == kOk || CodeMeaning(exitCode, call.command) == u"differences found";
+    if (!result) {
+        const QStringList messages = Complaints().isEmpty()
+                                         ? QStringList{CodeMeaning(exitCode, call.command)}
+                                         : Complaints();
         document.insert(
             QStringLiteral("error"),
-            QJsonObject{{QStringLiteral("message"),
-                         messages.isEmpty() ? CodeMeaning(exitCode) : messages.last()},
+            QJsonObject{{QStringLiteral("message"), messages.last()},
                         {QStringLiteral("messages"), QJsonArray::fromStringList(messages)}});
     }
     Out() << QString::fromUtf8(QJsonDocument(document).toJson(QJsonDocument::Indented));
 }
 
 void Complain(const QString& message) {
-    const QString shown = ParameterText::Printable(message, 400);
+    const QString shown = MessageText(message);
     Kept() << shown;
-    std::fprintf(stderr, "qmxcli: %s\n", qUtf8Printable(shown));
+    PrintMessage(QStringLiteral("qmxcli"), shown);
+}
+
+QString MessageText(const QString& message, qsizetype maxLength) {
+    QStringList lines;
+    for (const QString& line : message.split(u'\n')) {
+        lines << ParameterText::Printable(line, std::max<qsizetype>(maxLength, 1));
+        maxLength -= line.size() + 1;
+        if (maxLength <= 0)
+            break;
+    }
+    return lines.join(u'\n');
 }
 
 const QStringList& Complaints() {
     return Kept();
+}
+
+void SetMessageSubject(const QString& fileName) {
+    Subject() = fileName;
 }
 
 void InstallMessageBoxes(bool yes) {

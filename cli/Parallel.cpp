@@ -3,12 +3,12 @@
 #include "files/ParameterText.h"
 
 #include <QCoreApplication>
+#include <QEventLoop>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QProcess>
 #include <QTextStream>
 
-#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <vector>
@@ -29,29 +29,64 @@ int Severity(int code) {
 struct Child {
     QString target;
     std::unique_ptr<QProcess> process;
-    int code = -1;
-    bool crashed = false;
+    bool done = false;
+    bool started = false; // it may have sent something
+    int exitCode = -1;    // its own, when it ended normally
+    int code = -1;        // as the run counts it
+    QString failure;      // why it did not end normally: not started, crashed, killed
     QString out;
     QString err;
 };
 
-std::unique_ptr<QProcess> Start(const Invocation& call, const QString& target) {
-    auto process = std::make_unique<QProcess>();
-    QStringList arguments = call.passOn;
-    arguments << (call.targetsAreComPorts ? QStringLiteral("--com") : QStringLiteral("--device"))
-              << target;
-    arguments << call.command << call.files;
-    process->start(QCoreApplication::applicationFilePath(), arguments);
-    return process;
+// A worker that ended on its own with a write's outcome has appended its record line itself.
+bool Recorded(const Child& child) {
+    const int c = child.exitCode;
+    return child.failure.isEmpty() &&
+           (c == kOk || c == kFailed || c == kNoController || c == kMismatch || c > kSignalBase);
 }
 
-void Finish(Child& child) {
+// A worker that is gone, or ended otherwise than a run of qmxcli ends, wrote no controller:
+// it counts as 2. A worker stopped by the run's own signal keeps its 130 or 143.
+void Finished(Child& child) {
     QProcess& p = *child.process;
-    p.waitForFinished(-1);
-    child.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : kFailed;
-    child.crashed = p.exitStatus() != QProcess::NormalExit;
+    child.done = true;
     child.out = QString::fromUtf8(p.readAllStandardOutput());
     child.err = QString::fromUtf8(p.readAllStandardError());
+    child.code = kFailed;
+    if (p.error() == QProcess::FailedToStart) {
+        child.started = false;
+        child.failure = QStringLiteral("could not start: %1").arg(p.errorString());
+    } else if (p.exitStatus() != QProcess::NormalExit) {
+        child.failure =
+            QStringLiteral("ended abnormally (killed or crashed, signal %1)").arg(p.exitCode());
+    } else {
+        child.exitCode = p.exitCode();
+        if (child.exitCode <= kMismatch || (child.exitCode > kSignalBase && StopSignal()))
+            child.code = child.exitCode;
+    }
+}
+
+void Start(const Invocation& call, Child& child, int& running, QEventLoop& loop) {
+    child.process = std::make_unique<QProcess>();
+    QProcess& process = *child.process;
+    const auto end = [&child, &running, &loop] {
+        if (child.done)
+            return;
+        Finished(child);
+        if (--running == 0)
+            loop.quit();
+    };
+    QObject::connect(&process, &QProcess::finished, &loop, end);
+    QObject::connect(&process, &QProcess::errorOccurred, &loop, [end](QProcess::ProcessError e) {
+        if (e == QProcess::FailedToStart)
+            end();
+    });
+    QStringList arguments = call.passOn;
+    arguments << (call.targetsAreComPorts ? QStringLiteral("--com") : QStringLiteral("--device"))
+              << child.target << call.command << call.files;
+    ++running;
+    child.started = true;
+    process.start(QCoreApplication::applicationFilePath(), arguments);
 }
 
 // Everything a child wrote to standard error, each line under its port.
@@ -60,30 +95,35 @@ void RelayErrors(const Child& child) {
         std::fprintf(stderr, "%s: %s\n", qUtf8Printable(child.target), qUtf8Printable(line));
 }
 
-// Why a child failed, in one short phrase: its last message.
+// Why a child failed, in one short phrase: its last message (without the lines that go on
+// from it or answer a question).
 QString Reason(const Child& child) {
-    if (child.crashed)
-        return QStringLiteral("ended abnormally (killed or crashed)");
+    if (!child.failure.isEmpty())
+        return child.failure;
     QStringList lines = child.err.split(u'\n', Qt::SkipEmptyParts);
-    while (!lines.isEmpty() && lines.last().startsWith(QLatin1String("->")))
+    while (!lines.isEmpty() &&
+           (lines.last().startsWith(QLatin1String("->")) || lines.last().startsWith(u' ')))
         lines.removeLast();
-    return lines.isEmpty() ? CodeMeaning(child.code) : ParameterText::Printable(lines.last(), 100);
+    if (lines.isEmpty())
+        return CodeMeaning(child.code);
+    QString last = lines.last();
+    if (last.startsWith(QLatin1String("qmxcli: ")))
+        last.remove(0, 8);
+    return ParameterText::Printable(last, 200);
 }
 
-QJsonObject JsonResult(const Child& child) {
-    QJsonObject result{{QStringLiteral("port"), child.target},
-                       {QStringLiteral("exitCode"), child.code},
-                       {QStringLiteral("result"), CodeMeaning(child.code)}};
-    if (child.code != kOk)
-        result.insert(QStringLiteral("reason"), Reason(child));
+QJsonObject JsonResult(const Invocation& call, const Child& child) {
     const QJsonDocument output = QJsonDocument::fromJson(child.out.toUtf8());
-    if (output.isObject())
-        result.insert(QStringLiteral("output"), output.object());
-    return result;
+    return {{QStringLiteral("port"), child.target},
+            {QStringLiteral("exitCode"), child.code},
+            {QStringLiteral("result"), CodeMeaning(child.code, call.command)},
+            {QStringLiteral("reason"), child.code == kOk ? QString() : Reason(child)},
+            {QStringLiteral("output"), output.isObject() ? output.object() : QJsonObject()}};
 }
 
-void PrintResult(const Child& child) {
-    Out() << child.target << ": " << CodeMeaning(child.code);
+void PrintResult(const Invocation& call, const Child& child) {
+    Out() << ParameterText::Printable(child.target, 200) << ": "
+          << CodeMeaning(child.code, call.command);
     if (child.code != kOk)
         Out() << " (exit " << child.code << "): " << Reason(child);
     Out() << '\n';
@@ -91,29 +131,92 @@ void PrintResult(const Child& child) {
         Out() << "  " << line << '\n';
 }
 
+// A worker that never started, or died, wrote no line of its own: the run writes it. What a
+// dead worker had sent is not known.
+bool RecordForChild(const Invocation& call, const Child& child) {
+    QJsonObject line = RecordStart(child.target, call.files.value(0), call.verify);
+    if (child.started)
+        line.insert(QStringLiteral("written"),
+                    QJsonObject{{QStringLiteral("settings"), QJsonValue::Null},
+                                {QStringLiteral("total"),
+                                 line.value(QStringLiteral("written"))[QStringLiteral("total")]},
+                                {QStringLiteral("commit"), QStringLiteral("unknown")}});
+    line.insert(QStringLiteral("time"), RecordTime());
+    line.insert(QStringLiteral("interrupted"), StopSignal() != 0);
+    line.insert(QStringLiteral("exitCode"), child.code);
+    line.insert(QStringLiteral("reason"), Reason(child));
+    QString error;
+    if (Record().Append(line, error))
+        return true;
+    Complain(QStringLiteral("cannot add the line of %1 to the record: %2")
+                 .arg(ParameterText::Printable(child.target, 200), error));
+    return false;
+}
+
+// Starts a worker per port and waits for all of them in the event loop; a stop signal is passed
+// on to every worker still running.
+void RunWorkers(const Invocation& call, std::vector<Child>& children) {
+    QEventLoop loop;
+    int running = 0;
+    for (Child& child : children) {
+        if (StopSignal()) {
+            child.done = true;
+            child.code = kSignalBase + StopSignal();
+            child.failure = QStringLiteral("not started: interrupted");
+            continue;
+        }
+        Start(call, child, running, loop);
+    }
+    OnStopSignal([&children](int signal) {
+        for (Child& child : children)
+            if (!child.done && child.process->state() != QProcess::NotRunning)
+                PassSignalOn(child.process->processId(), signal);
+    });
+    if (running > 0)
+        loop.exec();
+    OnStopSignal(nullptr);
+}
+
 } // namespace
 
 int RunInParallel(const Invocation& call) {
-    std::vector<Child> children;
-    for (const QString& target : call.targets) {
-        children.emplace_back();
-        children.back().target = target;
-        children.back().process = Start(call, target);
+    QString error;
+    if (!call.record.isEmpty() && !Record().Open(call.record, error)) {
+        Complain(QStringLiteral("cannot open the record %1: %2; nothing was sent")
+                     .arg(ParameterText::Printable(call.record, 200), error));
+        return kFailed;
     }
+    std::vector<Child> children(size_t(call.targets.size()));
+    for (qsizetype i = 0; i < call.targets.size(); ++i)
+        children[size_t(i)].target = call.targets.at(i);
+    RunWorkers(call, children);
     int worst = kOk;
+    const Child* worstChild = nullptr;
     QJsonArray results;
-    for (Child& child : children) {
-        Finish(child);
+    for (const Child& child : children) {
         RelayErrors(child);
-        if (Severity(child.code) > Severity(worst))
+        if (Record().IsOpen() && !Recorded(child) && !RecordForChild(call, child))
+            worst = kFailed;
+        if (Severity(child.code) > Severity(worst)) {
             worst = child.code;
+            worstChild = &child;
+        }
         if (call.json)
-            results.append(JsonResult(child));
+            results.append(JsonResult(call, child));
         else
-            PrintResult(child);
+            PrintResult(call, child);
     }
     if (call.json)
         PrintJson({{QStringLiteral("ports"), results}});
+    if (StopSignal())
+        Complain(QStringLiteral("interrupted: passed on to every port; each says above what its "
+                                "controller holds"));
+    else if (worstChild)
+        Complain(QStringLiteral("%1: %2 (exit %3): %4")
+                     .arg(ParameterText::Printable(worstChild->target, 200),
+                          CodeMeaning(worst, call.command))
+                     .arg(worst)
+                     .arg(Reason(*worstChild)));
     return worst;
 }
 

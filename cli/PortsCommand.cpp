@@ -1,5 +1,6 @@
 #include "cli/Cli.h"
 
+#include "files/ParameterText.h"
 #include "platform/Ports.h"
 #include "platform/SettingsStore.h"
 
@@ -112,21 +113,27 @@ int Ports(const Invocation& call) {
     }
     const QString device = call.unmap ? QString() : call.files.at(0);
     if (!platform::MapComPort(call.mapPort, device)) {
-        std::fprintf(
-            stderr, "qmxcli: cannot write the settings file %s; the mapping is unchanged\n",
-            qUtf8Printable(platform::SettingsFilePath(QLatin1String(platform::kSettingsApp))));
+        Complain(QStringLiteral("cannot write the settings file %1; the mapping is unchanged")
+                     .arg(platform::SettingsFilePath(QLatin1String(platform::kSettingsApp))));
         return kFailed;
     }
-    if (call.unmap) {
-        Out() << QStringLiteral("COM%1 -> %2 (mapping removed)\n")
+    // What COM N means now; the device mapped, when it was mapped.
+    const platform::PortMapping now = platform::ComPortMapping(call.mapPort);
+    const QString shown = call.unmap ? now.device : device;
+    const bool present = platform::DevicePresent(shown, platform::SerialDevicesPresent());
+    if (call.json)
+        cli::PrintJson({{QStringLiteral("device"), shown},
+                        {QStringLiteral("source"), SourceText(now.source, call.mapPort)},
+                        {QStringLiteral("present"), present}});
+    else
+        Out() << QStringLiteral("COM%1 -> %2%3\n")
                      .arg(call.mapPort)
-                     .arg(platform::ComPortDeviceName(call.mapPort));
-        return kOk;
-    }
-    Out() << QStringLiteral("COM%1 -> %2\n").arg(call.mapPort).arg(device);
-    if (!platform::DevicePresent(device, platform::SerialDevicesPresent()))
-        std::fprintf(stderr, "qmxcli: note: %s is not present now\n", qUtf8Printable(device));
-    if (platform::ComPortMapping(call.mapPort).source == platform::PortSource::Environment)
+                     .arg(ParameterText::Printable(shown, 200),
+                          call.unmap ? QStringLiteral(" (mapping removed)") : QString());
+    if (!call.unmap && !present)
+        std::fprintf(stderr, "qmxcli: note: %s is not present now\n",
+                     qUtf8Printable(ParameterText::Printable(device, 200)));
+    if (now.source == platform::PortSource::Environment)
         std::fprintf(stderr, "qmxcli: note: $QMX_COM%d is set and takes precedence\n",
                      call.mapPort);
     return kOk;

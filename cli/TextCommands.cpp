@@ -15,23 +15,55 @@ namespace cli {
 
 namespace {
 
+// "-" for a file name: standard input or output.
+bool IsStandardStream(const QString& fileName) {
+    return fileName == u"-";
+}
+
+QString ShownName(const QString& fileName) {
+    return IsStandardStream(fileName) ? QStringLiteral("standard input")
+                                      : ParameterText::Printable(fileName, 200);
+}
+
+bool OpenText(QFile& in, const QString& fileName) {
+    if (IsStandardStream(fileName))
+        return in.open(stdin, QIODevice::ReadOnly);
+    in.setFileName(fileName);
+    return in.open(QIODevice::ReadOnly);
+}
+
 // The target of export or import: a regular file, replaced only with --yes, never the source.
 int CheckTarget(const Invocation& call, const QString& source, const QString& target) {
     const QFileInfo info(target);
+    const QString name = ParameterText::Printable(target, 200);
     if (info.exists() && !info.isFile()) {
         Complain(
-            QStringLiteral("%1 is not a regular file (a folder, a device or a pipe)").arg(target));
+            QStringLiteral("%1 is not a regular file (a folder, a device or a pipe)").arg(name));
         return kFailed;
     }
-    if (info.exists() && info.canonicalFilePath() == QFileInfo(source).canonicalFilePath()) {
-        Complain(QStringLiteral("%1 is the file being read; give another name").arg(target));
+    if (info.exists() && !IsStandardStream(source) &&
+        info.canonicalFilePath() == QFileInfo(source).canonicalFilePath()) {
+        Complain(QStringLiteral("%1 is the file being read; give another name").arg(name));
         return kFailed;
     }
-    if (info.exists() && !call.yes) {
-        Complain(QStringLiteral("%1 exists; give --yes to replace it").arg(target));
+    if ((info.exists() || info.isSymLink()) && !call.yes) {
+        Complain(ExistsText(target));
         return kFailed;
     }
     return kOk;
+}
+
+// The reserved bytes of a .QMX are no parameters: the text does not carry them.
+QStringList ReservedBytesWarning(const QString& source) {
+    const QByteArray image = FileModule::FileImage();
+    for (const auto& [offset, size] : {std::pair{FileModule::kHeaderReservedOffset, 19},
+                                       std::pair{FileModule::kParams1Offset + 48, 48},
+                                       std::pair{FileModule::kFileSize - 10, 10}})
+        if (image.mid(offset, size).count('\0') != size)
+            return {QStringLiteral("%1 holds reserved bytes other than 0; the text does not "
+                                   "carry them, and import writes them as 0")
+                        .arg(ParameterText::Printable(source, 200))};
+    return {};
 }
 
 QString ExportText(const QString& source) {
@@ -47,27 +79,30 @@ QString ExportText(const QString& source) {
                              QStringLiteral("serial number: ") + FileModule::ImageSerialNo(image)});
 }
 
-// The text of an import: a file that cannot be read is a failure (2); one too large to be a
-// parameter set, or not UTF-8, is refused as bad input (1).
+// The text of an import, from a file, a pipe or standard input ("-"): one that cannot be read
+// is a failure (2); one too large to be a parameter set, or not UTF-8, is refused as bad input
+// (1). Only so much is read as a parameter set can be, whatever the source holds.
 std::optional<QString> ReadText(const QString& fileName, int& rc) {
-    QFile in(fileName);
+    QFile in;
     QString error;
     rc = kFailed;
-    if (FileModule::IsSpecialFile(fileName)) {
-        error = QStringLiteral("not a regular file (a folder, a device or a pipe)");
-    } else if (!in.open(QIODevice::ReadOnly)) {
+    if (QFileInfo(fileName).isDir()) {
+        error = QStringLiteral("a folder, not a text file");
+    } else if (!OpenText(in, fileName)) {
         error = in.errorString();
     } else {
-        rc = kBadArguments;
-        if (in.size() <= ParameterText::kMaxTextSize)
-            if (auto text = ParameterText::DecodeText(in.readAll(), error))
+        const QByteArray bytes = in.read(ParameterText::kMaxTextSize + 1);
+        rc = in.error() == QFileDevice::NoError ? kBadArguments : kFailed;
+        if (rc == kFailed)
+            error = in.errorString();
+        else if (bytes.size() <= ParameterText::kMaxTextSize)
+            if (auto text = ParameterText::DecodeText(bytes, error))
                 return text;
         if (error.isEmpty())
-            error = QStringLiteral("%1 bytes; a parameter text is far smaller (at most %2)")
-                        .arg(in.size())
+            error = QStringLiteral("larger than %1 bytes; a parameter text is far smaller")
                         .arg(ParameterText::kMaxTextSize);
     }
-    Complain(QStringLiteral("%1: %2").arg(fileName, error));
+    Complain(QStringLiteral("%1: %2").arg(ShownName(fileName), error));
     return std::nullopt;
 }
 
@@ -75,7 +110,7 @@ std::optional<QString> ReadText(const QString& fileName, int& rc) {
 std::optional<ConfigRecord> BaseRecord(const Invocation& call) {
     if (call.baseIsDefaults || call.base.isEmpty())
         return FactoryDefaults();
-    if (!FileModule::LoadConfigFile(call.base))
+    if (!LoadFile(call.base))
         return std::nullopt;
     return MainModule::Config;
 }
@@ -93,10 +128,13 @@ QString NameList(const QStringList& names) {
 
 // The import's messages; false when it is refused.
 bool ReportImport(const Invocation& call, const ParameterText::Imported& imported) {
-    const QString& file = call.files.at(0);
+    const QString file = ShownName(call.files.at(0));
     for (const QString& warning : imported.warnings)
         std::fprintf(stderr, "qmxcli: %s: warning: %s\n", qUtf8Printable(file),
                      qUtf8Printable(warning));
+    if (imported.unshownWarnings > 0)
+        std::fprintf(stderr, "qmxcli: %s: %d more warnings\n", qUtf8Printable(file),
+                     imported.unshownWarnings);
     for (const QString& error : imported.errors)
         Complain(QStringLiteral("%1: %2").arg(file, error));
     if (imported.unshownErrors > 0)
@@ -115,28 +153,41 @@ bool ReportImport(const Invocation& call, const ParameterText::Imported& importe
 
 } // namespace
 
+QString ExistsText(const QString& fileName) {
+    const QFileInfo info(fileName);
+    const QString name = ParameterText::Printable(fileName, 200);
+    if (info.isSymLink() && !info.exists())
+        return QStringLiteral("%1 is a symbolic link to %2, which does not exist; give --yes to "
+                              "write through it")
+            .arg(name, ParameterText::Printable(info.symLinkTarget(), 200));
+    return QStringLiteral("%1 exists; give --yes to replace it").arg(name);
+}
+
 int Export(const Invocation& call) {
     const QString source = call.files.at(0);
-    if (call.files.size() > 1)
-        if (const int rc = CheckTarget(call, source, call.files.at(1)))
+    const QString target = call.files.value(1, QStringLiteral("-"));
+    if (!IsStandardStream(target))
+        if (const int rc = CheckTarget(call, source, target))
             return rc;
-    if (!FileModule::LoadConfigFile(source))
+    if (!LoadFile(source))
         return kFailed;
     const QString text = ExportText(source);
-    if (call.files.size() < 2) {
-        if (call.json)
-            PrintJson({{QStringLiteral("text"), text}});
-        else
+    const QStringList warnings = ReservedBytesWarning(source);
+    for (const QString& warning : warnings)
+        std::fprintf(stderr, "qmxcli: warning: %s\n", qUtf8Printable(warning));
+    if (call.json)
+        PrintJson({{QStringLiteral("text"), text},
+                   {QStringLiteral("warnings"), QJsonArray::fromStringList(warnings)}});
+    if (IsStandardStream(target)) {
+        if (!call.json)
             Out() << text;
         return kOk;
     }
     QString error;
-    if (!FileModule::WriteWholeFile(call.files.at(1), text.toUtf8(), error)) {
-        Complain(QStringLiteral("%1: %2").arg(call.files.at(1), error));
+    if (!FileModule::WriteWholeFile(target, text.toUtf8(), error)) {
+        Complain(QStringLiteral("%1: %2").arg(ParameterText::Printable(target, 200), error));
         return kFailed;
     }
-    if (call.json)
-        PrintJson({{QStringLiteral("file"), call.files.at(1)}});
     return kOk;
 }
 
@@ -155,11 +206,7 @@ int Import(const Invocation& call) {
         return kBadArguments; // nothing is written
     MainModule::Config = imported.record;
     // --yes was checked above; the file is new or may be replaced.
-    if (!FileModule::CreateConfigFile(call.files.at(1)))
-        return kFailed;
-    if (call.json)
-        PrintJson({{QStringLiteral("file"), call.files.at(1)}});
-    return kOk;
+    return CreateFile(call.files.at(1)) ? kOk : kFailed;
 }
 
 } // namespace cli

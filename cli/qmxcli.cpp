@@ -2,6 +2,7 @@
 // command line, on the same core as the window.
 
 #include "cli/Cli.h"
+#include "files/ParameterText.h"
 #include "link/ComSupport.h"
 #include "link/WireTrace.h"
 #include "platform/MessageBoxes.h"
@@ -13,11 +14,16 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QHash>
 #include <QJsonObject>
+#include <QStringDecoder>
 #include <QTextStream>
 
 #include <algorithm>
+#include <csignal>
 #include <cstdio>
 #include <optional>
 
@@ -51,12 +57,12 @@ Commands:
   defaults FILE.QMX      write a file with the factory defaults
   diff FILE.QMX          read the controller and list the fields where it differs from the file
                          (exit 1 when it does)
-  export FILE.QMX [OUT]  write the parameters as text (name = value lines) to OUT or stdout
-                         (refuses to replace a file unless --yes)
+  export FILE.QMX [OUT]  write the parameters as text (name = value lines) to OUT, or to
+                         stdout without OUT or with - (refuses to replace a file unless --yes)
   import [--base FILE.QMX | --defaults] TEXT FILE.QMX
-                         build a .QMX from such text; every parameter must be given unless
-                         --base or --defaults says where the others come from (refuses to
-                         replace a file unless --yes)
+                         build a .QMX from such text (TEXT - reads stdin); every parameter
+                         must be given unless --base or --defaults says where the others come
+                         from (refuses to replace a file unless --yes)
   ports                  list the serial devices present and the device behind COM 1 to 16
   ports --map N PATH     make COM N mean PATH (kept in the settings file)
   ports --unmap N        forget the mapping of COM N
@@ -93,6 +99,7 @@ Exit codes:
   2  operation failed (port cannot be opened, no reply, refused reply, file error)
   3  controller not found or refused (no answer to identification, wrong name, old version)
   4  write --verify: the controller holds other values than were sent
+  130, 143  stopped by SIGINT or SIGTERM between two commands; says what each controller holds
 )";
 
 struct Command {
@@ -126,14 +133,53 @@ public:
     }
 };
 
-int BadArguments(const QString& why) {
-    std::fprintf(stderr, "qmxcli: %s\n\n%s", qUtf8Printable(why), kUsage);
+// One line and where to read more; the argument escaped, never the whole usage.
+int BadArguments(const QString& why, const Invocation& call = {}) {
+    Complain(ParameterText::Printable(why, 300) + QStringLiteral("; see qmxcli --help"));
     if (QCoreApplication::arguments().contains(QLatin1String("--json"))) {
-        PrintJson({{QStringLiteral("error"), QJsonObject{{QStringLiteral("message"), why}}}});
-        PrintJsonDocument(kBadArguments);
+        PrintJsonDocument(call, kBadArguments);
         FinishOutput();
     }
     return kBadArguments;
+}
+
+// The first valid UTF-8 character at `at`: its length in bytes, 0 when there is none.
+int Utf8Length(const QByteArray& bytes, qsizetype at) {
+    for (int n = 1; n <= 4 && at + n <= bytes.size(); ++n) {
+        QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+        const QString character = decoder(bytes.mid(at, n));
+        if (!decoder.hasError() && !character.isEmpty())
+            return n;
+    }
+    return 0;
+}
+
+// Bytes as text, each byte that is no part of a UTF-8 character as \xNN.
+QString EscapedBytes(const QByteArray& bytes) {
+    QString shown;
+    for (qsizetype i = 0; i < bytes.size();) {
+        if (const int n = Utf8Length(bytes, i)) {
+            shown += ParameterText::Printable(QString::fromUtf8(bytes.mid(i, n)));
+            i += n;
+        } else {
+            shown += QStringLiteral("\\x%1").arg(uchar(bytes.at(i++)), 2, 16, QLatin1Char('0'));
+        }
+    }
+    return shown;
+}
+
+// An argument that is not UTF-8 (a file name from another system, say) would be read as
+// another name: it is refused, shown with its odd bytes escaped.
+QString NotUtf8(int argc, char* argv[]) {
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray argument(argv[i]);
+        QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+        [[maybe_unused]] const QString text = decoder(argument);
+        if (decoder.hasError())
+            return QStringLiteral("\"%1\" is not UTF-8; rename the file, or give its name in UTF-8")
+                .arg(EscapedBytes(argument));
+    }
+    return {};
 }
 
 struct Options {
@@ -162,6 +208,29 @@ std::optional<int> PortNumber(const QString& text) {
     return port;
 }
 
+// The same port named twice, by number or by any path to the same device: two processes on
+// one line would garble each other's commands.
+QString NamedTwice(const Invocation& call) {
+    QHash<QString, QString> seen; // device -> the name it was given by
+    for (const QString& given : call.targets) {
+        const QString target = given.trimmed();
+        const QFileInfo device(call.targetsAreComPorts ? platform::ComPortDeviceName(target.toInt())
+                                                       : target);
+        const QString same =
+            device.exists() ? device.canonicalFilePath() : device.absoluteFilePath();
+        const QString first = seen.value(same);
+        if (first == target)
+            return QStringLiteral("%1 is named twice; name each port once")
+                .arg(ParameterText::Printable(target, 200));
+        if (!first.isNull())
+            return QStringLiteral("%1 and %2 are the same port (%3); name each port once")
+                .arg(ParameterText::Printable(first, 200), ParameterText::Printable(target, 200),
+                     ParameterText::Printable(same, 200));
+        seen.insert(same, target);
+    }
+    return {};
+}
+
 // The port, speed and language options into the program options; an error text when one is
 // not acceptable.
 QString ApplyLinkOptions(const QCommandLineParser& parser, const Options& o, Invocation& call) {
@@ -175,15 +244,22 @@ QString ApplyLinkOptions(const QCommandLineParser& parser, const Options& o, Inv
             return QStringLiteral("--com takes port numbers from 1 to 16");
         options.ComPort = static_cast<qint16>(*port);
     }
-    const QStringList devices = parser.values(o.device);
+    QStringList devices = parser.values(o.device);
     if (devices.contains(QString()))
         return QStringLiteral("--device takes the path of a serial device");
+    // A path with a slash is a path (relative to the working folder); a bare name is a device
+    // under /dev, as the serial port takes it.
+    for (QString& device : devices)
+        if (device.contains(u'/') && QDir::isRelativePath(device))
+            device = QFileInfo(device).absoluteFilePath();
     if (devices.size() == 1)
         call.device = devices.first();
     call.targetsAreComPorts = parser.isSet(o.com);
     call.targets = parser.isSet(o.com) ? coms : devices;
     if (call.targets.size() < 2)
         call.targets.clear();
+    if (QString twice = NamedTwice(call); !twice.isEmpty())
+        return twice;
     if (parser.isSet(o.speed)) {
         const int index = LineSpeedIndex(parser.value(o.speed));
         if (index < 0)
@@ -208,6 +284,7 @@ QString ApplyMapOptions(const QCommandLineParser& parser, const Options& o, Invo
     if (call.command != u"ports" || (parser.isSet(o.map) && parser.isSet(o.unmap)))
         return QStringLiteral("--map and --unmap go with the command ports, one at a time");
     call.unmap = parser.isSet(o.unmap);
+    call.mapPort = -1; // asked for, whatever the number
     const auto port = PortNumber(parser.value(call.unmap ? o.unmap : o.map));
     if (!port)
         return QStringLiteral("--map and --unmap take a port number from 1 to 16");
@@ -267,7 +344,8 @@ QString TakeCommand(const QStringList& args, Invocation& call, const Command*& c
     call.files = args.mid(1);
     command = FindCommand(call.command);
     if (!command)
-        return QStringLiteral("unknown command: %1").arg(call.command);
+        return QStringLiteral("unknown command \"%1\"")
+            .arg(ParameterText::Printable(call.command, 40));
     if (call.command == u"ports")
         return {};
     if (call.files.size() < command->minFiles || call.files.size() > command->maxFiles) {
@@ -293,10 +371,13 @@ void StartTrace(bool toStandardError) {
     QString error;
     if (!path.isEmpty() && !WireTrace::StartFile(path, error))
         std::fprintf(stderr, "qmxcli: warning: cannot write the trace, going on without: %s\n",
-                     qUtf8Printable(error));
+                     qUtf8Printable(MessageText(error)));
 }
 
 int RunHere(const Command& command, const Invocation& call) {
+    // Before the first byte goes to any controller.
+    if (command.needsLink)
+        CatchStopSignals();
     if (!call.targets.isEmpty())
         return RunInParallel(call);
     if (command.needsLink)
@@ -316,13 +397,69 @@ int RunHere(const Command& command, const Invocation& call) {
     return rc;
 }
 
-// The command's exit code, made 2 when standard output lost any of what it was given.
-int Run(const Command& command, const Invocation& call) {
-    int rc = RunHere(command, call);
-    if (call.json)
-        PrintJsonDocument(rc);
-    if (!FinishOutput() && rc == kOk)
+// What an interrupted run leaves behind.
+QString InterruptedText(const Invocation& call, int signal) {
+    QString by = QStringLiteral("interrupted by %1")
+                     .arg(signal == SIGINT    ? QStringLiteral("SIGINT")
+                          : signal == SIGTERM ? QStringLiteral("SIGTERM")
+                                              : QStringLiteral("signal %1").arg(signal));
+    const QJsonObject& line = PendingRecordLine();
+    if (call.command == u"read")
+        return by + QStringLiteral("; no file was written");
+    if (call.command != u"write" || line.isEmpty())
+        return by;
+    const QJsonObject written = line.value(QStringLiteral("written")).toObject();
+    const bool notVerified = call.verify && !line.value(QStringLiteral("verified")).toBool();
+    return by + QStringLiteral(": ") + HoldsText(written) +
+           (notVerified && written.value(QStringLiteral("commit")).toString() == u"ok"
+                ? QStringLiteral("; not verified")
+                : QString());
+}
+
+// write: the controller's line, with the run's final exit code and why it is not 0, into the
+// record and the JSON document.
+int AppendRecordLine(const Invocation& call, int rc) {
+    QJsonObject& line = PendingRecordLine();
+    if (line.isEmpty())
+        return rc;
+    const auto settle = [&line](int code) {
+        line.insert(QStringLiteral("exitCode"), code);
+        line.insert(QStringLiteral("reason"), code == kOk              ? QString()
+                                              : Complaints().isEmpty() ? CodeMeaning(code)
+                                                                       : Complaints().last());
+    };
+    line.insert(QStringLiteral("time"), RecordTime());
+    line.insert(QStringLiteral("interrupted"), StopSignal() != 0);
+    settle(rc);
+    QString error;
+    if (Record().IsOpen() && !Record().Append(line, error)) {
+        Complain(QStringLiteral("cannot add to the record %1: %2")
+                     .arg(ParameterText::Printable(call.record, 200), error));
+        rc = StopSignal() ? rc : kFailed;
+        settle(rc);
+    }
+    PrintJson(line);
+    return rc;
+}
+
+// The end of a run, in this order so that each tells the final exit code: an interruption
+// said, the text on standard output checked, the record's line appended, the JSON document
+// printed. Output that does not arrive is exit 2, whatever the result; only a signal's code
+// stands above it.
+int Finish(const Invocation& call, int rc) {
+    if (const int signal = StopSignal()) {
+        if (call.targets.isEmpty())
+            Complain(InterruptedText(call, signal));
+        rc = kSignalBase + signal;
+    }
+    if (!call.json && !FinishOutput() && !StopSignal())
         rc = kFailed;
+    rc = AppendRecordLine(call, rc);
+    if (call.json) {
+        PrintJsonDocument(call, rc);
+        if (!FinishOutput() && !StopSignal())
+            rc = kFailed;
+    }
     return rc;
 }
 
@@ -331,6 +468,9 @@ int Run(const Command& command, const Invocation& call) {
 int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("qmxcli"));
+    IgnoreBrokenPipe();
+    if (const QString odd = NotUtf8(argc, argv); !odd.isEmpty())
+        return BadArguments(odd);
 
     QCommandLineParser parser;
     parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsOptions);
@@ -351,11 +491,11 @@ int main(int argc, char* argv[]) {
     for (const QString& error : {TakeCommand(parser.positionalArguments(), call, command),
                                  ApplyLinkOptions(parser, o, call)})
         if (!error.isEmpty())
-            return BadArguments(error);
+            return BadArguments(error, command ? call : Invocation());
     for (const QString& error :
          {ApplyMapOptions(parser, o, call), ApplyOutputOptions(parser, o, *command, call),
           ApplyFileOptions(parser, o, call)})
         if (!error.isEmpty())
-            return BadArguments(error);
-    return Run(*command, call);
+            return BadArguments(error, call);
+    return Finish(call, RunHere(*command, call));
 }

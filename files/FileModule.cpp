@@ -235,7 +235,8 @@ bool CreateConfigFile(const QString& fileName) {
         KeepBlocks(before);
         return false;
     }
-    if (QFileInfo::exists(fileName)) {
+    // A symbolic link to nothing counts as a file: the save would make its target.
+    if (QFileInfo::exists(fileName) || QFileInfo(fileName).isSymLink()) {
         const auto answer = platform::MsgBox(
             MainModule::JaEn(QStringLiteral("設定ファイルが既に存在します。上書きしますか？"),
                              QStringLiteral("Already config file. Over write ?")),

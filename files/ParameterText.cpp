@@ -40,8 +40,9 @@ QString WidthText(const RecordField& field) {
 }
 
 // A whole number as a person types it: blanks around it, one sign (the full-width and minus
-// sign forms the window takes too), then ASCII digits only. Twelve digits are more than any
-// field holds, so longer ones are returned as too large rather than overflowing.
+// sign forms the window takes too), then ASCII digits only. Twelve digits (after leading zeros)
+// are more than any field holds, so longer ones are returned as too large rather than
+// overflowing.
 std::optional<double> WholeNumber(QStringView text) {
     text = text.trimmed();
     double sign = 1;
@@ -54,6 +55,8 @@ std::optional<double> WholeNumber(QStringView text) {
     for (const QChar c : text)
         if (c < u'0' || c > u'9')
             return std::nullopt;
+    while (text.size() > 1 && text.front() == u'0') // 0400 is 400
+        text = text.mid(1);
     return sign * (text.size() > 12 ? 1e12 : text.toDouble());
 }
 
@@ -73,7 +76,9 @@ struct Reader {
             result.errors << QStringLiteral("line %1: %2").arg(line).arg(why);
     }
     void Warn(int line, const QString& why) {
-        if (result.warnings.size() < kShownErrors)
+        if (result.warnings.size() >= kShownErrors)
+            ++result.unshownWarnings;
+        else
             result.warnings << QStringLiteral("line %1: %2").arg(line).arg(why);
     }
 };
@@ -130,8 +135,16 @@ std::optional<double> Reader::Value(int line, const RecordField& field, QString 
     return *number;
 }
 
+// Where a comment begins: a "#" first on the line or after a blank; -1 when there is none.
+qsizetype CommentStart(QStringView line) {
+    for (qsizetype i = 0; i < line.size(); ++i)
+        if (line[i] == u'#' && (i == 0 || line[i - 1].isSpace()))
+            return i;
+    return -1;
+}
+
 void Reader::Line(int number, QStringView line) {
-    line = line.left(line.indexOf(u'#')).trimmed();
+    line = line.left(CommentStart(line)).trimmed();
     if (line.isEmpty())
         return;
     const qsizetype eq = line.indexOf(u'=');
@@ -193,8 +206,13 @@ QString Printable(QStringView text, qsizetype maxLength) {
 std::optional<QString> DecodeText(const QByteArray& bytes, QString& error) {
     QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     QString text = decoder(bytes);
-    if (decoder.hasError() || bytes.contains('\0')) {
+    if (decoder.hasError()) {
         error = QStringLiteral("not UTF-8 text (save it as UTF-8)");
+        return std::nullopt;
+    }
+    if (const qsizetype nul = bytes.indexOf('\0'); nul >= 0) {
+        error = QStringLiteral("a NUL byte on line %1: not a text file")
+                    .arg(bytes.left(nul).count('\n') + 1);
         return std::nullopt;
     }
     if (text.startsWith(QChar(0xfeff)))

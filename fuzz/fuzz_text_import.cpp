@@ -1,6 +1,6 @@
 // Any text as a parameter file for qmxcli import. Properties: every error and warning names a
-// line of the text, at most kShownErrors are listed, and what imports exports and imports
-// again to the same record, with every field given and no error.
+// line of the text, at most kShownErrors of each are listed and the rest counted, and what
+// imports exports and imports again to the same record, with every field given and no error.
 
 #include "files/ParameterText.h"
 #include "shell/RecordFields.h"
@@ -48,8 +48,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const qsizetype lines = text.split(lineEnd).size();
     CheckErrorsNameLines(imported.errors, lines);
     CheckErrorsNameLines(imported.warnings, lines);
-    if (imported.errors.size() > ParameterText::kShownErrors)
-        Fail("more errors listed than kShownErrors");
+    if (imported.errors.size() > ParameterText::kShownErrors ||
+        imported.warnings.size() > ParameterText::kShownErrors)
+        Fail("more errors or warnings listed than kShownErrors");
+    if ((imported.unshownErrors > 0 && imported.errors.size() < ParameterText::kShownErrors) ||
+        (imported.unshownWarnings > 0 && imported.warnings.size() < ParameterText::kShownErrors))
+        Fail("messages counted while fewer than kShownErrors were listed");
     if (imported.errors.isEmpty())
         CheckImported(imported.record, text);
     return 0;

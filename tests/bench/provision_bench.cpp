@@ -1,6 +1,6 @@
 // Times qmxcli writing (and verifying) one file into one simulated controller, then into
-// several in one call (4 by default) and into 16, each qmx-sim at 9600 bit/s over a
-// pseudo-terminal. A production line wants 16 to take less than 1.5 times one.
+// several in one call (4 by default), into 16 and into 32, each qmx-sim at 9600 bit/s over a
+// pseudo-terminal. A production line wants 32 to take less than 1.5 times one.
 //
 //   QMX_BUILD_DIR=build build/provision-bench [controllers]
 
@@ -41,7 +41,7 @@ double Run(const QStringList& arguments) {
 int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
     const int count = argc > 1 ? std::max(2, std::atoi(argv[1])) : 4;
-    const int most = std::max(count, 16);
+    const int most = std::max(count, 32);
     QTemporaryDir dir;
     const QString file = dir.filePath(QStringLiteral("stage.QMX"));
     if (Run({"defaults", file}) < 0)
@@ -64,7 +64,7 @@ int main(int argc, char* argv[]) {
     if (one < 0)
         return 1;
     std::printf("write --verify into 1 controller:   %6.3f s\n", one);
-    for (const int n : {count, 16}) {
+    for (const int n : {count, 16, 32}) {
         const double all = Run(devices.mid(0, 2 * n) + write);
         if (all < 0)
             return 1;

@@ -10,7 +10,9 @@
 #include "tests/support/SimHarness.h"
 
 #include <QCryptographicHash>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -21,7 +23,10 @@
 #include <QTimer>
 
 #include <csignal>
+#include <memory>
 #include <sys/resource.h>
+#include <unistd.h>
+#include <vector>
 
 using testing::SimProcess;
 
@@ -37,12 +42,16 @@ QString CliProgram() {
     return qEnvironmentVariable("QMX_BUILD_DIR") + QStringLiteral("/qmxcli");
 }
 
-// outFile: where standard output goes instead of the pipe.
-CliResult RunCli(const QStringList& arguments, const QString& outFile = {}) {
+// outFile: where standard output goes instead of the pipe; input: standard input.
+CliResult RunCli(const QStringList& arguments, const QString& outFile = {},
+                 const QByteArray& input = {}, const QString& workingFolder = {}) {
     QProcess process;
     if (!outFile.isEmpty())
         process.setStandardOutputFile(outFile);
+    process.setWorkingDirectory(workingFolder);
     process.start(CliProgram(), arguments);
+    process.write(input);
+    process.closeWriteChannel();
     CliResult result;
     if (!process.waitForFinished(60000))
         return result;
@@ -64,6 +73,22 @@ bool WriteFile(const QString& path, const QByteArray& bytes) {
 
 QStringList LogLines(const QString& path) {
     return QString::fromLatin1(ReadAll(path)).split(u'\n', Qt::SkipEmptyParts);
+}
+
+// The record's lines, each parsed.
+QList<QJsonObject> RecordLines(const QString& path) {
+    QList<QJsonObject> lines;
+    for (const QByteArray& line : ReadAll(path).split('\n'))
+        if (!line.isEmpty())
+            lines << QJsonDocument::fromJson(line).object();
+    return lines;
+}
+
+// The setting commands a simulator's log holds, the identification's "Z:IE0" not counted.
+qsizetype SettingsSent(const QString& log) {
+    const QStringList lines = LogLines(log);
+    return lines.filter(QRegularExpression("^(Z:|S:N)")).size() - lines.count("Z:IE0") -
+           lines.count("Z:UW");
 }
 
 // The bytes of a file image other than its two dates.
@@ -91,9 +116,17 @@ private slots:
     void textRoundTrip();
     void importRefuses_data();
     void importRefuses();
+    void jsonOutputs_data();
     void jsonOutputs();
     void manyControllers();
-    void childKilled();
+    void workersThatDie_data();
+    void workersThatDie();
+    void interrupted_data();
+    void interrupted();
+    void recordAppendsWhole();
+    void textEdges();
+    void unprivileged_data();
+    void unprivileged();
     void outputFailures();
     void readMatchesWindowSaveAs();
     void writeStoresTheFile();
@@ -112,6 +145,7 @@ private:
     }
 
     QTemporaryDir dir_;
+    QMap<QString, QMap<QString, int>> shapes_; // JSON documents: command -> key -> type
 };
 
 void TestCli::initTestCase() {
@@ -143,6 +177,12 @@ void TestCli::info() {
                             "revision = R7\n"
                             "build date = 20250101\n"));
     QCOMPARE(LogLines(Path("log.txt")), testing::kIdentifyCommands);
+    // A path with a slash is a path from the working folder, also through a link.
+    QVERIFY(QDir(dir_.path()).mkpath("dev"));
+    QFile::remove(Path("dev/c1"));
+    QVERIFY(QFile::link(sim.PtyPath(), Path("dev/c1")));
+    const CliResult relative = RunCli({"--device", "dev/c1", "info"}, {}, {}, dir_.path());
+    QCOMPARE(relative.code, 0);
     // The wire trace: each line out, and each reply taken.
     for (const char* line : {"> Z:IE0", "= OK", "> ?:N", "= QMX001-SIM", "> ?:B", "= 20250101",
                              "> ?:S", "= AB12345678", "> ?:V", "= REV1.30", "> ?:-", "= R7"})
@@ -404,7 +444,7 @@ void TestCli::failures_data() {
         << none << QStringList{"ports", "--map", "17", "/dev/x"} << 1 << "--map and --unmap take";
     QTest::newRow("port cannot be opened")
         << none << QStringList{"--device", "/nonexistent/tty", "--lang", "en", "info"} << 2
-        << "QMX-001 LINK: ";
+        << "QMX-001 LINK: /nonexistent/tty: No such file or directory\n  Check the cable";
     QTest::newRow("show missing file")
         << none << QStringList{"--lang", "en", "show", "/nonexistent/x.QMX"} << 2
         << "Load QMX-001 config file: ";
@@ -454,6 +494,33 @@ void TestCli::failures_data() {
         << "existing.txt exists; give --yes";
     QTest::newRow("--record with another command")
         << none << QStringList{"--record", "@dir/r.log", "info"} << 1 << "--record FILE goes";
+    QTest::newRow("an escape sequence as the command")
+        << none << QStringList{"\x1b[2Jflash"} << 1 << "unknown command \"\\x1b[2Jflash\"";
+    QTest::newRow("an escape sequence in a file name")
+        << none << QStringList{"--lang", "en", "show", "@dir/\x1b[31mx.QMX"} << 2
+        << "Load QMX-001 config file: @dir/\\x1b[31mx.QMX: ";
+    QTest::newRow("an escape sequence in a name the file module says")
+        << none << QStringList{"--lang", "en", "show", "@dir/\x1b[31mfolder.QMX"} << 2
+        << "\\x1b[31mfolder.QMX is not a regular file";
+    QTest::newRow("the same port twice, nothing sent")
+        << QStringList{} << QStringList{"--device", "@", "--device", "@", "info"} << 1
+        << "is named twice";
+    const QStringList write{"--device", "@", "--lang", "en", "--yes", "write", "--record"};
+    QTest::newRow("a record in no folder, nothing sent")
+        << QStringList{} << write + QStringList{"@dir/none/r.log", "@dir/factory.QMX"} << 2
+        << "cannot open the record @dir/none/r.log: No such file or directory; nothing was sent";
+    QTest::newRow("a record that cannot take the line")
+        << QStringList{} << write + QStringList{"/dev/full", "@dir/factory.QMX"} << 2
+        << "cannot add to the record /dev/full: No space left on device";
+    QTest::newRow("read into no folder, nothing sent")
+        << QStringList{} << QStringList{"--device", "@", "read", "@dir/none/x.QMX"} << 2
+        << "cannot write into the folder @dir/none: No such file or directory";
+    QTest::newRow("read through a link to nothing, nothing sent")
+        << QStringList{} << QStringList{"--device", "@", "read", "@dir/dangling.QMX"} << 2
+        << "dangling.QMX is a symbolic link to @dir/nowhere.QMX, which does not exist; give --yes";
+    QTest::newRow("export through a link to nothing")
+        << none << QStringList{"export", "@dir/factory.QMX", "@dir/dangling.QMX"} << 2
+        << "which does not exist; give --yes to write through it";
 }
 
 void TestCli::failures() {
@@ -474,14 +541,25 @@ void TestCli::failures() {
         argument.replace("@dir", dir_.path());
     }
     QVERIFY(WriteFile(Path("existing.txt"), "kept"));
+    QFile::remove(Path("dangling.QMX"));
+    QVERIFY(QFile::link(Path("nowhere.QMX"), Path("dangling.QMX")));
+    QVERIFY(QDir(dir_.path()).mkpath("\x1b[31mfolder.QMX"));
+    message.replace("@dir", dir_.path());
     const CliResult r = RunCli(cliArguments);
     QCOMPARE(r.code, code);
     QVERIFY2(r.err.contains(message), qPrintable(r.err));
+    QVERIFY2(!r.err.contains(QChar(0x1b)), qPrintable(r.err));
     if (code == 3 || code == 2)
         QVERIFY(r.out.isEmpty());
-    QVERIFY(!QFile::exists(Path("stopped.QMX")));
+    // An argument error: one line with a hint, never the whole usage.
+    if (code == 1)
+        QVERIFY2(r.err.count(u'\n') == 1 && r.err.contains("; see qmxcli --help\n"),
+                 qPrintable(r.err));
+    QVERIFY(!QFile::exists(Path("stopped.QMX")) && !QFile::exists(Path("nowhere.QMX")));
     QCOMPARE(ReadAll(Path("existing.txt")), QByteArray("kept"));
-    if (message.contains("give --yes to replace")) // refused before a word to the controller
+    // Refused before a word to the controller.
+    static const QRegularExpression upFront("give --yes|nothing was sent|into the folder|twice");
+    if (needsSim && upFront.match(message).hasMatch())
         QCOMPARE(LogLines(Path("log.txt")), QStringList());
 }
 
@@ -512,34 +590,70 @@ void TestCli::writeVerify_data() {
     QTest::addColumn<bool>("json");
     QTest::addColumn<int>("code");
     QTest::addColumn<QString>("report");
+    QTest::addColumn<QString>("commit"); // the record's written.commit
+    QTest::addColumn<int>("settings");   // settings answered OK
+    QTest::addColumn<int>("sent");       // setting commands in the controller's log
     QTest::newRow("holds what was sent")
-        << QStringList{} << false << 0 << "verify: the controller holds every parameter sent\n";
+        << QStringList{} << false << 0 << "verify: the controller holds every parameter sent\n"
+        << "ok" << 35 << 35;
     QTest::newRow("OK but keeps its old run current")
         << QStringList{"--ignore-setting", "CR"} << false << 4
-        << "verify: runCurrent: sent 660 mA, read back 350 mA (controller 1375, 729)\n";
-    QTest::newRow("the same, as JSON") << QStringList{"--ignore-setting", "CR"} << true << 4 << "";
+        << "verify: runCurrent: sent 660 mA, read back 350 mA (controller 1375, 729)\n"
+        << "ok" << 35 << 35;
+    QTest::newRow("the same, as JSON") << QStringList{"--ignore-setting", "CR"} << true << 4 << ""
+                                       << "ok" << 35 << 35;
     QTest::newRow("store refused: nothing verified")
-        << QStringList{"--reply", "Z:EP1=NG"} << false << 2 << "";
+        << QStringList{"--reply", "Z:EP1=NG"} << false << 2 << ""
+        << "not sent" << 15 << 16;
+    QTest::newRow("store refused at Z:UW") << QStringList{"--reply", "Z:UW=NG"} << false << 2 << ""
+                                           << "refused" << 35 << 35;
+    QTest::newRow("Z:UW unanswered") << QStringList{"--silent-at", "Z:UW"} << false << 2 << ""
+                                     << "unanswered" << 35 << 35;
+    QTest::newRow("a stale OK to Z:UW, then its NG")
+        << QStringList{"--stale-before", "Z:UW", "--reply", "Z:UW=NG", "--late", "Z:UW=100"}
+        << false << 2 << ""
+        << "uncertain" << 35 << 35;
     QTest::newRow("read-back unanswered: a failure, not a mismatch")
-        << QStringList{"--silent-at", "?:MS"} << false << 2 << "";
+        << QStringList{"--silent-at", "?:MS"} << false << 2 << ""
+        << "ok" << 35 << 35;
 }
 
+// The exit code, the report, and the record's line: what the controller holds, as its own log
+// shows it, and verified only when every value read back matched.
 void TestCli::writeVerify() {
     QFETCH(QStringList, simArguments);
     QFETCH(bool, json);
     QFETCH(int, code);
     QFETCH(QString, report);
+    QFETCH(QString, commit);
+    QFETCH(int, settings);
+    QFETCH(int, sent);
     QVERIFY(WriteFile(Path("660.txt"), "runCurrent = 660\nstopCurrent = 330\n"));
-    for (const char* name : {"660.QMX", "base.QMX"})
+    for (const char* name : {"660.QMX", "base.QMX", "verify.log"})
         QFile::remove(Path(name));
     QCOMPARE(RunCli({"defaults", Path("base.QMX")}).code, 0);
     QCOMPARE(RunCli({"import", "--base", Path("base.QMX"), Path("660.txt"), Path("660.QMX")}).code,
              0);
     SimProcess sim;
     QVERIFY(StartSim(sim, simArguments));
-    const QStringList call{"--yes", "write", "--verify", Path("660.QMX")};
+    const QStringList call{"--yes",        "write", "--verify", "--record", Path("verify.log"),
+                           Path("660.QMX")};
     const CliResult r = RunCli(Device(sim) + (json ? QStringList{"--json"} : QStringList{}) + call);
     QCOMPARE(r.code, code);
+    const QList<QJsonObject> record = RecordLines(Path("verify.log"));
+    QCOMPARE(record.size(), 1);
+    QCOMPARE(record[0].value("exitCode").toInt(), code);
+    QCOMPARE(record[0].value("verified").toBool(), code == 0);
+    QCOMPARE(record[0].value("reason").toString().isEmpty(), code == 0);
+    const QJsonObject written = record[0].value("written").toObject();
+    QCOMPARE(written.value("commit").toString(), commit);
+    QCOMPARE(written.value("settings").toInt(), settings);
+    QCOMPARE(SettingsSent(Path("log.txt")), sent);
+    if (code == 2 && commit != "ok")
+        QVERIFY2(r.err.contains(commit == "uncertain"
+                                    ? QString("whether \"Z:UW\" stored them is not known")
+                                    : QString("holds %1 of the 35 settings").arg(settings)),
+                 qPrintable(r.err));
     if (!json) {
         QCOMPARE(r.out, report);
         return;
@@ -547,6 +661,7 @@ void TestCli::writeVerify() {
     const QJsonObject document = QJsonDocument::fromJson(r.out.toUtf8()).object();
     QCOMPARE(document.value("verified").toBool(true), false);
     QCOMPARE(document.value("exitCode").toInt(), 4);
+    QCOMPARE(document.value("written").toObject(), written);
     const QJsonObject run = document.value("differences").toObject().value("runCurrent").toObject();
     QCOMPARE(run.value("sent").type(), run.value("readBack").type());
     QCOMPARE(run.value("sent").toInt(), 660);
@@ -652,8 +767,13 @@ void TestCli::importRefuses_data() {
     QTest::newRow("200000 bad lines: 20 and a count")
         << QByteArray(400000, 'x').replace("xx", "x\n") << base << "line 20: expected" << 21;
     QTest::newRow("too large") << QByteArray(ParameterText::kMaxTextSize + 1, '#') << base
-                               << "at most 1048576" << 1;
+                               << "larger than 1048576 bytes" << 1;
     QTest::newRow("UTF-16") << QByteArray::fromHex("fffe63007400") << base << "not UTF-8" << 1;
+    QTest::newRow("a NUL byte") << QByteArray("ctValue = 20\n# a comment\0\n", 26) << base
+                                << "a NUL byte on line 2" << 1;
+    QTest::newRow("True stored as 0")
+        << QByteArray("autoExcitation = True (stored as 0)\n") << base
+        << "line 1: \"True (stored as 0)\" is no value of autoExcitation" << 1;
     QTest::newRow("empty") << QByteArray() << QStringList{} << "not given: defaultSpeedMin," << 1;
     QTest::newRow("one missing") << QByteArray(whole).replace("ctValue = 20\n", "") << QStringList{}
                                  << "not given: ctValue (give every" << 1;
@@ -678,53 +798,121 @@ void TestCli::importRefuses() {
     QVERIFY(!QFile::exists(Path("refused.QMX")));
 }
 
-// Every --json document parses and holds every field.
-void TestCli::jsonOutputs() {
-    QVERIFY(RunCli({"defaults", Path("json.QMX")}).code == 0 || QFile::exists(Path("json.QMX")));
-    SimProcess sim;
-    QVERIFY(StartSim(sim, {"--reply", "?:MD=1"}));
-    const auto json = [&](const QStringList& call) {
-        const CliResult r = RunCli(QStringList{"--json"} + call);
-        QJsonParseError error;
-        const QJsonObject document = QJsonDocument::fromJson(r.out.toUtf8(), &error).object();
-        if (r.code != 0 || error.error != QJsonParseError::NoError)
-            qWarning("%s: %s %s", qPrintable(call.join(' ')), qPrintable(r.out), qPrintable(r.err));
-        return document;
-    };
-    QCOMPARE(json(Device(sim) + QStringList{"info"}).value("serialNumber").toString(),
-             QString("SIM0000001"));
-    const QJsonObject shown = json({"show", Path("json.QMX")});
-    QCOMPARE(shown.value("parameters").toObject().size(), 28);
-    QCOMPARE(shown.value("parameters").toObject().value("defaultSpeedMax").toInt(), 5000);
-    QCOMPARE(shown.value("parameters").toObject().value("comFlowControl").toBool(), true);
-    QCOMPARE(shown.value("header").toObject().value("version").toString(), QString("1.23"));
-    const QJsonObject differences =
-        json(Device(sim) + QStringList{"diff", Path("json.QMX")}).value("differences").toObject();
-    QCOMPARE(differences.keys(), QStringList{"reverseDirection"});
-    QCOMPARE(differences.value("reverseDirection").toObject().value("controller").toBool(), true);
-    QCOMPARE(json({"ports"}).value("comPorts").toArray().size(), 16);
-    QCOMPARE(json(Device(sim) + QStringList{"--yes", "write", Path("json.QMX")}).value("written"),
-             true);
+void TestCli::jsonOutputs_data() {
+    QTest::addColumn<QString>("shape");    // the runs of one shape give the same keys and types
+    QTest::addColumn<QStringList>("call"); // @ and @2: two simulators' devices; @dir: the folder
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("value"); // "path.to.key=JSON", checked when given
+    const QStringList a{"--device", "@"};
+    const QStringList none{"--device", "/nonexistent/tty"};
+    const QString file = "@dir/json.QMX";
+    QTest::newRow("info") << "info" << a + QStringList{"info"} << 0
+                          << "serialNumber=\"SIM0000001\"";
+    QTest::newRow("info, no port") << "info" << none + QStringList{"info"} << 2 << "";
+    QTest::newRow("info, bad argument") << "info" << a + QStringList{"info", "x"} << 1 << "";
+    QTest::newRow("read") << "read" << a + QStringList{"--yes", "read", "@dir/r.QMX"} << 0 << "";
+    QTest::newRow("read, file exists") << "read" << a + QStringList{"read", file} << 2 << "";
+    QTest::newRow("write") << "write" << a + QStringList{"--yes", "write", file} << 0
+                           << "written.commit=\"ok\"";
+    QTest::newRow("write, no port")
+        << "write" << none + QStringList{"--yes", "write", file} << 2 << "written.settings=0";
+    QTest::newRow("write, bad argument") << "write" << a + QStringList{"write"} << 1 << "";
+    QTest::newRow("write --verify, differences")
+        << "write --verify" << a + QStringList{"--yes", "write", "--verify", file} << 4
+        << "differences.reverseDirection.readBack=true";
+    QTest::newRow("write --verify, no port")
+        << "write --verify" << none + QStringList{"--yes", "write", "--verify", file} << 2
+        << "verified=false";
+    QTest::newRow("show") << "show" << QStringList{"show", file} << 0
+                          << "parameters.defaultSpeedMax=5000";
+    QTest::newRow("show, no file") << "show" << QStringList{"show", "@dir/none.QMX"} << 2 << "";
+    QTest::newRow("show, a folder with an escape in its name")
+        << "show" << QStringList{"show", "@dir/\x1b[31mfolder.QMX"} << 2 << "";
+    QTest::newRow("defaults") << "defaults" << QStringList{"--yes", "defaults", "@dir/d.QMX"} << 0
+                              << "";
+    QTest::newRow("defaults, no folder")
+        << "defaults" << QStringList{"defaults", "@dir/none/d.QMX"} << 2 << "";
+    QTest::newRow("diff: differences are a result")
+        << "diff" << a + QStringList{"diff", file} << 1
+        << "differences.reverseDirection.controller=true";
+    QTest::newRow("diff, no port") << "diff" << none + QStringList{"diff", file} << 2 << "";
+    QTest::newRow("export") << "export" << QStringList{"export", file} << 0 << "file=\"-\"";
+    QTest::newRow("export to a file")
+        << "export" << QStringList{"--yes", "export", file, "@dir/e.txt"} << 0 << "";
+    QTest::newRow("export, no file")
+        << "export" << QStringList{"export", "@dir/none.QMX"} << 2 << "";
+    QTest::newRow("import") << "import"
+                            << QStringList{"--yes", "import", "@dir/given.txt", "@dir/i.QMX"} << 0
+                            << "warnings=[]";
+    QTest::newRow("import refused")
+        << "import" << QStringList{"--yes", "import", "@dir/bad.txt", "@dir/i.QMX"} << 1 << "";
+    QTest::newRow("ports") << "ports" << QStringList{"ports"} << 0 << "comPorts.15.port=16";
+    QTest::newRow("ports --map") << "ports --map" << QStringList{"ports", "--map", "5", "/dev/x"}
+                                 << 0 << "device=\"/dev/x\"";
+    QTest::newRow("ports --unmap")
+        << "ports --map" << QStringList{"ports", "--unmap", "5"} << 0 << "device=\"/dev/ttyS4\"";
+    QTest::newRow("ports --map, no port number")
+        << "ports --map" << QStringList{"ports", "--map", "17", "/dev/x"} << 1 << "";
+    QTest::newRow("several ports") << "several" << a + QStringList{"--device", "@2", "info"} << 0
+                                   << "ports.1.output.serialNumber=\"SIM0000001\"";
+    QTest::newRow("several ports, one fails")
+        << "several" << a + none + QStringList{"info"} << 2 << "ports.1.output.exitCode=2";
+    QTest::newRow("several ports, bad argument")
+        << "several" << a + QStringList{"--device", "@2", "read", "x.QMX"} << 1 << "";
+    QTest::newRow("no command") << "none" << QStringList{} << 1 << "";
+    QTest::newRow("unknown command") << "none" << QStringList{"\x1b[2J"} << 1
+                                     << "error.message=\"unknown command \\\"\\\\x1b[2J\\\"; see "
+                                        "qmxcli --help\"";
+}
 
-    // Failures too: one document, the exit code in it, and what went wrong.
-    const QList<QStringList> failing{
-        {"flash"},
-        {"show", "/nonexistent/x.QMX"},
-        {"--device", "/nonexistent/tty", "info"},
-        {"--device", sim.PtyPath(), "--device", "/nonexistent/tty", "info"}};
-    QJsonObject document;
-    for (const QStringList& call : failing) {
-        const CliResult r = RunCli(QStringList{"--json", "--lang", "en"} + call);
-        document = QJsonDocument::fromJson(r.out.toUtf8()).object();
-        QVERIFY2(r.code != 0 && document.value("exitCode").toInt() == r.code, qPrintable(r.out));
-        QVERIFY(!document.value("error").toObject().value("message").toString().isEmpty());
+// Every --json output of every command, success and failure: one document, its exit code in
+// it, an error exactly when the command failed, and for one command the same keys with the
+// same types.
+void TestCli::jsonOutputs() {
+    QFETCH(QString, shape);
+    QFETCH(QStringList, call);
+    QFETCH(int, code);
+    QFETCH(QString, value);
+    QVERIFY(RunCli({"defaults", Path("json.QMX")}).code == 0 || QFile::exists(Path("json.QMX")));
+    QVERIFY(WriteFile(Path("given.txt"), ParameterText::Export(FactoryDefaults(), {}).toUtf8()));
+    QVERIFY(WriteFile(Path("bad.txt"), "speed = 1\n"));
+    QVERIFY(QDir(dir_.path()).mkpath("\x1b[31mfolder.QMX"));
+    SimProcess a;
+    SimProcess b;
+    QVERIFY(StartSim(a, {"--reply", "?:MD=1"}) && StartSim(b));
+    for (QString& argument : call) {
+        argument = argument == u"@" ? a.PtyPath() : argument == u"@2" ? b.PtyPath() : argument;
+        argument.replace("@dir", dir_.path());
     }
-    // Several ports: each port's own document is kept.
-    const QJsonArray ports = document.value("ports").toArray();
-    QCOMPARE(ports.size(), 2);
-    QCOMPARE(ports[0].toObject().value("output").toObject().value("serialNumber").toString(),
-             QString("SIM0000001"));
-    QCOMPARE(ports[1].toObject().value("output").toObject().value("exitCode").toInt(), 2);
+    const CliResult r = RunCli(QStringList{"--json", "--lang", "en"} + call);
+    QCOMPARE(r.code, code);
+    QJsonParseError parsing;
+    const QJsonDocument parsed = QJsonDocument::fromJson(r.out.toUtf8(), &parsing);
+    QVERIFY2(parsing.error == QJsonParseError::NoError && parsed.isObject(), qPrintable(r.out));
+    QJsonObject document = parsed.object();
+    QCOMPARE(document.take("exitCode"), QJsonValue(code));
+    const bool failed = code != 0 && !(shape == "diff" && code == 1);
+    const QJsonObject error = document.take("error").toObject();
+    QCOMPARE(!error.isEmpty(), failed);
+    if (failed) {
+        const QJsonArray messages = error.value("messages").toArray();
+        QVERIFY(!messages.isEmpty() && messages.contains(error.value("message")));
+        for (const QJsonValue& message : messages)
+            QVERIFY(!message.toString().contains(QChar(0x1b)));
+    }
+    QMap<QString, int> types;
+    for (auto it = document.begin(); it != document.end(); ++it)
+        types.insert(it.key(), int(it.value().type()));
+    if (!shapes_.contains(shape))
+        shapes_.insert(shape, types);
+    QCOMPARE(types, shapes_.value(shape));
+    if (value.isEmpty())
+        return;
+    QJsonValue at = parsed.object();
+    for (const QString& key : value.section(u'=', 0, 0).split(u'.'))
+        at = at.isArray() ? at.toArray().at(key.toInt()) : at.toObject().value(key);
+    const QString expected = value.section(u'=', 1);
+    QCOMPARE(QJsonDocument::fromJson("[" + expected.toUtf8() + "]").array().first(), at);
 }
 
 // Several controllers in one call: each gets the file, one result line each, the worst code.
@@ -761,6 +949,15 @@ void TestCli::manyControllers() {
                  port < 3 ? QString("SER%1").arg(port) : "");
         QCOMPARE(entry.value("exitCode").toInt(), port < 2 ? 0 : 2);
         QCOMPARE(entry.value("sha256").toString().toLatin1(), sha);
+        QCOMPARE(entry.value("verified").toBool(), port < 2);
+        QCOMPARE(entry.value("written").toObject().value("commit").toString(),
+                 port < 2 ? "ok" : "not sent");
+        QCOMPARE(entry.value("written").toObject().value("settings").toInt(), port < 2    ? 35
+                                                                              : port == 2 ? 15
+                                                                                          : 0);
+        static const QRegularExpression withOffset(
+            "T\\d\\d:\\d\\d:\\d\\d\\.\\d{3}(Z|[+-]\\d\\d:\\d\\d)$");
+        QVERIFY(withOffset.match(entry.value("time").toString()).hasMatch());
     }
     // read makes one file: one port only.
     QCOMPARE(RunCli({"--device", "a", "--device", "b", "read", Path("x.QMX")}).code, 1);
@@ -776,26 +973,247 @@ void TestCli::manyControllers() {
              qPrintable(worst.out));
 }
 
-// A port whose process is killed is a failure, not a success.
-void TestCli::childKilled() {
+// The pids of a process's children, once there are `count` of them; empty when /proc cannot
+// tell.
+QList<qint64> ChildrenOf(qint64 pid, int count) {
+    const QString path = QStringLiteral("/proc/%1/task/%1/children").arg(pid);
+    QList<qint64> pids;
+    for (int i = 0; i < 250 && pids.size() < count; ++i) {
+        QTest::qWait(20);
+        pids.clear();
+        for (const QByteArray& p : ReadAll(path).split(' '))
+            if (p.toLongLong() > 0)
+                pids << p.toLongLong();
+    }
+    return pids;
+}
+
+void TestCli::workersThatDie_data() {
+    QTest::addColumn<bool>("killed"); // else: no worker can start (too few open files)
+    QTest::newRow("a worker killed") << true;
+    QTest::newRow("no worker starts") << false;
+}
+
+// A worker that is killed, or never starts, is exit 2 with its reason, and has its record line.
+void TestCli::workersThatDie() {
+    QFETCH(bool, killed);
+#ifdef __SANITIZE_ADDRESS__
+    // The sanitizers need descriptors of their own to check memory: without any, they report
+    // faults that are none.
+    if (!killed)
+        QSKIP("no spare file descriptors for the sanitizers");
+#endif
+    QVERIFY(RunCli({"defaults", Path("die.QMX")}).code == 0 || QFile::exists(Path("die.QMX")));
+    for (const char* name : {"die.log", "a.log", "b.log"})
+        QFile::remove(Path(name));
     SimProcess a;
     SimProcess b;
-    QVERIFY(StartSim(a, {"--processing", "150"}) && StartSim(b, {"--processing", "150"}));
+    QVERIFY(StartSim(a, {"--processing", "150", "--log", Path("a.log")}) &&
+            StartSim(b, {"--processing", "150", "--log", Path("b.log")}));
     QProcess parent;
-    parent.start(CliProgram(), {"--device", a.PtyPath(), "--device", b.PtyPath(), "info"});
+    if (!killed)
+        parent.setChildProcessModifier([] {
+            const rlimit few{14, 14};
+            setrlimit(RLIMIT_NOFILE, &few);
+        });
+    parent.start(CliProgram(), {"--device", a.PtyPath(), "--device", b.PtyPath(), "--lang", "en",
+                                "--yes", "write", "--record", Path("die.log"), Path("die.QMX")});
     QVERIFY(parent.waitForStarted());
-    const QString children = QStringLiteral("/proc/%1/task/%1/children").arg(parent.processId());
-    QByteArray pids;
-    for (int i = 0; i < 100 && pids.split(' ').size() < 3; ++i) {
-        QTest::qWait(20);
-        pids = ReadAll(children);
+    if (killed) {
+        const QList<qint64> pids = ChildrenOf(parent.processId(), 2);
+        if (pids.isEmpty())
+            QSKIP("no /proc children list");
+        QCOMPARE(::kill(pid_t(pids.first()), SIGKILL), 0);
     }
-    if (pids.isEmpty())
-        QSKIP("no /proc children list");
-    QCOMPARE(::kill(pids.split(' ').first().toInt(), SIGKILL), 0);
     QVERIFY(parent.waitForFinished(30000));
     QCOMPARE(parent.exitCode(), 2);
-    QVERIFY(QString::fromUtf8(parent.readAllStandardOutput()).contains("ended abnormally"));
+    const QString out = QString::fromUtf8(parent.readAllStandardOutput());
+    QCOMPARE(out.count(killed ? "ended abnormally" : "failed (exit 2): could not start"),
+             killed ? 1 : 2);
+    QVERIFY2(!out.contains(": ok\n") || killed, qPrintable(out));
+    const QList<QJsonObject> record = RecordLines(Path("die.log"));
+    QCOMPARE(record.size(), 2);
+    for (const QJsonObject& line : record) {
+        const bool died = line.value("exitCode").toInt() == 2;
+        QCOMPARE(line.value("reason").toString().contains(killed ? "ended abnormally" : "start"),
+                 died);
+        if (died)
+            QCOMPARE(line.value("written").toObject().value("commit").toString(),
+                     killed ? "unknown" : "not sent");
+    }
+    if (!killed)
+        QVERIFY(LogLines(Path("a.log")).isEmpty() && LogLines(Path("b.log")).isEmpty());
+}
+
+void TestCli::interrupted_data() {
+    QTest::addColumn<int>("signal");
+    QTest::addColumn<int>("ports");
+    QTest::newRow("SIGINT, one port") << int(SIGINT) << 1;
+    QTest::newRow("SIGTERM, two ports") << int(SIGTERM) << 2;
+}
+
+// A signal stops every controller between two commands: one interrupted line each, saying what
+// the controller's own log shows it got, and nothing running or sending afterwards.
+void TestCli::interrupted() {
+    QFETCH(int, signal);
+    QFETCH(int, ports);
+    QVERIFY(RunCli({"defaults", Path("stop.QMX")}).code == 0 || QFile::exists(Path("stop.QMX")));
+    QFile::remove(Path("stop.log"));
+    std::vector<std::unique_ptr<SimProcess>> sims;
+    QStringList call{"--lang", "en", "--yes", "write", "--verify", "--record", Path("stop.log")};
+    QHash<QString, QString> logs; // port -> its log
+    for (int i = 0; i < ports; ++i) {
+        const QString log = Path(QStringLiteral("stop%1.log").arg(i));
+        QFile::remove(log);
+        sims.push_back(std::make_unique<SimProcess>());
+        QVERIFY(StartSim(*sims.back(), {"--processing", "60", "--log", log}));
+        logs.insert(sims.back()->PtyPath(), log);
+        call = QStringList{"--device", sims.back()->PtyPath()} + call;
+    }
+    QProcess run;
+    run.start(CliProgram(), call << Path("stop.QMX"));
+    QVERIFY(run.waitForStarted());
+    const QList<qint64> workers = ports > 1 ? ChildrenOf(run.processId(), ports) : QList<qint64>{};
+    for (int i = 0; i < 500 && SettingsSent(logs.cbegin().value()) < 5; ++i)
+        QTest::qWait(10);
+    QCOMPARE(::kill(pid_t(run.processId()), signal), 0);
+    QVERIFY(run.waitForFinished(30000));
+    QCOMPARE(run.exitCode(), 128 + signal);
+    const QString err = QString::fromUtf8(run.readAllStandardError());
+    QVERIFY2(err.contains(signal == SIGINT ? "interrupted by SIGINT: the controller holds "
+                                           : "interrupted by SIGTERM: the controller holds "),
+             qPrintable(err));
+    for (const qint64 pid : workers)
+        QVERIFY(::kill(pid_t(pid), 0) != 0);
+    QHash<QString, qsizetype> sizes;
+    for (const QString& log : logs)
+        sizes.insert(log, ReadAll(log).size());
+    QTest::qWait(500);
+    const QList<QJsonObject> record = RecordLines(Path("stop.log"));
+    QCOMPARE(record.size(), ports);
+    for (const QJsonObject& line : record) {
+        const QString log = logs.value(line.value("port").toString());
+        QCOMPARE(ReadAll(log).size(), sizes.value(log)); // nothing sent since
+        QCOMPARE(line.value("interrupted").toBool(), true);
+        QCOMPARE(line.value("exitCode").toInt(), 128 + signal);
+        QCOMPARE(line.value("verified").toBool(), false);
+        const QJsonObject written = line.value("written").toObject();
+        QCOMPARE(written.value("settings").toInt(), SettingsSent(log));
+        QCOMPARE(written.value("commit").toString(), QString("not sent"));
+        const qsizetype sent = SettingsSent(log); // a slow worker may not have begun
+        QVERIFY(line.value("reason").toString().contains(
+            sent == 0 ? QStringLiteral("nothing was written: the controller holds what it held")
+                      : QStringLiteral("holds %1 of the 35 settings, without \"Z:UW\"").arg(sent)));
+    }
+}
+
+// A line that does not fit on the disk is cut back whole; a fragment left by a process killed
+// while appending stays on a line of its own; the next line parses.
+void TestCli::recordAppendsWhole() {
+    QVERIFY(RunCli({"defaults", Path("rec.QMX")}).code == 0 || QFile::exists(Path("rec.QMX")));
+    QFile::remove(Path("whole.log"));
+    SimProcess sim;
+    QVERIFY(StartSim(sim));
+    const QStringList write =
+        Device(sim) + QStringList{"--yes", "write", "--record", Path("whole.log"), Path("rec.QMX")};
+    QCOMPARE(RunCli(write).code, 0);
+    const qsizetype size = ReadAll(Path("whole.log")).size();
+    rlimit limit{};
+    getrlimit(RLIMIT_FSIZE, &limit);
+    const rlimit old = limit;
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    limit.rlim_cur = rlim_t(size + 100); // room for a quarter of the next line
+    QVERIFY(setrlimit(RLIMIT_FSIZE, &limit) == 0);
+    const CliResult full = RunCli(write);
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldHandler);
+    QCOMPARE(full.code, 2);
+    QVERIFY2(
+        full.err.contains("cannot add to the record " + Path("whole.log") + ": File too large"),
+        qPrintable(full.err));
+    QCOMPARE(ReadAll(Path("whole.log")).size(), size);
+    QFile log(Path("whole.log"));
+    QVERIFY(log.open(QIODevice::Append) && log.write("{\"torn") == 6);
+    log.close();
+    QCOMPARE(RunCli(write).code, 0);
+    const QList<QByteArray> lines = ReadAll(Path("whole.log")).split('\n');
+    QCOMPARE(lines.size(), 4); // the first line, the fragment, the new line, the end
+    QCOMPARE(lines[1], QByteArray("{\"torn"));
+    for (const int i : {0, 2})
+        QVERIFY(QJsonDocument::fromJson(lines[i]).isObject());
+}
+
+// "-" and pipes for standard input and output, file names that are not UTF-8, reserved bytes
+// the text does not carry.
+void TestCli::textEdges() {
+    QFile::remove(Path("-"));
+    QCOMPARE(RunCli({"defaults", Path("edge.QMX")}).code == 0 || QFile::exists(Path("edge.QMX")),
+             true);
+    const CliResult dash = RunCli({"export", Path("edge.QMX"), "-"}, {}, {}, dir_.path());
+    QCOMPARE(dash.code, 0);
+    QCOMPARE(dash.out, RunCli({"export", Path("edge.QMX")}).out);
+    QVERIFY(!QFile::exists(Path("-")));
+    for (const char* input : {"-", "/dev/stdin"}) {
+        QFile::remove(Path("piped.QMX"));
+        const CliResult piped = RunCli({"import", input, Path("piped.QMX")}, {}, dash.out.toUtf8());
+        QVERIFY2(piped.code == 0, qPrintable(piped.err));
+        QCOMPARE(ReadAll(Path("piped.QMX")).mid(128), ReadAll(Path("edge.QMX")).mid(128));
+    }
+    // A file name that is not UTF-8 cannot be passed through QProcess's strings: a shell does.
+    QProcess shell;
+    shell.setWorkingDirectory(dir_.path());
+    shell.start("/bin/sh",
+                {"-c", "exec \"$0\" defaults \"$(printf 'n\\377x.QMX')\"", CliProgram()});
+    QVERIFY(shell.waitForFinished(30000));
+    QCOMPARE(shell.exitCode(), 1);
+    QVERIFY2(shell.readAllStandardError().contains("\"n\\xffx.QMX\" is not UTF-8"), "");
+    QCOMPARE(QDir(dir_.path()).entryList({"n*x.QMX"}), QStringList());
+    // Reserved bytes: said, not silently dropped.
+    QByteArray odd = ReadAll(Path("edge.QMX"));
+    odd[200] = '\x5a';
+    QVERIFY(WriteFile(Path("odd.QMX"), odd));
+    const CliResult reserved = RunCli({"export", Path("odd.QMX")});
+    QCOMPARE(reserved.code, 0);
+    QVERIFY2(reserved.err.contains("reserved bytes other than 0; the text does not carry them"),
+             qPrintable(reserved.err));
+}
+
+void TestCli::unprivileged_data() {
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("a read-only record file: nothing sent") << "record";
+    QTest::newRow("a save onto another user's file in a sticky folder") << "sticky";
+}
+
+// Refusals only a user without root's rights meets. The sticky row needs a world-writable file
+// of another user in a sticky folder, named by $QMX_TEST_FOREIGN_FILE (as root:
+// install -d -m 1777 /tmp/qmx-sticky && install -m 666 /dev/null /tmp/qmx-sticky/foreign.QMX).
+void TestCli::unprivileged() {
+    QFETCH(QString, kind);
+    if (geteuid() == 0)
+        QSKIP("root may write any file");
+    QVERIFY(RunCli({"defaults", Path("own.QMX")}).code == 0 || QFile::exists(Path("own.QMX")));
+    if (kind == "record") {
+        QVERIFY(WriteFile(Path("readonly.log"), ""));
+        QVERIFY(QFile::setPermissions(Path("readonly.log"), QFileDevice::ReadOwner));
+        SimProcess sim;
+        QVERIFY(StartSim(sim));
+        const CliResult r =
+            RunCli(Device(sim) + QStringList{"--yes", "write", "--record", Path("readonly.log"),
+                                             Path("own.QMX")});
+        QCOMPARE(r.code, 2);
+        QVERIFY2(r.err.contains("Permission denied; nothing was sent"), qPrintable(r.err));
+        QCOMPARE(LogLines(Path("log.txt")), QStringList());
+        return;
+    }
+    const QString foreign = qEnvironmentVariable("QMX_TEST_FOREIGN_FILE");
+    const QFileInfo info(foreign);
+    if (foreign.isEmpty() || !info.isWritable() || info.ownerId() == geteuid())
+        QSKIP("set QMX_TEST_FOREIGN_FILE to another user's world-writable file in a sticky folder");
+    const QByteArray before = ReadAll(foreign);
+    const CliResult r = RunCli({"--lang", "en", "--yes", "defaults", foreign});
+    QCOMPARE(r.code, 2);
+    QVERIFY2(r.err.contains("Store QMX-001 config file: "), qPrintable(r.err));
+    QCOMPARE(ReadAll(foreign), before);
 }
 
 // A write that fails is exit 2 with a message, and keeps the old file.
@@ -814,10 +1232,16 @@ void TestCli::outputFailures() {
     std::signal(SIGXFSZ, oldHandler);
     QVERIFY2(full.code == 2 && full.err.startsWith("qmxcli: "), qPrintable(full.err));
     QCOMPARE(ReadAll(Path("kept.txt")), QByteArray("kept"));
-    for (const char* call : {"export", "show", "--json show"}) {
-        const CliResult r =
-            RunCli(QString(call).split(u' ') + QStringList{Path("out.QMX")}, "/dev/full");
-        QVERIFY2(r.code == 2 && r.err.startsWith("qmxcli: cannot write"), qPrintable(r.err));
+    // Whatever the result, also differences found.
+    SimProcess sim;
+    QVERIFY(StartSim(sim, {"--reply", "?:MD=1"}));
+    for (const char* call : {"export", "show", "--json show", "@ diff", "@ --json diff"}) {
+        QStringList arguments = QString(call).split(u' ') + QStringList{Path("out.QMX")};
+        if (arguments.first() == u"@")
+            arguments = Device(sim) + arguments.mid(1);
+        const CliResult r = RunCli(arguments, "/dev/full");
+        QVERIFY2(r.code == 2 && r.err.contains("qmxcli: cannot write to standard output"),
+                 qPrintable(r.err));
     }
 }
 

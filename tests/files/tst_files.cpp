@@ -138,6 +138,9 @@ private slots:
     void saveAsOntoSpecialFile();
     void textKeepsEveryValue_data();
     void textKeepsEveryValue();
+    void textValues_data();
+    void textValues();
+    void warningsBeyondTwentyCounted();
 
 private:
     QString Path(const QString& name) const { return dir->filePath(name); }
@@ -579,19 +582,25 @@ void TestFiles::serialQuestion() {
 void TestFiles::saveAsExisting_data() {
     QTest::addColumn<bool>("english");
     QTest::addColumn<bool>("replace");
-    QTest::newRow("No") << true << false;
-    QTest::newRow("Yes") << true << true;
-    QTest::newRow("No, ja") << false << false;
+    QTest::addColumn<bool>("dangling"); // a symbolic link to nothing, which the save would make
+    QTest::newRow("No") << true << false << false;
+    QTest::newRow("Yes") << true << true << false;
+    QTest::newRow("No, ja") << false << false << false;
+    QTest::newRow("a link to nothing, No") << true << false << true;
 }
 
 void TestFiles::saveAsExisting() {
     QFETCH(bool, english);
     QFETCH(bool, replace);
+    QFETCH(bool, dangling);
     MainModule::State.UILanguage = english ? 1 : 0;
     const QString current = Path("current.QMX");
     SaveAs(current, FactoryDefaults());
     const QString existing = Path("existing.QMX");
-    WriteBytes(existing, "not a config file");
+    if (dangling)
+        QVERIFY(QFile::link(Path("nowhere.QMX"), existing));
+    else
+        WriteBytes(existing, "not a config file");
     const QByteArray blocks = FileModule::FileImage();
     boxes.answers.enqueue(replace ? MsgAnswer::Yes : MsgAnswer::No);
 
@@ -610,7 +619,8 @@ void TestFiles::saveAsExisting() {
         QCOMPARE(MainModule::State.CurrentFileName, existing);
         QCOMPARE(view.messages, QList<int>{7});
     } else {
-        QCOMPARE(ReadBytes(existing), QByteArray("not a config file"));
+        QCOMPARE(ReadBytes(existing), dangling ? QByteArray() : QByteArray("not a config file"));
+        QVERIFY(!QFile::exists(Path("nowhere.QMX")));
         QCOMPARE(MainModule::State.CurrentFileName, current);
         QCOMPARE(FileModule::FileImage().toHex(), blocks.toHex());
         QVERIFY(view.Untouched());
@@ -959,6 +969,72 @@ void TestFiles::textKeepsEveryValue() {
         QStringLiteral("line %1: ").arg(text.left(text.indexOf(name)).count(u'\n') + 1);
     const bool unusual = row.type != FieldType::Boolean && !RecordFields::InRange(row, value);
     QCOMPARE(imported.warnings.filter(line + name).size(), unusual ? 1 : 0);
+}
+
+void TestFiles::textValues_data() {
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<double>("value");    // NaN: refused
+    QTest::addColumn<QString>("message"); // the error or warning naming line 1; empty: none
+    const double refused = std::numeric_limits<double>::quiet_NaN();
+    QTest::newRow("full-width plus")
+        << QString("originOffset = \uFF0B5") << "originOffset" << 5.0 << "";
+    QTest::newRow("full-width minus")
+        << QString("originOffset = \uFF0D5") << "originOffset" << -5.0 << "";
+    QTest::newRow("minus sign") << QString("originOffset = \u22125") << "originOffset" << -5.0
+                                << "";
+    QTest::newRow("leading zeros")
+        << QString("runCurrent = 0000000000000400 # mA") << "runCurrent" << 400.0 << "";
+    QTest::newRow("zeros only") << QString("ctValue = 0000000000000") << "ctValue" << 0.0 << "";
+    QTest::newRow("a comment after a blank")
+        << QString("originOffset = 12 #34") << "originOffset" << 12.0 << "";
+    QTest::newRow("a # inside the value")
+        << QString("originOffset = 12#34") << "originOffset" << refused << "line 1: \"12#34\"";
+    QTest::newRow("a # right after the value")
+        << QString("runCurrent = 400# mA") << "runCurrent" << refused << "line 1: \"400#";
+    QTest::newRow("a plain 2 for a Boolean") << QString("autoExcitation = 2") << "autoExcitation"
+                                             << -1.0 << "line 1: autoExcitation = 2 taken as True";
+    QTest::newRow("True stored as 2")
+        << QString("autoExcitation = True (stored as 2)") << "autoExcitation" << 2.0 << "";
+    QTest::newRow("True stored as 0") << QString("autoExcitation = True (stored as 0)")
+                                      << "autoExcitation" << refused << "line 1: \"True (stored";
+}
+
+// One line of a parameter text: the value it gives, or its refusal naming the line.
+void TestFiles::textValues() {
+    QFETCH(QString, line);
+    QFETCH(QString, field);
+    QFETCH(double, value);
+    QFETCH(QString, message);
+    const ParameterText::Imported imported = ParameterText::Import(line + u'\n');
+    const RecordField& row = *RecordFields::Named(field);
+    const QStringList said = std::isnan(value) ? imported.errors : imported.warnings;
+    QCOMPARE(said.size(), message.isEmpty() ? 0 : 1);
+    if (!message.isEmpty())
+        QVERIFY2(said.first().startsWith(message), qPrintable(said.first()));
+    if (std::isnan(value))
+        return;
+    QVERIFY(imported.errors.isEmpty());
+    QCOMPARE(row.get(imported.record), value);
+}
+
+// Every field at a value the window would not take: 20 warnings listed, the rest counted.
+void TestFiles::warningsBeyondTwentyCounted() {
+    QString text;
+    int expected = 0;
+    for (const RecordField* f : RecordFields::FileFields()) {
+        const bool boolean = f->type == FieldType::Boolean;
+        const double above = f->max + 1;
+        if (!boolean && !(above <= RecordFields::WidthMax(f->type)))
+            continue;
+        text += RecordFields::Name(*f) + QStringLiteral(" = %1\n").arg(qint64(boolean ? 2 : above));
+        ++expected;
+    }
+    QVERIFY(expected > ParameterText::kShownErrors);
+    const ParameterText::Imported imported = ParameterText::Import(text);
+    QVERIFY2(imported.errors.isEmpty(), qPrintable(imported.errors.join('\n')));
+    QCOMPARE(imported.warnings.size(), ParameterText::kShownErrors);
+    QCOMPARE(imported.unshownWarnings, expected - ParameterText::kShownErrors);
 }
 
 QTEST_GUILESS_MAIN(TestFiles)
