@@ -3,12 +3,14 @@
 #include "ui/main/frmMain.h"
 
 #include <QAbstractButton>
+#include <QAccessible>
 #include <QApplication>
 #include <QInputMethodEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSlider>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
 #include <QWheelEvent>
@@ -171,6 +173,55 @@ QString Mismatch(frmMain& window, const QString& expectation) {
             actual = QStringLiteral("value:") + QString::number(slider->value());
     }
     return actual == state ? QString() : name + QStringLiteral(" is ") + actual;
+}
+
+namespace {
+
+struct TreeWalk {
+    QStringList problems;
+    QHash<QString, int> focusableNames;
+};
+
+// Whether the interface says disabled exactly when its control (or tab) is.
+bool StateAgrees(QAccessibleInterface* node) {
+    const bool disabled = node->state().disabled;
+    if (auto* widget = qobject_cast<QWidget*>(node->object()))
+        return disabled == !widget->isEnabled();
+    QAccessibleInterface* parent = node->parent();
+    auto* bar = parent ? qobject_cast<QTabBar*>(parent->object()) : nullptr;
+    return !bar || disabled == !bar->isTabEnabled(parent->indexOfChild(node));
+}
+
+void Walk(QAccessibleInterface* node, QStringList ancestors, TreeWalk& walk) {
+    const QString name = node->text(QAccessible::Name);
+    const QString where =
+        QStringLiteral("%1 \"%2\"")
+            .arg(node->object() ? node->object()->objectName() : QStringLiteral("<tab>"), name);
+    if (node->state().focusable) {
+        if (name.isEmpty())
+            walk.problems << where + QStringLiteral(" has no name");
+        ++walk.focusableNames[name];
+    }
+    if (!name.isEmpty() && ancestors.contains(name) && node->role() != QAccessible::StaticText)
+        walk.problems << where + QStringLiteral(" borrows a frame's name");
+    if (!StateAgrees(node))
+        walk.problems << where + QStringLiteral(" reports the wrong enabled state");
+    ancestors << name;
+    for (int i = 0; i < node->childCount(); ++i)
+        if (QAccessibleInterface* child = node->child(i))
+            Walk(child, ancestors, walk);
+}
+
+} // namespace
+
+QStringList AccessibilityProblems(QWidget* window) {
+    TreeWalk walk;
+    Walk(QAccessible::queryAccessibleInterface(window), {}, walk);
+    for (auto name = walk.focusableNames.cbegin(); name != walk.focusableNames.cend(); ++name)
+        if (name.value() > 1 && !name.key().isEmpty())
+            walk.problems
+                << QStringLiteral("%1 controls named \"%2\"").arg(name.value()).arg(name.key());
+    return walk.problems;
 }
 
 } // namespace testing

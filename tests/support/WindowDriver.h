@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 class QAbstractButton;
 class QLineEdit;
@@ -26,5 +27,10 @@ bool Perform(frmMain& window, const QString& action);
 // "NAME=checked|unchecked|enabled|disabled|visible|hidden|text:T|value:N|font:POINTS"; empty when
 // the control agrees, else what it shows.
 QString Mismatch(frmMain& window, const QString& expectation);
+
+// What a screen reader would be told wrong about the window, one finding a line: a focusable
+// control without a name, two sharing one, a part that borrows the name of a frame around it,
+// a disabled control or tab reported enabled (or the reverse).
+QStringList AccessibilityProblems(QWidget* window);
 
 } // namespace testing

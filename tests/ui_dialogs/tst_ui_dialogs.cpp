@@ -3,9 +3,11 @@
 #include "shell/MainModule.h"
 #include "tests/support/Reset.h"
 #include "tests/support/Scripted.h"
+#include "tests/support/WindowDriver.h"
 #include "ui/about/frmAbout.h"
 #include "ui/options/frmOptions.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
@@ -87,6 +89,8 @@ private slots:
     void optionCaptions_data();
     void optionCaptions();
     void portTooltips();
+    void everyControlSpeaksForItself_data();
+    void everyControlSpeaksForItself();
     void modalOpening();
     void aboutTexts_data();
     void aboutTexts();
@@ -294,16 +298,46 @@ void TestUiDialogs::portTooltips() {
     platform::MapComPort(3, QDir::tempPath());
     platform::MapComPort(4, QStringLiteral("/nonexistent/ttyQMX"));
     platform::MapComPort(5, QStringLiteral("/dev/ttyACM9"));
-    MainModule::State.UILanguage = 1;
-    frmOptions dialog;
-    QCOMPARE(dialog.ComPortOption[2]->toolTip(), QDir::tempPath() + " (present)");
-    QCOMPARE(dialog.ComPortOption[3]->toolTip(),
-             QStringLiteral("/nonexistent/ttyQMX (not present)"));
-    QCOMPARE(dialog.ComPortOption[4]->toolTip(), QStringLiteral("/dev/ttyUSB7 (not present)"));
+    for (const qint16 language : {0, 1}) {
+        MainModule::State.UILanguage = language;
+        frmOptions dialog;
+        // That the device exists, never that a controller is connected.
+        const QString present = language ? QStringLiteral(" (present)") : " (存在します)";
+        const QString absent = language ? QStringLiteral(" (not present)") : " (見つかりません)";
+        QCOMPARE(dialog.ComPortOption[2]->toolTip(), QDir::tempPath() + present);
+        QCOMPARE(dialog.ComPortOption[3]->toolTip(), "/nonexistent/ttyQMX" + absent);
+        QCOMPARE(dialog.ComPortOption[4]->toolTip(), "/dev/ttyUSB7" + absent);
+    }
     for (const int n : {3, 4, 5})
         platform::MapComPort(n, {});
     QCOMPARE(platform::ComPortDeviceName(3), QStringLiteral("/dev/ttyS2"));
 #endif
+}
+
+void TestUiDialogs::everyControlSpeaksForItself_data() {
+    QTest::addColumn<int>("language");
+    QTest::newRow("japanese") << 0;
+    QTest::newRow("english") << 1;
+}
+
+// Both dialogs as a screen reader meets them; the Options check boxes are named by the labels
+// beside them, the speeds carry their unit.
+void TestUiDialogs::everyControlSpeaksForItself() {
+    QFETCH(int, language);
+    MainModule::State.UILanguage = static_cast<qint16>(language);
+    frmOptions options;
+    frmAbout about;
+    for (QWidget* dialog : {static_cast<QWidget*>(&options), static_cast<QWidget*>(&about)}) {
+        const QStringList problems = testing::AccessibilityProblems(dialog);
+        QVERIFY2(problems.isEmpty(), qPrintable(problems.join(u'\n')));
+    }
+    const auto name = [](QWidget* control) {
+        return QAccessible::queryAccessibleInterface(control)->text(QAccessible::Name);
+    };
+    for (int i = 0; i < 3; ++i)
+        QCOMPARE(name(options.SysSetupCheck[i]), options.SysSetupLabel[i]->text());
+    QCOMPARE(name(options.ComSpeedOption[0]), options.ComSpeedFrame->title() + ", 4800 bps");
+    QCOMPARE(name(options.ComSpeedOption[3]), options.ComSpeedFrame->title() + ", 38400 bps");
 }
 
 void TestUiDialogs::modalOpening() {

@@ -12,6 +12,7 @@
 #include "ui/main/WidgetSeams.h"
 #include "ui/main/frmMain.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -252,6 +253,8 @@ private slots:
 
     void tabFollowsTheReadingOrder_data();
     void tabFollowsTheReadingOrder();
+    void everyControlSpeaksForItself_data();
+    void everyControlSpeaksForItself();
     void storeQuestionSpeaksTheLanguage_data();
     void storeQuestionSpeaksTheLanguage();
 
@@ -1244,6 +1247,34 @@ void TestUiMain::tabFollowsTheReadingOrder() {
                         : QApplication::focusWidget()->objectName());
     }
     QCOMPARE(visited, QStringList({"CmdConnect", "CmdInit", "MainTab"}) + stops);
+}
+
+void TestUiMain::everyControlSpeaksForItself_data() {
+    QTest::addColumn<QString>("commandLine");
+    QTest::newRow("japanese") << "";
+    QTest::newRow("english") << "/L:E";
+    QTest::newRow("japanese, extended") << "/EXT";
+    QTest::newRow("english, extended") << "/L:E /EXT";
+}
+
+// What a screen reader is told: names of their own, true states, the lamp in words.
+void TestUiMain::everyControlSpeaksForItself() {
+    QFETCH(QString, commandLine);
+    const bool english = commandLine.contains(QLatin1String("/L:E"));
+    window_.reset(StartProgram(commandLine));
+    const QStringList problems = testing::AccessibilityProblems(window_.get());
+    QVERIFY2(problems.isEmpty(), qPrintable(problems.join(u'\n')));
+    QAccessibleInterface* tabs = QAccessible::queryAccessibleInterface(window_->MainTab->tabBar());
+    QCOMPARE(tabs->text(QAccessible::Name),
+             english ? QStringLiteral("Settings pages") : QString::fromUtf8("設定ページ"));
+    QCOMPARE(tabs->child(4)->state().disabled, !commandLine.contains(QLatin1String("/EXT")));
+    const auto lamp = [this] {
+        return QAccessible::queryAccessibleInterface(window_->Shape)->text(QAccessible::Name);
+    };
+    QVERIFY(
+        lamp().endsWith(english ? QStringLiteral(": not connected") : QString::fromUtf8("未接続")));
+    window_->SetLamp(true);
+    QVERIFY(lamp().endsWith(english ? QStringLiteral(": connected") : QString::fromUtf8("接続中")));
 }
 
 void TestUiMain::storeQuestionSpeaksTheLanguage_data() {

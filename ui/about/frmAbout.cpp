@@ -1,6 +1,7 @@
 #include "ui/about/frmAbout.h"
 
 #include "shell/MainModule.h"
+#include "ui/Accessibility.h"
 #include "ui/Captions.h"
 #include "ui/Twips.h"
 #include "ui/about/ProgramIcon.h"
@@ -37,6 +38,7 @@ QLabel* NamedLabel(const char* name, QWidget* parent) {
 frmAbout::frmAbout(QWidget* owner)
     : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint) {
+    InstallAccessibility();
     setObjectName(QStringLiteral("frmAbout"));
 
     picIcon = NamedLabel("picIcon", this);

@@ -3,6 +3,7 @@
 #include "link/ComSupport.h"
 #include "shell/MainModule.h"
 #include "shell/StatusMessages.h"
+#include "ui/Accessibility.h"
 #include "ui/main/WidgetSeams.h"
 
 #include <QAction>
@@ -29,6 +30,8 @@
 namespace {
 
 frmMain* instance = nullptr;
+
+using MainModule::JaEn;
 
 // Only a move to another control of this window takes an entry: the box's own context menu
 // (Paste, Select All), the menu bar and another program's window are no move away from it,
@@ -63,6 +66,7 @@ void LampShape::paintEvent(QPaintEvent*) {
 
 frmMain::frmMain(QWidget* parent) : QMainWindow(parent) {
     instance = this;
+    InstallAccessibility();
     setObjectName(QStringLiteral("frmMain"));
     setFont(UiFont());
     BuildWindow();
@@ -134,8 +138,13 @@ void frmMain::UpdateClock() {
     statusPanel_[2]->setText(locale.toString(QTime::currentTime(), QLocale::ShortFormat));
 }
 
+// The lamp's colour in words, for those who cannot see it.
 void frmMain::SetLamp(bool connected) {
     Shape->SetFillColor(connected ? QColor(0, 255, 0) : QColor(255, 0, 0));
+    Shape->setAccessibleName(connected ? JaEn(QStringLiteral("接続ランプ：接続中"),
+                                              QStringLiteral("Connection lamp: connected"))
+                                       : JaEn(QStringLiteral("接続ランプ：未接続"),
+                                              QStringLiteral("Connection lamp: not connected")));
 }
 
 void frmMain::SetFileEntriesEnabled(bool enabled) {

@@ -21,6 +21,9 @@
 #include <vector>
 
 class ControllerCommandsView;
+namespace MainControls {
+struct ControlRow;
+}
 class QAction;
 class QButtonGroup;
 class QCheckBox;
@@ -215,6 +218,7 @@ private:
     void ConnectCommands();
     void SetJapaneseCaptions();
     void ApplyControlTexts(bool english);
+    void ApplyAccessibleTexts(const MainControls::ControlRow& row, QWidget* control, bool english);
     void UpdateClock();
 
     void Form_Load();

@@ -319,10 +319,19 @@ void frmMain::ApplyControlTexts(bool english) {
         QWidget* control = rowControls_[i];
         if (const char* text = InLanguage(row.caption, english))
             SetCaption(this, control, QString::fromUtf8(text));
-        if (const char* name = InLanguage(row.accessibleName, english)) {
-            control->setAccessibleName(QString::fromUtf8(name));
-            const char* range = InLanguage(row.range, english);
-            control->setAccessibleDescription(range ? QString::fromUtf8(range) : QString());
-        }
+        ApplyAccessibleTexts(row, control, english);
     }
+}
+
+// A frame is named by its caption, also inside another frame (Qt would lend it the outer
+// frame's title); the page tabs answer to the tab row's own name.
+void frmMain::ApplyAccessibleTexts(const ControlRow& row, QWidget* control, bool english) {
+    const char* name = InLanguage(row.accessibleName, english);
+    if (!name && (row.kind == Kind::Frame || row.kind == Kind::PageFrame))
+        name = InLanguage(row.caption, english);
+    QWidget* named = row.kind == Kind::Tabs ? MainTab->tabBar() : control;
+    if (name)
+        named->setAccessibleName(QString::fromUtf8(name));
+    const char* range = InLanguage(row.range, english);
+    named->setAccessibleDescription(range ? QString::fromUtf8(range) : QString());
 }

@@ -4,6 +4,7 @@
 #include "platform/Ports.h"
 #include "shell/LineSpeeds.h"
 #include "shell/MainModule.h"
+#include "ui/Accessibility.h"
 #include "ui/Captions.h"
 
 #include <QCheckBox>
@@ -14,6 +15,7 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
@@ -68,7 +70,7 @@ QString PortTooltip(int portNumber, const QList<platform::SerialDevice>& present
     const QString device = platform::ComPortDeviceName(portNumber);
     const bool there = platform::DevicePresent(device, present);
     return device + QStringLiteral(" (") +
-           (there ? MainModule::JaEn(QStringLiteral("接続されています"), QStringLiteral("present"))
+           (there ? MainModule::JaEn(QStringLiteral("存在します"), QStringLiteral("present"))
                   : MainModule::JaEn(QStringLiteral("見つかりません"),
                                      QStringLiteral("not present"))) +
            u')';
@@ -77,8 +79,12 @@ QString PortTooltip(int portNumber, const QList<platform::SerialDevice>& present
 } // namespace
 
 frmOptions::frmOptions(QWidget* owner) : QDialog(owner) {
+    InstallAccessibility();
     setObjectName(QStringLiteral("frmOptions"));
     OptionTab = Named<QTabWidget>(QStringLiteral("OptionTab"), this);
+    // Tab stops at the tab row itself, which a screen reader names; the control around it
+    // has no name of its own.
+    OptionTab->setFocusPolicy(Qt::NoFocus);
     OptionTab->addTab(BuildOperationTab(), QString());
     OptionTab->addTab(BuildCommunicationTab(), QString());
 
@@ -102,8 +108,10 @@ QWidget* frmOptions::BuildOperationTab() {
     for (int i = 0; i < 3; ++i) {
         SysSetupCheck[i] = Named<QCheckBox>(Indexed("SysSetupCheck", i), page);
         SysSetupLabel[i] = Named<QLabel>(Indexed("SysSetupLabel", i), page);
-        // A click on the label works the box, as operators expect of a check box text.
+        // A click on the label works the box, as operators expect of a check box text; a
+        // screen reader names the box by it.
         SysSetupLabel[i]->installEventFilter(this);
+        SysSetupLabel[i]->setBuddy(SysSetupCheck[i]);
         checks->addWidget(SysSetupCheck[i], i, 0);
         checks->addWidget(SysSetupLabel[i], i, 1);
         connect(SysSetupCheck[i], &QCheckBox::toggled, this, [this, i] { SysSetupCheck_Click(i); });
@@ -193,8 +201,19 @@ void frmOptions::Form_Load() {
     ApplyCaptions(this, kCaptions, false);
     if (MainModule::English())
         ApplyCaptions(this, kCaptions, true);
+    SetAccessibleNames();
 
     OptionsLoaded = kTrue;
+}
+
+// The speeds carry their unit, as in the main window; the tab row has a name of its own.
+void frmOptions::SetAccessibleNames() {
+    for (int j = 0; j < 4; ++j)
+        ComSpeedOption[j]->setAccessibleName(QStringLiteral("%1, %2 bps")
+                                                 .arg(ComSpeedFrame->title())
+                                                 .arg(kLineSpeeds[j].bitsPerSecond));
+    OptionTab->tabBar()->setAccessibleName(
+        MainModule::JaEn(QStringLiteral("オプションのページ"), QStringLiteral("Option pages")));
 }
 
 void frmOptions::ApplyOptions() {

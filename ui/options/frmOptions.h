@@ -63,4 +63,5 @@ private:
     QWidget* BuildCommunicationTab();
     QLayout* BuildButtons();
     void MarkChanged();
+    void SetAccessibleNames();
 };
