@@ -38,6 +38,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include <algorithm>
 #include <functional>
 #include <limits>
 #include <memory>
@@ -1257,7 +1258,8 @@ void TestUiMain::everyControlSpeaksForItself_data() {
     QTest::newRow("english, extended") << "/L:E /EXT";
 }
 
-// What a screen reader is told: names of their own, true states, the lamp in words.
+// What a screen reader is told: names, states, the lamp in words, and on every control of the
+// pages the help on its parameter, in the window's language, as tooltip and description.
 void TestUiMain::everyControlSpeaksForItself() {
     QFETCH(QString, commandLine);
     const bool english = commandLine.contains(QLatin1String("/L:E"));
@@ -1275,6 +1277,21 @@ void TestUiMain::everyControlSpeaksForItself() {
         lamp().endsWith(english ? QStringLiteral(": not connected") : QString::fromUtf8("未接続")));
     window_->SetLamp(true);
     QVERIFY(lamp().endsWith(english ? QStringLiteral(": connected") : QString::fromUtf8("接続中")));
+
+    for (int page = 0; page < window_->MainTab->count(); ++page) {
+        for (QWidget* control : window_->MainTab->widget(page)->findChildren<QWidget*>()) {
+            if (control->focusPolicy() == Qt::NoFocus)
+                continue;
+            const QString help = control->toolTip();
+            const QString description =
+                QAccessible::queryAccessibleInterface(control)->text(QAccessible::Description);
+            const bool ascii =
+                std::all_of(help.cbegin(), help.cend(), [](QChar c) { return c.unicode() < 0x80; });
+            const QChar stop = english ? u'.' : u'。';
+            QVERIFY2(help.endsWith(stop) && ascii == english && description.endsWith(help),
+                     qPrintable(control->objectName() + u' ' + help));
+        }
+    }
 }
 
 void TestUiMain::storeQuestionSpeaksTheLanguage_data() {

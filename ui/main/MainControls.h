@@ -9,9 +9,10 @@ class QObject;
 
 // The main window's controls as rows, one row per control: its name, its member of frmMain,
 // its kind, parent and place in twips, its captions, the name and range a screen reader
-// tells, and what it drives in the record. One walk over the rows builds the window, one
-// sets its texts, one wires the reactions and one presents the record. The rows run in
-// reading order (top to bottom, left to right within a frame): the order Tab visits them.
+// tells, what it drives in the record and the help on the parameter it edits. One walk over
+// the rows builds the window, one sets its texts, one wires the reactions and one presents the
+// record. The rows run in reading order (top to bottom, left to right within a frame): the
+// order Tab visits them.
 namespace MainControls {
 
 enum class Kind {
@@ -78,8 +79,9 @@ struct ControlRow {
     Place place;
     JaEn caption = {};
     JaEn accessibleName = {}; // frame, row and unit, where the caption alone does not say it
-    JaEn range = {};          // the accessible description
+    JaEn range = {};          // the accessible description, before the help
     Drive drive = {};
+    JaEn help = {}; // what the parameter does, its unit and range: tooltip and description
 };
 
 enum class MenuKind { Menu, Entry, Separator };

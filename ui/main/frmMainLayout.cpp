@@ -306,8 +306,8 @@ void frmMain::BuildWindow() {
     BuildStatusBar();
 }
 
-// Captions, and the names and ranges a screen reader tells, in one language. A text missing
-// in English keeps the Japanese one.
+// Captions, and the names, ranges and help a screen reader tells, in one language. A text
+// missing in English keeps the Japanese one.
 void frmMain::ApplyControlTexts(bool english) {
     const auto menus = MainControls::Menus();
     for (size_t i = 0; i < menus.size(); ++i)
@@ -323,6 +323,20 @@ void frmMain::ApplyControlTexts(bool english) {
     }
 }
 
+namespace {
+
+// The description: the range, then what the parameter does.
+QString Description(const ControlRow& row, bool english) {
+    const char* range = InLanguage(row.range, english);
+    const char* help = InLanguage(row.help, english);
+    if (!range || !help)
+        return QString::fromUtf8(range ? range : help ? help : "");
+    return QString::fromUtf8(range) + (english ? QStringLiteral(". ") : QStringLiteral("。")) +
+           QString::fromUtf8(help);
+}
+
+} // namespace
+
 // A frame is named by its caption, also inside another frame (Qt would lend it the outer
 // frame's title); the page tabs answer to the tab row's own name.
 void frmMain::ApplyAccessibleTexts(const ControlRow& row, QWidget* control, bool english) {
@@ -332,6 +346,7 @@ void frmMain::ApplyAccessibleTexts(const ControlRow& row, QWidget* control, bool
     QWidget* named = row.kind == Kind::Tabs ? MainTab->tabBar() : control;
     if (name)
         named->setAccessibleName(QString::fromUtf8(name));
-    const char* range = InLanguage(row.range, english);
-    named->setAccessibleDescription(range ? QString::fromUtf8(range) : QString());
+    named->setAccessibleDescription(Description(row, english));
+    if (const char* help = InLanguage(row.help, english))
+        control->setToolTip(QString::fromUtf8(help));
 }
