@@ -1,5 +1,6 @@
 #include "files/FileModule.h"
 #include "link/ComSupport.h"
+#include "link/QMXModule.h"
 #include "platform/ProgressDisplay.h"
 #include "shell/ConfigRecord.h"
 #include "shell/MainModule.h"
@@ -16,12 +17,15 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QFile>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSlider>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -195,6 +199,39 @@ QStringList LinkProblems(frmMain& w, LinkView link, bool english, const QStringL
     return out;
 }
 
+// The window while a sequence runs (held) or after it, connected, with a current file.
+QStringList HoldProblems(frmMain& w, const QPushButton* running, bool held) {
+    QStringList out;
+    const auto expect = [&out](bool ok, const QString& what) {
+        if (!ok)
+            out << what;
+    };
+    for (int page = 0; page < w.MainTab->count(); ++page)
+        expect(w.MainTab->widget(page)->isEnabled() != held, QStringLiteral("page %1").arg(page));
+    expect(w.MainTab->tabBar()->isEnabled(), "the page tabs");
+    expect(w.CmdInit->isEnabled() != held, "INITIALIZED DEFAULT");
+    for (const QAction* command : {w.mnuFileOpen, w.mnuFileClose, w.mnuFileSave, w.mnuFileSaveAs})
+        expect(command->isEnabled() != held, command->objectName());
+    expect(w.mnuFileExit->isEnabled(), "Exit");
+    expect(!w.mnuToolsOptions->isEnabled(), "Options");
+    for (const QPushButton* button : {w.CmdConnect, w.CmdLoad, w.CmdStore})
+        expect(button->isEnabled() == (!held || button == running), button->objectName());
+    const QCursor* cursor = QGuiApplication::overrideCursor();
+    expect(held ? cursor && cursor->shape() == Qt::BusyCursor : !cursor, "busy pointer");
+    return out;
+}
+
+// An operator's edits at a held window: a preset, a wheel turn, a typed offset, a check box.
+void TryToEdit(frmMain& w) {
+    w.MainTab->setCurrentIndex(0);
+    QTest::mouseClick(w.MotorCmd[2], Qt::LeftButton);
+    Perform(w, QStringLiteral("wheel MotorSlider(0) 3"));
+    QTest::mouseClick(w.OrgOffsetText, Qt::LeftButton);
+    QTest::keyClicks(w.OrgOffsetText, QStringLiteral("77"));
+    QTest::keyClick(w.OrgOffsetText, Qt::Key_Tab);
+    Click(w, w.EmgPowerCheck);
+}
+
 QStringList Repeated(const QString& command, int times) {
     QStringList out;
     for (int i = 0; i < times; ++i)
@@ -240,6 +277,8 @@ private slots:
     void storeRecordRefused();
     void sequenceHoldsOtherCommands_data();
     void sequenceHoldsOtherCommands();
+    void focusGoesToConnect_data();
+    void focusGoesToConnect();
     void progressDuringConnect();
 
 private:
@@ -929,7 +968,8 @@ void TestUiLink::sequenceHoldsOtherCommands_data() {
     QTest::newRow("store, then Exit") << "CmdStore" << true;
 }
 
-// A slow controller keeps one sequence running while the operator tries everything else.
+// A slow controller keeps one sequence running while the operator tries everything else: the
+// edits and the other commands are held, visibly, and the window gets them back afterwards.
 void TestUiLink::sequenceHoldsOtherCommands() {
     QFETCH(QString, first);
     QFETCH(bool, exit);
@@ -952,15 +992,19 @@ void TestUiLink::sequenceHoldsOtherCommands() {
     const qsizetype logBefore = model_->Log().size();
     if (store)
         boxes_->answers.enqueue(platform::MsgAnswer::Yes);
+    auto* running = window->findChild<QPushButton*>(first);
 
     bool fired = false;
     bool heldOpen = false;
+    QStringList held;
     QTimer others;
     QObject::connect(&others, &QTimer::timeout, this, [&] {
         // Half-way, so that a reset or a second series would show in the record and the log.
         if (fired || !window->SequenceRunning() || model_->Log().size() - logBefore < 15)
             return;
         fired = true;
+        held = HoldProblems(*window, running, true);
+        TryToEdit(*window);
         Click(*window, window->CmdLoad);
         Click(*window, window->CmdStore);
         Click(*window, window->CmdConnect);
@@ -986,33 +1030,75 @@ void TestUiLink::sequenceHoldsOtherCommands() {
     });
     closer.start(10);
 
-    Click(*window, window->findChild<QPushButton*>(first));
+    Click(*window, running);
 
     QVERIFY(fired);
+    QVERIFY2(held.isEmpty(), qPrintable(held.join(u'\n')));
+    const QStringList released = HoldProblems(*window, running, false);
+    QVERIFY2(released.isEmpty(), qPrintable(released.join(u'\n')));
     QVERIFY2(heldOpen, "the window closed in the middle of the sequence");
     const QStringList sent = model_->Log().mid(logBefore);
     if (connecting)
         QCOMPARE(sent, kIdentify + kLoadQueries);
     else if (store)
-        QCOMPARE(sent.size(), 36);
+        QCOMPARE(sent, *QMXModule::StoreCommands(before)); // what the window showed at STORE
     else
         QCOMPARE(sent, kLoadQueries);
-    QVERIFY(sent.endsWith(store ? QStringLiteral("Z:UW") : QStringLiteral("?:EM")));
     QCOMPARE(boxes_->shown.size(), store ? 1 : 0);
     QVERIFY(dialogs_->shown.isEmpty());
     QVERIFY(!modalSeen);
     QVERIFY(!QFile::exists(fileName));
     QCOMPARE(MainModule::State.CurrentFileName, fileName);
     QVERIFY(IsTrue(MainModule::State.IsConnected));
-    if (store) {
-        QVERIFY2(Config == before, qPrintable(testing::Differences(Config, before).join(u' ')));
-    } else {
-        QVERIFY2(Config == loadedController_,
-                 qPrintable(testing::Differences(Config, loadedController_).join(u' ')));
-    }
+    // The window shows what the controller holds.
+    const ConfigRecord holds = store ? before : loadedController_;
+    QVERIFY2(Config == holds, qPrintable(testing::Differences(Config, holds).join(u' ')));
+    const QStringList shown =
+        Mismatches(*window, store ? QStringList{"MotorInfo(0)=text:350", "OrgOffsetText=text:-250",
+                                                "EmgPowerCheck=unchecked"}
+                                  : kControllerShown);
+    QVERIFY2(shown.isEmpty(), qPrintable(shown.join(u'\n')));
     // The close or Exit asked for meanwhile follows the sequence; Exit closes the port first.
     QTRY_VERIFY(!window->isVisible());
     QCOMPARE(IsTrue(ComSupport::Link.PortIsOpen), !exit);
+}
+
+void TestUiLink::focusGoesToConnect_data() {
+    QTest::addColumn<QString>("button");
+    QTest::newRow("failed LOAD") << "CmdLoad";
+    QTest::newRow("failed STORE") << "CmdStore";
+    QTest::newRow("failed CONNECT") << "CmdConnect";
+}
+
+// With the keyboard alone: the failure leaves the focus on CONNECT, so the next Space connects
+// again and never resets the record.
+void TestUiLink::focusGoesToConnect() {
+    QFETCH(QString, button);
+    UseInProcessController();
+    frmMain* window = StartWindow(QString(), Ticks::Fast);
+    MainModule::Options.ConfirmStore = kFalse;
+    if (button != u"CmdConnect")
+        QVERIFY(ClickConnect());
+    model_->faults.silentAt = button == u"CmdLoad"    ? QStringLiteral("?:D0")
+                              : button == u"CmdStore" ? QStringLiteral("Z:D0100")
+                                                      : QStringLiteral("?:N");
+    Config.originOffset = -250;
+    window->DispConfigData();
+    auto* pressed = window->findChild<QPushButton*>(button);
+    pressed->setFocus(Qt::TabFocusReason);
+
+    QTest::keyClick(pressed, Qt::Key_Space);
+    QVERIFY(!IsTrue(MainModule::State.IsConnected));
+    QCOMPARE(boxes_->shown.size(), 1);
+    QCOMPARE(window->focusWidget(), window->CmdConnect);
+
+    model_->faults = {}; // the controller answers again
+    model_->ResetCounters();
+    const qsizetype sent = model_->Log().size();
+    QTest::keyClick(window->focusWidget(), Qt::Key_Space);
+    QVERIFY(IsTrue(MainModule::State.IsConnected));
+    QCOMPARE(model_->Log().mid(sent), kIdentify);
+    QCOMPARE(Config.originOffset, -250);
 }
 
 // The window is the progress display: visible and moving during a connect, hidden after it.

@@ -1,6 +1,7 @@
 #include "ui/main/WidgetSeams.h"
 
 #include <QFileDialog>
+#include <QGuiApplication>
 #include <QMessageBox>
 
 platform::MsgAnswer WidgetMessageBoxes::Show(const QString& text, const QString& title,
@@ -26,7 +27,13 @@ platform::MsgAnswer WidgetMessageBoxes::Show(const QString& text, const QString&
         box.setDefaultButton(QMessageBox::Yes);
         box.setEscapeButton(QMessageBox::No);
     }
+    // A box shown while a series holds the window is answered with the ordinary pointer.
+    const bool busy = QGuiApplication::overrideCursor() != nullptr;
+    if (busy)
+        QGuiApplication::setOverrideCursor(Qt::ArrowCursor);
     const int answer = box.exec();
+    if (busy)
+        QGuiApplication::restoreOverrideCursor();
     if (!question)
         return platform::MsgAnswer::Ok;
     return answer == QMessageBox::Yes ? platform::MsgAnswer::Yes : platform::MsgAnswer::No;

@@ -24,6 +24,7 @@ class ControllerCommandsView;
 namespace MainControls {
 struct ControlRow;
 }
+struct SequenceControls;
 class QAction;
 class QButtonGroup;
 class QCheckBox;
@@ -244,8 +245,10 @@ private:
     void SetComSpeedButtons(int index);
 
     class Sequence;
-    // Runs a controller command as one sequence, after taking the pending entry.
-    void RunControllerCommand(void (*command)(ControllerCommandsView&));
+    // Runs a controller command as one sequence, after taking the pending entry; its button
+    // stays available, the other commands and the editing controls are held.
+    void RunControllerCommand(void (*command)(ControllerCommandsView&), QPushButton* button);
+    SequenceControls HeldBySequence() const;
     bool sequenceRunning_ = false;
     bool closeRequested_ = false; // held back until the running sequence ends
     bool exitRequested_ = false;  // File > Exit, likewise

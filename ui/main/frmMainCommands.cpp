@@ -4,11 +4,13 @@
 #include "link/ControllerCommands.h"
 #include "shell/MainModule.h"
 #include "ui/about/frmAbout.h"
+#include "ui/main/SequenceHold.h"
 #include "ui/options/frmOptions.h"
 
 #include <QAction>
 #include <QLabel>
 #include <QPushButton>
+#include <QTabWidget>
 #include <QTimer>
 
 #include <utility>
@@ -82,13 +84,28 @@ bool frmMain::SequenceRunning() const {
     return sequenceRunning_;
 }
 
-void frmMain::RunControllerCommand(void (*command)(ControllerCommandsView&)) {
+void frmMain::RunControllerCommand(void (*command)(ControllerCommandsView&), QPushButton* button) {
     TakePendingEntry();
     if (sequenceRunning_)
         return;
     const Sequence sequence(*this);
+    const SequenceHold hold(HeldBySequence(), button);
     WindowControllerView view(*this);
     command(view);
+}
+
+// Exit and the About box stay: neither changes what is sent or read.
+SequenceControls frmMain::HeldBySequence() const {
+    SequenceControls held;
+    for (int page = 0; page < MainTab->count(); ++page)
+        held.editors.push_back(MainTab->widget(page));
+    held.editors.push_back(CmdInit);
+    held.commands = {mnuFileOpen, mnuFileClose, mnuFileSave, mnuFileSaveAs};
+    held.options = mnuToolsOptions;
+    held.connect = CmdConnect;
+    held.load = CmdLoad;
+    held.store = CmdStore;
+    return held;
 }
 
 void frmMain::DispControllerInfo(bool identified) {
@@ -107,7 +124,7 @@ void frmMain::SetConnectedControls(bool connected) {
 }
 
 void frmMain::CmdConnect_Click() {
-    RunControllerCommand(ControllerCommands::ConnectOrDisconnect);
+    RunControllerCommand(ControllerCommands::ConnectOrDisconnect, CmdConnect);
 }
 
 void frmMain::Disconnect() {
@@ -116,11 +133,13 @@ void frmMain::Disconnect() {
 }
 
 void frmMain::CmdLoad_Click() {
-    RunControllerCommand([](ControllerCommandsView& view) { ControllerCommands::Load(view); });
+    RunControllerCommand([](ControllerCommandsView& view) { ControllerCommands::Load(view); },
+                         CmdLoad);
 }
 
 void frmMain::CmdStore_Click() {
-    RunControllerCommand([](ControllerCommandsView& view) { ControllerCommands::Store(view); });
+    RunControllerCommand([](ControllerCommandsView& view) { ControllerCommands::Store(view); },
+                         CmdStore);
 }
 
 void frmMain::mnuFileOpen_Click() {
