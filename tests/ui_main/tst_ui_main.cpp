@@ -715,6 +715,15 @@ void TestUiMain::presentation_data() {
         << Rec([](ConfigRecord& c) { c.comSpeedIndex = 9; })
         << QStringList{"ComSpeedOption(0)=unchecked", "ComSpeedOption(1)=unchecked",
                        "ComSpeedOption(2)=unchecked", "ComSpeedOption(3)=unchecked"};
+    const QStringList noSpeed{"ComSpeedOption(0)=unchecked", "ComSpeedOption(1)=unchecked",
+                              "ComSpeedOption(2)=unchecked", "ComSpeedOption(3)=unchecked"};
+    QTest::newRow("line speed 4 clears 9600")
+        << f << Rec([](ConfigRecord& c) { c.comSpeedIndex = 4; }) << noSpeed;
+    QTest::newRow("line speed -1 clears 9600")
+        << f << Rec([](ConfigRecord& c) { c.comSpeedIndex = -1; }) << noSpeed;
+    QTest::newRow("motor free for 1, neither True nor False")
+        << f << Rec([](ConfigRecord& c) { c.excitationAtEmergencyStop = 1; })
+        << QStringList{"EmgPowerCheck=checked"};
     QTest::newRow("line speed 0") << f << Rec([](ConfigRecord& c) {
         c.comSpeedIndex = 0;
     }) << QStringList{"ComSpeedOption(0)=checked", "ComSpeedOption(1)=unchecked"};
@@ -925,6 +934,12 @@ void TestUiMain::numericEntries_data() {
     row("offset full-width minus", "OrgOffsetText", QString::fromUtf8("－５００"),
         Rec([](ConfigRecord& c) { c.originOffset = -500; }), "-500");
     row("not a number", "DefSpeedText(1)", "fast", f, "5000");
+    row("F 150 refused", "DefSpeedText(1)", "150", f, "5000");
+    row("origin F 150 refused", "OrgSpeedText(1)", "150", f, "5000");
+    row("jog F 150 refused", "DefJOGSpeedText(1)", "150", f, "500");
+    row("jog speed 99 refused", "JogSpeedText", "99", f, "500");
+    row("time 1001 refused", "OrgSpeedText(2)", "1001", f, "200");
+    row("offset 16777216 refused", "OrgOffsetText", "16777216", f, "0");
     row("unchanged text", "DefSpeedText(1)", "5000", f, "5000");
     const auto dial = [](qint16 pulses) {
         return Rec([pulses](ConfigRecord& c) {
@@ -998,6 +1013,8 @@ void TestUiMain::numericEntries_data() {
 void TestUiMain::entryTakenBeforeCommand_data() {
     QTest::addColumn<QString>("command");
     QTest::newRow("STORE clicked") << "CmdStore";
+    QTest::newRow("STORE pressed by a screen reader") << "CmdStore press";
+    QTest::newRow("LOAD pressed by a screen reader") << "CmdLoad press";
     QTest::newRow("LOAD clicked") << "CmdLoad";
     QTest::newRow("CONNECT clicked") << "CmdConnect";
     QTest::newRow("Save") << "mnuFileSave";
@@ -1012,6 +1029,8 @@ void TestUiMain::entryTakenBeforeCommand_data() {
 void TestUiMain::entryTakenBeforeCommand() {
     QFETCH(QString, command);
     const bool fromMenuBar = command.endsWith(QLatin1String(" menubar"));
+    // The accessible action presses the button where the focus is: it stays in the box.
+    const bool pressed = command.endsWith(QLatin1String(" press"));
     command = command.section(u' ', 0, 0);
     // The commands run for real: against a simulated controller, with scripted boxes and
     // dialogs, and any modal dialog closed as soon as it shows.
@@ -1039,7 +1058,13 @@ void TestUiMain::entryTakenBeforeCommand() {
     Type(*window, window->DefSpeedText[1], QStringLiteral("6049"));
     if (auto* button = window->findChild<QPushButton*>(command)) {
         connect(button, &QPushButton::clicked, this, [&seen] { seen = Config.defaultSpeedMax; });
-        Click(*window, button);
+        if (pressed) {
+            QAccessible::queryAccessibleInterface(button)->actionInterface()->doAction(
+                QAccessibleActionInterface::pressAction());
+            QTRY_VERIFY(seen != 0);
+        } else {
+            Click(*window, button);
+        }
     } else {
         // A menu command chosen by its shortcut leaves the focus in the box.
         auto* action = window->findChild<QAction*>(command);
