@@ -210,7 +210,8 @@ QStringList HoldProblems(frmMain& w, const QPushButton* running, bool held) {
         expect(w.MainTab->widget(page)->isEnabled() != held, QStringLiteral("page %1").arg(page));
     expect(w.MainTab->tabBar()->isEnabled(), "the page tabs");
     expect(w.CmdInit->isEnabled() != held, "INITIALIZED DEFAULT");
-    for (const QAction* command : {w.mnuFileOpen, w.mnuFileClose, w.mnuFileSave, w.mnuFileSaveAs})
+    for (const QAction* command :
+         {w.mnuFileOpen, w.mnuFileClose, w.mnuFileSave, w.mnuFileSaveAs, w.mnuHelpAbout})
         expect(command->isEnabled() != held, command->objectName());
     expect(w.mnuFileExit->isEnabled(), "Exit");
     expect(!w.mnuToolsOptions->isEnabled(), "Options");

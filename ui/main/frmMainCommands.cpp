@@ -94,13 +94,13 @@ void frmMain::RunControllerCommand(void (*command)(ControllerCommandsView&), QPu
     command(view);
 }
 
-// Exit and the About box stay: neither changes what is sent or read.
+// Exit stays. The About box is modal: open, it would keep the series from going on.
 SequenceControls frmMain::HeldBySequence() const {
     SequenceControls held;
     for (int page = 0; page < MainTab->count(); ++page)
         held.editors.push_back(MainTab->widget(page));
     held.editors.push_back(CmdInit);
-    held.commands = {mnuFileOpen, mnuFileClose, mnuFileSave, mnuFileSaveAs};
+    held.commands = {mnuFileOpen, mnuFileClose, mnuFileSave, mnuFileSaveAs, mnuHelpAbout};
     held.options = mnuToolsOptions;
     held.connect = CmdConnect;
     held.load = CmdLoad;
