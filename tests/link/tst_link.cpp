@@ -25,6 +25,7 @@
 
 #include <ctime>
 #include <memory>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace ComSupport;
@@ -137,6 +138,8 @@ private:
     void UseFastTicksUnlessTimed();
     QTimer* ticks_ = nullptr;
     bool OpenPty(testing::SimProcess& sim, const QStringList& args);
+    QString PlaceOpenObstacle(const QString& why, testing::SimProcess& sim, QSerialPort& holder,
+                              const QTemporaryDir& dir, QStringList& placed, QString& skip);
 
     std::unique_ptr<sim::DeviceModel> model_;
     std::unique_ptr<sim::SimSerialControl> control_;
@@ -1008,17 +1011,116 @@ void TestLink::endToEndConnectLoadStore() {
 
 void TestLink::endToEndOpenFailure_data() {
     QTest::addColumn<QString>("why");
-    QTest::addColumn<QStringList>("explains"); // parts of the box's text
+    // Parts of the box's text, "%pid" standing for the lock holder's process id; "!" before a
+    // part it must not hold. None: the port opens.
+    QTest::addColumn<QStringList>("explains");
+    const QStringList lockedBySim{"in use by another program", "(qmx-sim %pid)"};
     QTest::newRow("not there") << "missing" << QStringList{"/nonexistent/ttyQMX", "qmxcli ports"};
     QTest::newRow("in use") << "busy" << QStringList{"in use by another program", "LCK.."};
-    QTest::newRow("cu-style lock of a live process")
-        << "cu-lock" << QStringList{"in use by another program", "qmx-sim"};
+    QTest::newRow("cu-style lock of a live process") << "cu-lock" << lockedBySim;
+    QTest::newRow("binary lock of a live process") << "binary-lock" << lockedBySim;
+    QTest::newRow("lock under a device name with _") << "underscore-lock" << lockedBySim;
     QTest::newRow("locked, opened through a link")
         << "cu-lock-link" << QStringList{"in use by another program", "LCK.."};
+    QTest::newRow("stale lock of an ended process") << "stale-lock" << QStringList{};
+    QTest::newRow("lock holding this program's own id") << "own-lock" << QStringList{};
     // The file's group has no access either: joining it would not help.
-    QTest::newRow("no permission") << "permission" << QStringList{"no access", "udev"};
+    QTest::newRow("no permission") << "permission" << QStringList{"no access", "udev", "!usermod"};
     QTest::newRow("no permission, the group may")
         << "permission-group" << QStringList{"belongs to group", "usermod"};
+    // Joining root's group is no remedy to offer.
+    QTest::newRow("no permission, the group is root")
+        << "permission-root" << QStringList{"no access", "udev", "!usermod", "!\"root\""};
+}
+
+namespace {
+
+// A lock file as cu and UUCP write it: the process id padded to ten characters.
+QByteArray CuLock(qint64 pid) {
+    return QByteArray::number(pid).rightJustified(10, ' ') + '\n';
+}
+
+// The id of a process that has ended.
+qint64 EndedPid() {
+    const pid_t child = fork();
+    if (child == 0)
+        _exit(0);
+    waitpid(child, nullptr, 0);
+    return child;
+}
+
+} // namespace
+
+// Places what the row's open meets: a holder, a lock file, a device without access. Returns
+// the device to open; sets skip when this machine or user cannot set it up. Every file placed
+// outside dir goes into placed, to be removed.
+QString TestLink::PlaceOpenObstacle(const QString& why, testing::SimProcess& sim,
+                                    QSerialPort& holder, const QTemporaryDir& dir,
+                                    QStringList& placed, QString& skip) {
+    if (why.startsWith(u"permission")) {
+        if (geteuid() == 0) {
+            skip = "root opens any device";
+            return {};
+        }
+        if (why == u"permission-root") {
+            // Only root can make a file of group root: the unprivileged run provides one.
+            const QString path = qEnvironmentVariable("QMX_TEST_ROOT_GROUP_FILE");
+            skip = path.isEmpty() ? "no file of group root (run tst_link_unprivileged)" : "";
+            return path;
+        }
+        const QString device = dir.filePath("ttyLocked");
+        QFile locked(device);
+        if (!locked.open(QIODevice::WriteOnly) ||
+            !locked.setPermissions(why == u"permission"
+                                       ? QFileDevice::Permissions()
+                                       : QFileDevice::ReadGroup | QFileDevice::WriteGroup))
+            skip = "cannot make " + device;
+        return device;
+    }
+    if (why == u"missing")
+        return "/nonexistent/ttyQMX";
+    if (testing::SimProgram().isEmpty() || !sim.Start({})) {
+        skip = "qmx-sim not built (QMX_BUILD_DIR unset)";
+        return {};
+    }
+    QString device = sim.PtyPath();
+    if (why == u"busy") {
+        holder.setPortName(device);
+        skip = holder.open(QIODevice::ReadWrite) ? "" : "cannot hold " + device;
+        return device;
+    }
+    QString lockName = device.mid(5).replace('/', '_');
+    if (why == u"underscore-lock") {
+        // Such a name stands for itself as well as for a path: /dev/ttyQMX_1 or /dev/ttyQMX/1.
+        const QString named = QStringLiteral("/dev/ttyQMX_%1").arg(getpid());
+        if (geteuid() != 0 || !QFile::link(device, named)) {
+            skip = "only root may name a device under /dev";
+            return {};
+        }
+        placed << named;
+        lockName = named.mid(5);
+    }
+    QByteArray content = CuLock(sim.Pid());
+    if (why == u"binary-lock") {
+        const auto pid = qint32(sim.Pid()); // older programs: the id as 4 bytes, no line end
+        content = QByteArray(reinterpret_cast<const char*>(&pid), sizeof pid);
+    } else if (why == u"stale-lock") {
+        content = CuLock(EndedPid());
+    } else if (why == u"own-lock") {
+        content = CuLock(QCoreApplication::applicationPid());
+    }
+    QFile lock("/run/lock/LCK.." + lockName);
+    if (!lock.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+        skip = "cannot place a lock file in /run/lock";
+        return {};
+    }
+    placed << lock.fileName();
+    lock.write(content);
+    if (why == u"cu-lock-link") {
+        device = dir.filePath("by-id-link");
+        QFile::link(sim.PtyPath(), device);
+    }
+    return device;
 }
 
 void TestLink::endToEndOpenFailure() {
@@ -1027,49 +1129,34 @@ void TestLink::endToEndOpenFailure() {
     QTemporaryDir dir;
     testing::SimProcess sim;
     QSerialPort holder;
-    QString device = "/nonexistent/ttyQMX";
-    QString placedLock; // removed at the end
-    const auto removeLock = qScopeGuard([&placedLock] {
-        if (!placedLock.isEmpty())
-            QFile::remove(placedLock);
+    QStringList placed;
+    const auto removePlaced = qScopeGuard([&placed] {
+        for (const QString& path : std::as_const(placed))
+            QFile::remove(path);
     });
-    if (why == u"busy" || why.startsWith(u"cu-lock")) {
-        if (testing::SimProgram().isEmpty())
-            QSKIP("qmx-sim not built (QMX_BUILD_DIR unset)");
-        QVERIFY(sim.Start({}));
-        device = sim.PtyPath();
-        if (why.startsWith(u"cu-lock")) {
-            QFile lock("/run/lock/LCK.." + device.mid(5).replace('/', '_'));
-            if (!lock.open(QIODevice::WriteOnly | QIODevice::NewOnly))
-                QSKIP("cannot place a lock file in /run/lock");
-            placedLock = lock.fileName();
-            lock.write(QByteArray::number(sim.Pid()).rightJustified(10, ' ') + '\n');
-        } else {
-            holder.setPortName(device);
-            QVERIFY(holder.open(QIODevice::ReadWrite));
-        }
-        if (why == u"cu-lock-link") {
-            QVERIFY(QFile::link(device, dir.filePath("by-id-link")));
-            device = dir.filePath("by-id-link");
-        }
-    } else if (why.startsWith(u"permission")) {
-        if (geteuid() == 0)
-            QSKIP("root opens any device");
-        device = dir.filePath("ttyLocked");
-        QFile locked(device);
-        QVERIFY(locked.open(QIODevice::WriteOnly));
-        QVERIFY(locked.setPermissions(why == u"permission"
-                                          ? QFileDevice::Permissions()
-                                          : QFileDevice::ReadGroup | QFileDevice::WriteGroup));
-    }
+    QString skip;
+    const QString device = PlaceOpenObstacle(why, sim, holder, dir, placed, skip);
+    if (!skip.isEmpty())
+        QSKIP(qPrintable(skip));
     port_ = std::make_unique<platform::QtSerialControl>();
     SetSerialControl(port_.get());
     ComInit(1, 1);
-    QVERIFY(!ComOpenDevice(device));
-    QCOMPARE(Link.PortIsOpen, kFalse);
-    QCOMPARE(boxes_.shown.size(), 1);
-    for (const QString& part : QStringList{device} + explains)
-        QVERIFY2(boxes_.shown[0].text.contains(part), qPrintable(boxes_.shown[0].text));
+    const bool opens = explains.isEmpty();
+    QCOMPARE(ComOpenDevice(device), opens);
+    QCOMPARE(Link.PortIsOpen, opens ? kTrue : kFalse);
+    QCOMPARE(boxes_.shown.size(), opens ? 0 : 1);
+    if (opens) {
+        ComClose(); // before the lock files go: the port's own lock replaced the stale one
+        return;
+    }
+    const QString text = boxes_.shown[0].text;
+    for (QString part : QStringList{device} + explains) {
+        part.replace("%pid", QString::number(sim.Pid()));
+        if (part.startsWith('!'))
+            QVERIFY2(!text.contains(part.mid(1)), qPrintable(text));
+        else
+            QVERIFY2(text.contains(part), qPrintable(text));
+    }
     QCOMPARE(boxes_.shown[0].title, QString("QMX-001 LINK"));
     QCOMPARE(boxes_.shown[0].icon, platform::MsgIcon::Critical);
 }
