@@ -246,6 +246,11 @@ void TestLink::transaction_data() {
     QTest::newRow("late, the repeat 0.7 s after it") << f << "?:D0" << true << "500" << 2 << "10";
     f.repeatAfterMs = {{"?:D0", -1}};
     QTest::newRow("late, the repeat never answered") << f << "?:D0" << true << "500" << 2 << "10";
+    // Each owed line that comes allows as long again for the next.
+    f.lateMs = {{"?:D0", 450}};
+    f.repeatAfterMs = {{"?:D0", 700}};
+    QTest::newRow("two time-outs late, the repeats 0.7 s and 0.45 s apart")
+        << f << "?:D0" << true << "500" << 3 << "10";
     f = {};
     f.stallMs = {{"?:D0", 250}};
     QTest::newRow("stalled, replies back to back") << f << "?:D0" << true << "500" << 2 << "10";
@@ -869,9 +874,9 @@ void TestLink::load_data() {
     // Taken as dropped, the repeat's reply comes after all: every later reply is shifted by
     // one, and the last one comes when the load has ended.
     f.processingMs = 100;
-    f.lateMs = {{"?:D0", 150}};
-    f.repeatAfterMs = {{"?:D0", 1050}};
-    QTest::newRow("slow, ?:D0 late, its repeat 1.05 s after")
+    f.lateMs = {{"?:CH", 150}};
+    f.repeatAfterMs = {{"?:CH", 1050}};
+    QTest::newRow("slow, ?:CH late, its repeat 1.05 s after")
         << params << f << false << RecordBeforeLoad();
     f = {};
     f.stallMs = {{"?:EM", 700}};
