@@ -26,6 +26,21 @@ namespace {
 
 QPointer<platform::SerialControl> control;
 QMetaObject::Connection receivedConnection;
+QueryReport lastQuery;
+quint64 bytesHeard = 0; // every byte framed but blanks and backspaces: a quiet wait counts them
+int setAside = 0;       // lines of the wrong shape set aside so far
+
+bool Expired(quint32 until) {
+    return qint32(Link.TickCount - until) >= 0;
+}
+
+int TicksLeft(quint32 until) {
+    return std::max(0, int(qint32(until - Link.TickCount)));
+}
+
+quint32 Later(quint32 a, quint32 b) {
+    return qint32(a - b) > 0 ? a : b;
+}
 
 // Lets pending events run, sleeping until at least one arrives (a tick at the latest).
 void PumpEvents() {
@@ -45,6 +60,8 @@ void Attach(platform::SerialControl* serial) {
 // Blanks and backspaces are dropped wherever they occur.
 void Frame(const QByteArray& input) {
     for (const char byte : input) {
+        if (byte != '\b' && byte != ' ')
+            ++bytesHeard;
         switch (byte) {
         case '\b':
         case ' ':
@@ -58,6 +75,7 @@ void Frame(const QByteArray& input) {
                 Link.ReplyComplete = kTrue;
             } else if (!Link.ReceiveBuffer.isEmpty()) {
                 WireTrace::Dropped(Link.ReceiveBuffer);
+                Link.Trouble = true;
             }
             Link.ReceiveBuffer.clear();
             Link.PendingCr = false;
@@ -84,25 +102,32 @@ void ForgetReceived() {
     Link.ReplyComplete = kFalse;
 }
 
-// Takes in what has arrived without waiting. Lines still waiting before a command goes out
-// belong to no command sent from here on: the replies have shifted. Part of a line that never
-// ended is dropped, so it cannot stand in front of the next reply.
-bool StartClean() {
+// Takes in what the port holds without waiting for its receive event.
+void TakeInWaiting() {
     const QByteArray input = Serial().ReadAll();
     if (!input.isEmpty()) {
         WireTrace::Received(input);
         Frame(input);
     }
+}
+
+// Takes in what has arrived without waiting. Lines still waiting before a command goes out
+// belong to no command sent from here on: the replies have shifted. Part of a line that never
+// ended is dropped, so it cannot stand in front of the next reply.
+bool StartClean() {
+    TakeInWaiting();
     const bool clean = Link.Lines.isEmpty();
     for (const QString& line : std::as_const(Link.Lines))
         WireTrace::Stray(line);
-    if (!Link.ReceiveBuffer.isEmpty())
+    if (!Link.ReceiveBuffer.isEmpty()) {
         WireTrace::Dropped(Link.ReceiveBuffer);
+        Link.Trouble = true;
+    }
     ForgetReceived();
     return clean;
 }
 
-// The next waiting line of the shape; lines of another shape are refused on the way.
+// The next waiting line of the shape; lines of another shape are set aside on the way.
 std::optional<QString> NextFitting(ReplyShape shape) {
     while (!Link.Lines.isEmpty()) {
         const QString line = Link.Lines.takeFirst();
@@ -110,43 +135,109 @@ std::optional<QString> NextFitting(ReplyShape shape) {
             Link.ReplyComplete = Link.Lines.isEmpty() ? kFalse : kTrue;
             return line;
         }
-        WireTrace::Refused(line);
+        WireTrace::SetAside(line, shape == ReplyShape::Number && ReplyFits(ReplyShape::Word, line));
+        Link.Trouble = true;
+        ++setAside;
     }
     Link.ReplyComplete = kFalse;
     return std::nullopt;
 }
 
-// Waits for the lines still owed by attempts that timed out. They may come each up to window
-// ticks after the one before (a controller that answers late may answer its repeats as late);
-// once they are in, one quiet reply time-out must follow. taken: the reply the lines must
-// repeat (none after a failed transaction: the lines are only waited out). False when a line
-// differs from it or comes beyond the owed ones: which reply belongs to which attempt cannot
-// be told.
-bool DrainOwedLines(const std::optional<QString>& taken, ReplyShape shape, int owed, int window) {
-    WireTrace::Draining(owed, owed > 0 ? window : kReplyTicks);
-    const auto restart = [&] {
-        Link.ReplyTicks = qint16(owed > 0 ? window : kReplyTicks);
-    };
-    restart();
+// Keeps the first line that speaks against the reply taken.
+void NoteOdd(const QString& line) {
+    if (!lastQuery.odd)
+        lastQuery.odd = line;
+}
+
+// Waits for the lines still owed by attempts that timed out: until kLateTicks after the last
+// attempt went out, and kLateTicks more after each owed line that comes (a busy controller
+// answers its queued repeats one after the other). Once they are in, one reply time-out must
+// stay free of lines. An owed line that has not come by then is taken as dropped by the
+// controller: the series had trouble. taken: the reply the lines must repeat (none after a
+// failed transaction: the lines are only waited out). False when a line differs from it or
+// comes beyond the owed ones: which reply belongs to which attempt cannot be told.
+bool DrainOwedLines(const std::optional<QString>& taken, ReplyShape shape, int owed,
+                    quint32 lastSend) {
+    WireTrace::Draining(owed, owed > 0 ? kLateTicks : kReplyTicks);
+    quint32 until = owed > 0 ? lastSend + kLateTicks : Link.TickCount + kReplyTicks;
     bool consistent = true;
     qsizetype seen = Link.ReceiveBuffer.size();
     for (;;) {
         while (const std::optional<QString> line = NextFitting(shape)) {
+            const bool isOwed = owed > 0 || !taken;
             const bool matches = !taken || (owed > 0 && *line == *taken);
-            WireTrace::Discarded(*line, matches);
+            WireTrace::Discarded(*line, isOwed, matches);
+            if (!matches)
+                NoteOdd(*line);
             consistent = consistent && matches;
-            owed = std::max(0, owed - 1);
-            restart();
+            if (owed > 0) {
+                --owed;
+                Link.AcceptUntil = Link.TickCount + kLateTicks;
+            }
+            until = Link.TickCount + (owed > 0 ? kLateTicks : kReplyTicks);
         }
-        if (Link.ReceiveBuffer.size() != seen)
-            restart();
+        if (Link.ReceiveBuffer.size() != seen) // part of a line: let it end
+            until = Later(until, Link.TickCount + kReplyTicks);
         seen = Link.ReceiveBuffer.size();
-        if (Link.ReplyTicks == 0 || !Serial().IsOpen())
+        if (Expired(until) || !Serial().IsOpen())
             break;
         PumpEvents();
     }
-    WireTrace::Drained(consistent);
+    if (owed > 0)
+        Link.Trouble = true;
+    WireTrace::Drained(consistent, owed);
     return consistent;
+}
+
+// The reply taken stands when the lines the earlier attempts owe repeat it and no line more
+// is waiting.
+bool RepeatsAgree(const QString& taken, ReplyShape shape, int owed, quint32 lastSend) {
+    if (owed > 0)
+        return DrainOwedLines(taken, shape, owed, lastSend);
+    const std::optional<QString> line = NextFitting(shape);
+    if (!line)
+        return true;
+    WireTrace::Discarded(*line, false, false);
+    NoteOdd(*line);
+    return false;
+}
+
+// Waits until the tick count reaches until. False when a line, or a byte of one, is waiting
+// or arrives, or the port goes away; a line begun is given a reply time-out to end, so that
+// it can be named. The first line heard (or the part) becomes LastQuery().odd.
+bool StaysQuiet(quint32 until, const QString& why, const QString& meaning) {
+    WireTrace::QuietWait(TicksLeft(until), why);
+    const quint64 before = bytesHeard;
+    const auto heardAny = [before] {
+        return bytesHeard != before || !Link.Lines.isEmpty() || !Link.ReceiveBuffer.isEmpty() ||
+               Link.PendingCr;
+    };
+    bool heard = false;
+    while (Link.Lines.isEmpty() && Serial().IsOpen()) {
+        if (!heard && heardAny()) {
+            heard = true;
+            until = Link.TickCount + kReplyTicks;
+        }
+        if (Expired(until))
+            break;
+        PumpEvents();
+    }
+    const bool open = Serial().IsOpen();
+    if (open)
+        TakeInWaiting();
+    if (!heardAny()) {
+        if (open)
+            WireTrace::QuietKept();
+        else
+            WireTrace::Note(QStringLiteral("the port went away in the quiet wait"));
+        return open;
+    }
+    const bool partial = Link.Lines.isEmpty();
+    const QString text = partial ? Link.ReceiveBuffer : Link.Lines.first();
+    WireTrace::Unquiet(text, partial, meaning);
+    NoteOdd(text);
+    ForgetReceived();
+    return false;
 }
 
 QString BusyRemedy(const platform::OpenFailure& f) {
@@ -299,45 +390,76 @@ bool ReplyFits(ReplyShape shape, QStringView line) {
 }
 
 bool ComQuery(const QString& command, QString& reply, ReplyShape shape) {
+    using Outcome = QueryReport::Outcome;
     reply.clear();
+    lastQuery = QueryReport{};
+    const auto fail = [&reply](Outcome outcome) {
+        lastQuery.outcome = outcome;
+        Link.Trouble = true; // a series that goes on after a failure must end quiet
+        reply.clear();
+        return false;
+    };
     if (Link.StopRequested) {
         WireTrace::Note(QStringLiteral("stop requested: %1 not sent").arg(command));
-        return false;
+        return fail(Outcome::Stopped);
     }
     if (!StartClean()) {
         WireTrace::Note(
             QStringLiteral("a line was waiting before %1: replies shifted, failed").arg(command));
-        return false;
+        return fail(Outcome::Shifted);
     }
     int sent = 0; // attempts on the line: each owes one line
-    quint32 firstSend = 0;
+    quint32 lastSend = Link.TickCount;
     for (int attempt = 1; attempt <= kAttempts; ++attempt) {
         if (!ComSend(command)) {
             WireTrace::NotReady(command, attempt);
             continue;
         }
-        if (sent++ == 0)
-            firstSend = Link.TickCount;
+        ++sent;
+        lastSend = Link.TickCount;
+        Link.AcceptUntil = lastSend + kLateTicks;
         WireTrace::Sent(command, attempt);
+        const int setAsideBefore = setAside;
         if (ComWaitReply(reply, shape)) {
-            WireTrace::Taken(reply, attempt);
-            // The reply taken may be the first attempt's: the others' take as long again.
-            const int lateness = int(Link.TickCount - firstSend);
-            const bool agreed =
-                sent == 1 ? !NextFitting(shape).has_value()
-                          : DrainOwedLines(reply, shape, sent - 1, lateness + kReplyTicks);
-            if (agreed)
+            WireTrace::Taken(reply, attempt, setAside != setAsideBefore);
+            lastQuery.taken = reply;
+            // A busy controller may send the real answer as long after a stale line taken.
+            Link.AcceptUntil = Later(Link.AcceptUntil, Link.TickCount + kLateTicks);
+            if (RepeatsAgree(reply, shape, sent - 1, lastSend)) {
+                lastQuery.outcome = Outcome::Answered;
                 return true;
+            }
             WireTrace::Note(QStringLiteral("replies to %1 disagree: failed").arg(command));
-            reply.clear();
-            return false;
+            return fail(Outcome::Disagreed);
         }
         WireTrace::TimedOut(command, attempt, kReplyTicks);
+        Link.Trouble = true;
     }
-    reply.clear();
     if (sent > 0)
-        DrainOwedLines(std::nullopt, shape, 0, kReplyTicks);
-    return false;
+        DrainOwedLines(std::nullopt, shape, 0, lastSend);
+    return fail(Outcome::NoReply);
+}
+
+const QueryReport& LastQuery() {
+    return lastQuery;
+}
+
+bool ComStaysQuiet() {
+    return StaysQuiet(Link.AcceptUntil,
+                      QStringLiteral("a line now would be a later answer to the command"),
+                      QStringLiteral("after the reply taken, which may have been stale"));
+}
+
+void BeginSeries() {
+    Link.Trouble = false;
+}
+
+bool SeriesEndsQuiet() {
+    if (!Link.Trouble)
+        return true;
+    return StaysQuiet(Link.TickCount + kLateTicks,
+                      QStringLiteral("the series had trouble: a reply taken late would show now"),
+                      QStringLiteral("a late reply: the replies have shifted"));
 }
 
 void RequestStop() {
@@ -367,19 +489,6 @@ bool ComWaitReply(QString& reply, ReplyShape shape) {
             return false;
         PumpEvents();
     }
-}
-
-bool ComStaysQuiet() {
-    WireTrace::Note(QStringLiteral("waiting %1 ticks for a further line").arg(kReplyTicks));
-    Link.ReplyTicks = kReplyTicks;
-    while (Link.Lines.isEmpty() && Link.ReplyTicks != 0 && Serial().IsOpen())
-        PumpEvents();
-    const bool quiet = Link.Lines.isEmpty();
-    for (const QString& line : std::as_const(Link.Lines))
-        WireTrace::Stray(line);
-    Link.Lines.clear();
-    Link.ReplyComplete = kFalse;
-    return quiet;
 }
 
 void ComReceive() {

@@ -5,6 +5,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+
 class QObject;
 class QTimer;
 
@@ -25,7 +27,9 @@ struct LinkState {
     QStringList Lines;              // complete lines not yet taken, oldest first
     qint16 ReplyTicks = 0;
     qint16 WaitTicks = 0;
-    quint32 TickCount = 0;      // free-running: how long the late replies of a transaction may take
+    quint32 TickCount = 0;      // free-running: the deadlines of the late lines are counted in it
+    quint32 AcceptUntil = 0;    // until then a line may still answer the last command
+    bool Trouble = false;       // the running series had a time-out, a line set aside or dropped
     bool StopRequested = false; // no further transaction starts until the port is opened again
 };
 
@@ -38,6 +42,9 @@ inline constexpr int kTickMs = 20;
 inline constexpr int kReplyTicks = 10;
 inline constexpr int kAttempts = 5;
 inline constexpr int kReceiveSettleTicks = 2;
+// How long a late line is still taken for an answer: after the last attempt went out, and
+// after each owed line that came.
+inline constexpr int kLateTicks = 5 * kReplyTicks;
 
 extern LinkState Link;
 
@@ -77,13 +84,43 @@ bool ReplyFits(ReplyShape shape, QStringView line);
 // already waiting when the command is about to go out means the replies have shifted: the
 // transaction fails. An attempt that timed out still owes a line: the owed lines are waited
 // for, and one that differs from the reply taken, or a line more than could be owed, fails
-// the transaction.
+// the transaction. An owed line that does not come within kLateTicks is taken as dropped by
+// the controller; the series then had trouble.
 bool ComQuery(const QString& command, QString& reply, ReplyShape shape = ReplyShape::Line);
 bool ComSend(const QString& command);
 bool ComWaitReply(QString& reply, ReplyShape shape = ReplyShape::Line);
-// Waits one reply time-out; false when any line arrives meanwhile (an answer that came after
-// the one taken: which one was meant cannot be told).
+
+// How the last ComQuery ended, for callers that must name what went wrong.
+struct QueryReport {
+    enum class Outcome {
+        Answered,
+        Stopped,   // a stop was requested: not sent
+        Shifted,   // a line was waiting before it went out: not sent
+        NoReply,   // no line of the shape after every attempt
+        Disagreed, // the lines of its attempts differ, or one more came than owed
+    };
+    Outcome outcome = Outcome::NoReply;
+    QString taken; // the reply taken, also when a later line disagreed with it
+    // The first line that differed from it or came beyond the owed ones, or that a quiet wait
+    // heard (part of a line when no line end came).
+    std::optional<QString> odd;
+};
+const QueryReport& LastQuery();
+
+// Waits until the link would no longer take an answer to the last command: kLateTicks after
+// its last attempt went out, after the reply was taken and after its last owed line came
+// (whichever is latest). False when a line, or part of one,
+// is waiting or arrives meanwhile: an answer after the one taken, so the one taken may have
+// been stale. The first such line becomes LastQuery().odd.
 bool ComStaysQuiet();
+
+// A command series (identification, load, verify, store) starts without trouble.
+void BeginSeries();
+// Ends it. After trouble (an attempt that timed out, a line set aside, an owed line taken as
+// dropped, a failed transaction it went on after) it waits kLateTicks in which no line and no
+// part of one may come: a reply later than the link takes shifts the replies after it by one,
+// and the surplus line shows here. Without trouble it returns at once.
+bool SeriesEndsQuiet();
 // Stops the running command series before its next transaction; the one under way finishes,
 // so the controller never gets half a command. Cleared when a port is opened.
 void RequestStop();

@@ -1,6 +1,7 @@
 #include "link/QMXModule.h"
 
 #include "link/ComSupport.h"
+#include "link/WireTrace.h"
 #include "platform/MessageBoxes.h"
 #include "platform/ProgressDisplay.h"
 #include "shell/MainModule.h"
@@ -283,6 +284,7 @@ StoreReport lastStore;
 
 bool ConnectController() {
     Progress().ShowProgress(0);
+    ComSupport::BeginSeries();
     bool ok = true;
     for (const IdentifyStep& step : kIdentifySteps) {
         QString reply;
@@ -299,6 +301,8 @@ bool ConnectController() {
             break;
         }
     }
+    // A shifted reply shows only now; until then the texts may belong to other queries.
+    ok = ok && ComSupport::SeriesEndsQuiet();
     Progress().HideProgress();
     if (!ok) {
         ShowCannotConnect();
@@ -320,6 +324,7 @@ bool ReadConfig(ConfigRecord& target) {
     // Loaded into a copy: a load that stops early leaves the record as the window shows it.
     ConfigRecord record = target;
     Progress().ShowProgress(0);
+    ComSupport::BeginSeries();
     bool ok = true;
     for (const LoadStep& step : kLoadSteps) {
         QString reply;
@@ -335,6 +340,7 @@ bool ReadConfig(ConfigRecord& target) {
         RecordFields::Row(step.field).set(record, *value);
         Progress().SetProgress(step.progress);
     }
+    ok = ok && ComSupport::SeriesEndsQuiet();
     Progress().HideProgress();
     if (!ok) {
         ShowCannotConnect();
@@ -362,6 +368,7 @@ std::optional<QStringList> StoreCommands(const ConfigRecord& record) {
 std::optional<QList<StoreDifference>> VerifyStore(const ConfigRecord& record) {
     QList<StoreDifference> differences;
     Progress().ShowProgress(0);
+    ComSupport::BeginSeries();
     int done = 0;
     for (const StoreStep& step : kStoreSteps) {
         if (step.field == kNoField)
@@ -382,11 +389,62 @@ std::optional<QList<StoreDifference>> VerifyStore(const ConfigRecord& record) {
             differences.append({step.field, *sent, reply});
         Progress().SetProgress(++done * 100 / kVerifySteps);
     }
+    const bool quiet = ComSupport::SeriesEndsQuiet();
     Progress().HideProgress();
+    if (!quiet) {
+        ShowCannotConnect();
+        return std::nullopt;
+    }
     return differences;
 }
 
 namespace {
+
+// The line that refused a command: the reply taken unless it was "OK", else the line that
+// spoke against it.
+QString RefusingLine(const ComSupport::QueryReport& query) {
+    if (query.taken != QLatin1String("OK"))
+        return query.taken;
+    return query.odd.value_or(QString());
+}
+
+// Notes why a store command failed. For "Z:UW", a refusal that came beside an "OK" leaves the
+// commit uncertain.
+void NoteFailure(const QString& command, bool commit) {
+    using Outcome = ComSupport::QueryReport::Outcome;
+    using Why = StoreReport::Why;
+    using Commit = StoreReport::Commit;
+    const ComSupport::QueryReport& query = ComSupport::LastQuery();
+    if (query.outcome == Outcome::Stopped) {
+        lastStore.interrupted = true;
+        return;
+    }
+    lastStore.failedCommand = command;
+    switch (query.outcome) {
+    case Outcome::Answered:
+        lastStore.why = Why::Refused;
+        lastStore.failedReply = query.taken;
+        WireTrace::Refusal(command, query.taken);
+        break;
+    case Outcome::Disagreed:
+        lastStore.why = Why::Disagreed;
+        lastStore.failedReply = RefusingLine(query);
+        break;
+    case Outcome::Shifted:
+    case Outcome::Stopped:
+        lastStore.why = Why::Shifted;
+        return; // not sent
+    case Outcome::NoReply:
+        lastStore.why = Why::Unanswered;
+        break;
+    }
+    if (!commit)
+        return;
+    const bool saidOk = query.taken == QLatin1String("OK") || query.odd == QLatin1String("OK");
+    lastStore.commit = query.outcome == Outcome::NoReply ? Commit::Unanswered
+                       : saidOk                          ? Commit::Uncertain
+                                                         : Commit::Refused;
+}
 
 // Sends the store's lines; the outcome of the first that fails, or Done. The report follows
 // each answer.
@@ -400,22 +458,26 @@ StoreOutcome SendStoreCommands(const QStringList& commands) {
         }
         QString reply;
         const bool answered = ComQuery(commands.at(i), reply, ReplyShape::Word);
-        if (!answered || reply != QLatin1String("OK")) {
-            lastStore.failedCommand = commands.at(i);
-            lastStore.failedReply = reply;
-            if (commit)
-                lastStore.commit = answered ? Commit::Refused : Commit::Unanswered;
-            return StoreOutcome::Failed;
-        }
-        if (kStoreSteps[i].progress >= 0)
+        // The bar shows the step once it was answered, before the answer is judged.
+        if (answered && kStoreSteps[i].progress >= 0)
             Progress().SetProgress(kStoreSteps[i].progress);
+        if (!answered || reply != QLatin1String("OK")) {
+            NoteFailure(commands.at(i), commit);
+            return lastStore.commit == Commit::Uncertain ? StoreOutcome::Untrusted
+                                                         : StoreOutcome::Failed;
+        }
         if (!commit) {
             ++lastStore.settings;
             continue;
         }
+        // The "OK" taken may have been a stale line: the real answer would still come.
         lastStore.commit = Commit::Uncertain;
-        if (!ComSupport::ComStaysQuiet())
+        if (!ComSupport::ComStaysQuiet()) {
+            lastStore.failedCommand = commands.at(i);
+            lastStore.failedReply = ComSupport::LastQuery().odd.value_or(QString());
+            lastStore.why = StoreReport::Why::Unconfirmed;
             return StoreOutcome::Untrusted;
+        }
         lastStore.commit = Commit::Ok;
     }
     return StoreOutcome::Done;
@@ -436,6 +498,7 @@ bool StoreConfigToController() {
         return false;
     }
     Progress().ShowProgress(0);
+    ComSupport::BeginSeries();
     const StoreOutcome outcome = SendStoreCommands(*commands);
     Progress().HideProgress();
     if (outcome == StoreOutcome::Failed)

@@ -27,15 +27,25 @@ struct StoreReport {
     enum class Commit {
         NotSent,    // "Z:UW" never went out: the controller keeps its stored parameters
         Ok,         // answered "OK" and nothing followed
-        Refused,    // answered with another word
+        Refused,    // answered with another word, and never "OK"
         Unanswered, // no answer
-        Uncertain,  // a line followed the "OK": it may or may not have kept them
+        Uncertain,  // "OK" and another line came: it may or may not have kept them
+    };
+    // Why failedCommand failed.
+    enum class Why {
+        Refused,     // answered with a word other than "OK" (failedReply)
+        Unanswered,  // no line came (failedReply empty)
+        Disagreed,   // its attempts were answered differently (failedReply: the one not "OK")
+        Shifted,     // a line was waiting before it went out: not sent (failedReply empty)
+        Unconfirmed, // a line, or part of one, came after the "OK" to "Z:UW" (failedReply),
+                     // or the port went away before that could be ruled out (failedReply empty)
     };
     int settings = 0; // commands before "Z:UW" answered "OK"
     int total = 0;    // commands the store meant to send, "Z:UW" included
     Commit commit = Commit::NotSent;
-    QString failedCommand;    // the command that was refused or went unanswered
-    QString failedReply;      // the line that refused it; empty when none came
+    QString failedCommand;    // the command that failed; empty when none did
+    QString failedReply;      // the line that refused it; empty when none did
+    Why why = Why::Refused;   // meaningful with failedCommand only
     bool interrupted = false; // stopped on request before its next command
 };
 const StoreReport& LastStoreReport();

@@ -107,11 +107,12 @@ void Received(const QByteArray& bytes) {
         Line(QStringLiteral("< %1").arg(Visible(bytes)));
 }
 
-void Taken(const QString& reply, int attempt) {
+void Taken(const QString& reply, int attempt, bool after) {
     if (Active())
-        Line(QStringLiteral("= %1  (reply, attempt %2)")
+        Line(QStringLiteral("= %1  (reply, attempt %2%3)")
                  .arg(Visible(reply.toLatin1()))
-                 .arg(attempt));
+                 .arg(attempt)
+                 .arg(after ? QStringLiteral(", taken after a line set aside") : QString()));
 }
 
 void TimedOut(const QString& command, int attempt, int ticks) {
@@ -122,16 +123,33 @@ void TimedOut(const QString& command, int attempt, int ticks) {
                  .arg(attempt));
 }
 
-void Discarded(const QString& line, bool matches) {
-    if (Active())
-        Line(QStringLiteral("~ late reply discarded: %1%2")
+void Discarded(const QString& line, bool owed, bool matches) {
+    if (!Active())
+        return;
+    if (!owed)
+        Line(QStringLiteral("~ line beyond the owed ones: %1  (the replies cannot be told apart)")
+                 .arg(Visible(line.toLatin1())));
+    else
+        Line(QStringLiteral("~ owed line of an attempt that timed out: %1%2")
                  .arg(Visible(line.toLatin1()),
                       matches ? QString() : QStringLiteral("  (differs from the reply taken)")));
 }
 
-void Refused(const QString& line) {
+void SetAside(const QString& line, bool refusal) {
+    if (!Active())
+        return;
+    if (refusal)
+        Line(QStringLiteral("~ refusal set aside, a number is due: %1  (the command is sent "
+                            "again)")
+                 .arg(Visible(line.toLatin1())));
+    else
+        Line(QStringLiteral("~ noise set aside, not a reply: %1").arg(Visible(line.toLatin1())));
+}
+
+void Refusal(const QString& command, const QString& line) {
     if (Active())
-        Line(QStringLiteral("~ line refused, not a reply: %1").arg(Visible(line.toLatin1())));
+        Line(QStringLiteral("! %1 refused by the controller: %2")
+                 .arg(command, Visible(line.toLatin1())));
 }
 
 void Stray(const QString& line) {
@@ -147,15 +165,37 @@ void Dropped(const QString& text) {
 
 void Draining(int owed, int ticks) {
     if (Active())
-        Line(QStringLiteral("# waiting for %1 owed line(s), %2 ticks after each")
+        Line(QStringLiteral("# waiting for %1 owed line(s), up to %2 ticks for each")
                  .arg(owed)
                  .arg(ticks));
 }
 
-void Drained(bool consistent) {
+void Drained(bool consistent, int dropped) {
+    if (!Active())
+        return;
+    if (dropped > 0)
+        Line(QStringLiteral("# %1 owed line(s) did not come: taken as dropped by the controller, "
+                            "the series ends with a quiet wait")
+                 .arg(dropped));
+    Line(consistent ? QStringLiteral("# drain done: the lines that came agree")
+                    : QStringLiteral("# drain done: the lines disagree"));
+}
+
+void QuietWait(int ticks, const QString& why) {
     if (Active())
-        Line(consistent ? QStringLiteral("# drain done: the lines agree")
-                        : QStringLiteral("# drain done: the lines disagree"));
+        Line(QStringLiteral("# quiet wait, %1 ticks: %2").arg(ticks).arg(why));
+}
+
+void Unquiet(const QString& text, bool partial, const QString& meaning) {
+    if (Active())
+        Line(QStringLiteral("~ %1 in the quiet wait: %2  (%3)")
+                 .arg(partial ? QStringLiteral("part of a line") : QStringLiteral("line"),
+                      Visible(text.toLatin1()), meaning));
+}
+
+void QuietKept() {
+    if (Active())
+        Line(QStringLiteral("# quiet wait done: nothing came"));
 }
 
 void Note(const QString& text) {

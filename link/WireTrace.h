@@ -21,18 +21,28 @@ void Closed();
 void Sent(const QString& command, int attempt);
 void NotReady(const QString& command, int attempt);
 void Received(const QByteArray& bytes);
-void Taken(const QString& reply, int attempt);
+// The reply taken; after: lines were set aside before it in this attempt.
+void Taken(const QString& reply, int attempt, bool after = false);
 void TimedOut(const QString& command, int attempt, int ticks);
-void Discarded(const QString& line, bool matches);
-// A line of the wrong shape for the reply awaited: noise, not an answer.
-void Refused(const QString& line);
+// A line that came after the reply was taken: owed by an attempt that timed out, or beyond.
+void Discarded(const QString& line, bool owed, bool matches);
+// A line of the wrong shape for the reply awaited, set aside: a word where a number is due is
+// the controller refusing the command, anything else noise.
+void SetAside(const QString& line, bool refusal);
+// The controller refused a command: it answered a word other than the one that goes on.
+void Refusal(const QString& command, const QString& line);
 // A line no command was waiting for.
 void Stray(const QString& line);
 // Part of a line that never ended.
 void Dropped(const QString& text);
-// The wait for the lines that attempts which timed out still owe, and its outcome.
+// The wait for the lines that attempts which timed out still owe, and its outcome: dropped
+// owed lines never came and are taken as dropped by the controller.
 void Draining(int owed, int ticks);
-void Drained(bool consistent);
+void Drained(bool consistent, int dropped);
+// A wait in which no line may come, what came in it (partial: no line end yet) and its end.
+void QuietWait(int ticks, const QString& why);
+void Unquiet(const QString& text, bool partial, const QString& meaning);
+void QuietKept();
 void Note(const QString& text);
 
 } // namespace WireTrace

@@ -48,6 +48,11 @@ struct Faults {
     QMap<QString, QByteArray> noiseAfter;  // bytes sent just after the first reply to it
     QSet<QString> emptyLineBefore;         // an empty line before the first reply to it
     QSet<QString> stalePrevious; // when it arrives, the reply before goes out again at once
+    // A controller busy with something else: the second time this command arrives (the
+    // host's repeat) its reply goes out this many ms after the reply before it, whatever
+    // lateMs says; a negative value leaves the repeat unanswered.
+    QMap<QString, int> repeatAfterMs;
+    QMap<QString, int> twiceGapMs; // the first reply to it goes out again this many ms later
 };
 
 // Time of one byte at a line speed: 10 bits (start, 8 data, stop) per byte.

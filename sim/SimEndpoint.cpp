@@ -79,19 +79,24 @@ void SimEndpoint::Input(const QByteArray& bytes) {
 void SimEndpoint::Answer(const QString& command, const QString& reply, qsizetype commandBytes) {
     Faults faults = model_.faults;
     faults.doubleCr = faults.doubleCr || replies_++ < faults.doubleCrFirst;
-    const bool first = !answered_.contains(command);
-    answered_.insert(command);
+    const int earlier = answers_[command]++;
     QByteArray before;
     QByteArray after;
     double delay = faults.processingMs + faults.lateMs.value(command, 0);
-    if (first) {
+    if (earlier == 0) {
         before = (faults.emptyLineBefore.contains(command) ? QByteArray("\r\n") : QByteArray()) +
                  faults.noiseBefore.value(command);
         after = faults.noiseAfter.value(command);
         delay += faults.stallMs.value(command, 0);
+    } else if (earlier == 1 && faults.repeatAfterMs.contains(command)) {
+        delay = faults.repeatAfterMs.value(command); // counted from the reply before
+        if (delay < 0)
+            return;
     }
     lastReply_ = reply;
     Schedule(FrameReply(reply, faults, commandBytes, before, after), delay);
+    if (earlier == 0 && faults.twiceGapMs.contains(command))
+        Schedule(FrameReply(reply, faults, 0), std::max(0, faults.twiceGapMs.value(command)));
 }
 
 void SimEndpoint::Reset() {
@@ -99,7 +104,7 @@ void SimEndpoint::Reset() {
     overlong_ = false;
     queue_.clear();
     processedUntilNs_ = 0;
-    answered_.clear();
+    answers_.clear();
     lastReply_.clear();
     timer_.stop();
 }

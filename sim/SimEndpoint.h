@@ -4,9 +4,9 @@
 
 #include <QByteArray>
 #include <QElapsedTimer>
+#include <QHash>
 #include <QList>
 #include <QObject>
-#include <QSet>
 #include <QTimer>
 
 namespace sim {
@@ -59,8 +59,8 @@ private:
     bool overlong_ = false; // the line outgrew any command: dropped at its end
     QList<Due> queue_;      // in time order
     qint64 processedUntilNs_ = 0;
-    int replies_ = 0;        // since construction
-    QSet<QString> answered_; // commands answered before: the one-off faults are spent
+    int replies_ = 0;             // since construction
+    QHash<QString, int> answers_; // replies given to each command: the one-off faults are spent
     QString lastReply_;
     QElapsedTimer clock_;
     QTimer timer_;

@@ -13,6 +13,7 @@
 #include <QTimer>
 
 #include <cerrno>
+#include <climits>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -211,6 +212,12 @@ QList<QCommandLineOption> Options() {
         option("stale-before",
                "When COMMAND arrives, send the reply before it again at once (repeatable).",
                "COMMAND"),
+        option("repeat-after",
+               "A busy controller: the second time COMMAND arrives (the host's repeat), answer it "
+               "MS after the reply before it; a negative MS never answers it (repeatable).",
+               "COMMAND=MS"),
+        option("twice", "Send the first reply to COMMAND a second time, MS after it (repeatable).",
+               "COMMAND=MS"),
     };
 }
 
@@ -268,6 +275,17 @@ bool ApplyLineFaults(const QCommandLineParser& parser, sim::Faults& faults, int&
     return true;
 }
 
+// COMMAND=MS pairs of a repeatable option, each MS at least min.
+bool ReadMsPairs(const QCommandLineParser& parser, const char* name, int min,
+                 QMap<QString, int>& into) {
+    return ReadPairs(parser, name, [&into, min](const QString& command, const QString& ms) {
+        bool ok = false;
+        const int value = ms.toInt(&ok);
+        into.insert(command, value);
+        return ok && value >= min;
+    });
+}
+
 // The faults that stall, chop or garble the line around chosen replies.
 bool ApplyReplyFaults(const QCommandLineParser& parser, sim::Faults& faults) {
     if (!ReadInt(parser, QStringLiteral("chunk"), 1, faults.chunkBytes) ||
@@ -284,12 +302,9 @@ bool ApplyReplyFaults(const QCommandLineParser& parser, sim::Faults& faults) {
             return !bytes.isEmpty() && bytes.toHex() == hex.toLower().toLatin1();
         };
     };
-    return ReadPairs(parser, "stall",
-                     [&](const QString& command, const QString& ms) {
-                         bool ok = false;
-                         faults.stallMs.insert(command, ms.toInt(&ok));
-                         return ok && faults.stallMs.value(command) >= 0;
-                     }) &&
+    return ReadMsPairs(parser, "stall", 0, faults.stallMs) &&
+           ReadMsPairs(parser, "repeat-after", INT_MIN, faults.repeatAfterMs) &&
+           ReadMsPairs(parser, "twice", 0, faults.twiceGapMs) &&
            ReadPairs(parser, "noise-before", noise(faults.noiseBefore)) &&
            ReadPairs(parser, "noise-after", noise(faults.noiseAfter));
 }
@@ -309,11 +324,7 @@ bool ApplyFaults(const QCommandLineParser& parser, sim::Faults& faults, int& bau
                                        faults.replies.insert(command, text);
                                        return true;
                                    }) &&
-                         ReadPairs(parser, "late", [&](const QString& command, const QString& ms) {
-                             bool ok = false;
-                             faults.lateMs.insert(command, ms.toInt(&ok));
-                             return ok && faults.lateMs.value(command) >= 0;
-                         });
+                         ReadMsPairs(parser, "late", 0, faults.lateMs);
     return pairsOk && ApplyLineFaults(parser, faults, baud);
 }
 

@@ -29,6 +29,8 @@ private slots:
     void framing();
     void endpointDeliversLater();
     void endpointProcessesOneAtATime();
+    void endpointBusyController_data();
+    void endpointBusyController();
     void logStaysBounded();
     void stateText_data();
     void stateText();
@@ -536,6 +538,61 @@ void TestSim::endpointDeliversLater() {
 
 // Processing time and a late command: replies come one after the other, each after its own
 // processing, so a slow command delays those behind it.
+// A busy controller: the repeat of a command answered a set time after the reply before it
+// (or never), a reply sent twice; the commands behind wait their turn.
+void TestSim::endpointBusyController_data() {
+    QTest::addColumn<sim::Faults>("faults");
+    QTest::addColumn<QList<int>>("sendAt");   // ms at which "?:D0" goes in (then "?:D1", ...)
+    QTest::addColumn<QStringList>("replies"); // in order of delivery
+    QTest::addColumn<QList<int>>("earliest"); // ms, each reply not before
+    QTest::addColumn<QList<int>>("latest");   // ms, each reply not after
+
+    sim::Faults f;
+    f.lateMs = {{"?:D0", 100}};
+    f.repeatAfterMs = {{"?:D0", 300}};
+    QTest::newRow("late, the repeat 300 ms after it")
+        << f << QList<int>{0, 20} << QStringList{"500", "500"} << QList<int>{100, 400}
+        << QList<int>{250, 650};
+    f.repeatAfterMs = {{"?:D0", -1}};
+    QTest::newRow("late, the repeat dropped")
+        << f << QList<int>{0, 20} << QStringList{"500"} << QList<int>{100} << QList<int>{250};
+    f = {};
+    f.twiceGapMs = {{"?:D0", 80}};
+    QTest::newRow("twice, then the next command")
+        << f << QList<int>{0, -1} << QStringList{"500", "500", "5000"} << QList<int>{0, 80, 80}
+        << QList<int>{150, 230, 230};
+}
+
+void TestSim::endpointBusyController() {
+    QFETCH(sim::Faults, faults);
+    QFETCH(QList<int>, sendAt);
+    QFETCH(QStringList, replies);
+    QFETCH(QList<int>, earliest);
+    QFETCH(QList<int>, latest);
+    DeviceModel model;
+    model.faults = faults;
+    sim::SimEndpoint endpoint(model);
+    QStringList got;
+    QList<qint64> at;
+    QElapsedTimer clock;
+    connect(&endpoint, &sim::SimEndpoint::Output, this, [&](const QByteArray& bytes) {
+        got << QString::fromLatin1(bytes).trimmed();
+        at << clock.elapsed();
+    });
+    clock.start();
+    // -1: the next command straight after the one before; both repeats are "?:D0".
+    for (qsizetype i = 0; i < sendAt.size(); ++i) {
+        if (sendAt[i] >= 0)
+            QTest::qWait(int(std::max<qint64>(0, sendAt[i] - clock.elapsed())));
+        endpoint.Input(sendAt[i] >= 0 ? "?:D0\r\n" : "?:D1\r\n");
+    }
+    QTest::qWait(700);
+    QCOMPARE(got, replies);
+    for (qsizetype i = 0; i < at.size(); ++i)
+        QVERIFY2(at[i] >= earliest[i] && at[i] <= latest[i],
+                 qPrintable(QStringLiteral("reply %1 at %2 ms").arg(i).arg(at[i])));
+}
+
 void TestSim::endpointProcessesOneAtATime() {
     DeviceModel model;
     model.faults.processingMs = 30;
@@ -685,6 +742,13 @@ void TestSim::ptyOptions_data() {
     QTest::newRow("stale reply") << QStringList{"--stale-before", "?:D1"}
                                  << QStringList{"?:D0", "?:D1"} << QByteArray("500\r\n5000\r\n")
                                  << 2;
+    QTest::newRow("reply twice") << QStringList{"--twice", "?:D0=50"} << QStringList{"?:D0"}
+                                 << QByteArray("500\r\n500\r\n") << 2;
+    QTest::newRow("repeat answered later")
+        << QStringList{"--late", "?:D0=50", "--repeat-after", "?:D0=100"}
+        << QStringList{"?:D0", "?:D0"} << QByteArray("500\r\n") << 1;
+    QTest::newRow("repeat never answered") << QStringList{"--repeat-after", "?:D0=-1"}
+                                           << QStringList{"?:D0", "?:D0"} << QByteArray() << 1;
 }
 
 void TestSim::ptyOptions() {
