@@ -2,7 +2,8 @@
 # Runs chosen rows of a Qt Test suite as the user "nobody" when the suites run as root (as CI
 # does), so that rows about file permissions and port locks test what a user meets instead of
 # skipping. Root prepares what only root can make: a file of group root that the group may
-# read and write ($QMX_TEST_ROOT_GROUP_FILE). Exit 77 (skipped) when not root or without
+# read and write ($QMX_TEST_ROOT_GROUP_FILE), and a file of root's that anyone may write, in a
+# sticky folder, so that only root may replace it ($QMX_TEST_FOREIGN_FILE). Exit 77 (skipped) when not root or without
 # runuser: as a user the suite ran the rows itself.
 #   run-unprivileged.sh SUITE [FUNCTION[:ROW]...]
 set -eu
@@ -37,6 +38,8 @@ chown "$user" "$fixtures/home"
 touch "$fixtures/root-group-device"
 chown root:root "$fixtures/root-group-device"
 chmod 660 "$fixtures/root-group-device"
+mkdir -m 1777 "$fixtures/sticky"
+install -m 666 /dev/null "$fixtures/sticky/foreign.QMX"
 
 # A sanitizer build writes its reports into a folder of this run: let the user write there.
 case "${ASAN_OPTIONS:-}" in
@@ -48,4 +51,5 @@ esac
 
 cd "$fixtures/home"
 exec runuser -u "$user" -- env HOME="$fixtures/home" TMPDIR=/tmp \
-    QMX_TEST_ROOT_GROUP_FILE="$fixtures/root-group-device" "$suite" "$@"
+    QMX_TEST_ROOT_GROUP_FILE="$fixtures/root-group-device" \
+    QMX_TEST_FOREIGN_FILE="$fixtures/sticky/foreign.QMX" "$suite" "$@"

@@ -1185,8 +1185,8 @@ void TestCli::unprivileged_data() {
 }
 
 // Refusals only a user without root's rights meets. The sticky row needs a world-writable file
-// of another user in a sticky folder, named by $QMX_TEST_FOREIGN_FILE (as root:
-// install -d -m 1777 /tmp/qmx-sticky && install -m 666 /dev/null /tmp/qmx-sticky/foreign.QMX).
+// of another user in a sticky folder, named by $QMX_TEST_FOREIGN_FILE (run-unprivileged.sh
+// makes one).
 void TestCli::unprivileged() {
     QFETCH(QString, kind);
     if (geteuid() == 0)
