@@ -1,6 +1,8 @@
 #pragma once
 
+#include "shell/Result.h"
 #include <QJsonObject>
+
 #include <QString>
 #include <QStringList>
 
@@ -59,12 +61,13 @@ void PrintJsonDocument(const Invocation& call, int exitCode);
 void Complain(const QString& message);
 // The form Complain prints a message in (without the indentation).
 QString MessageText(const QString& message, qsizetype maxLength = 400);
-// The messages of the run so far (own and message boxes).
+// The messages of the run so far (own and the core's).
 const QStringList& Complaints();
-// The message boxes of a run: on standard error, questions answered by --yes, and kept.
-void InstallMessageBoxes(bool yes);
-// The file the next message boxes are about: named in them when they do not name it.
-void SetMessageSubject(const QString& fileName);
+// What the core tells and asks, on standard error under its title, and kept; a text about a
+// file names it. Questions are answered Yes only after AnswerQuestions(true) (--yes).
+void AnswerQuestions(bool yes);
+void ShowFailure(const Failure& failure, const QString& fileName = {});
+bool Ask(const Question& question, const QString& fileName = {});
 // The file module's Open and Save As on one file, its messages naming it.
 bool LoadFile(const QString& fileName);
 bool CreateFile(const QString& fileName);

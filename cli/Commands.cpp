@@ -31,7 +31,26 @@ public:
     void SetConnectedControls(bool) override {}
     void SetOptionsEnabled(bool) override {}
     void DispStatusMsg(StatusMsg) override {}
+    bool Ask(const Question& question) override { return cli::Ask(question); }
+    // Once a signal stopped the run, the run itself says what the controller holds.
+    void ShowFailure(const Failure& failure) override {
+        if (!StopSignal())
+            cli::ShowFailure(failure);
+    }
 };
+
+AskOperator AskAbout(const QString& fileName) {
+    return [fileName](const Question& question) {
+        return Ask(question, fileName);
+    };
+}
+
+// The failure, shown; true when there was none.
+bool Succeeded(const Result& result, const QString& fileName = {}) {
+    if (!result && result.failure() && !StopSignal())
+        ShowFailure(*result.failure(), fileName);
+    return bool(result);
+}
 
 // Identifies the controller; the program state then holds what it answered, and nothing of a
 // question it did not answer.
@@ -157,15 +176,15 @@ QJsonObject DifferenceJson(const RecordField& field, const ConfigRecord& readBac
 
 // Reads every parameter back and compares it with what the store sent (write --verify).
 int Verify(const Invocation& call, QJsonObject& line) {
-    const auto differences = QMXModule::VerifyStore(MainModule::Config);
-    if (!differences)
+    QList<QMXModule::StoreDifference> differences;
+    if (!Succeeded(QMXModule::VerifyStore(MainModule::Config, differences)))
         return kFailed;
     // The differing values once more, converted into the record's units.
     ConfigRecord readBack = MainModule::Config;
-    if (!differences->isEmpty() && !QMXModule::ReadConfig(readBack))
+    if (!differences.isEmpty() && !Succeeded(QMXModule::ReadConfig(readBack)))
         return kFailed;
     QJsonObject listed;
-    for (const QMXModule::StoreDifference& d : *differences) {
+    for (const QMXModule::StoreDifference& d : std::as_const(differences)) {
         const RecordField& field = RecordFields::Row(d.field);
         listed.insert(Name(field), DifferenceJson(field, readBack, d));
         if (!call.json)
@@ -175,13 +194,13 @@ int Verify(const Invocation& call, QJsonObject& line) {
                   << ParameterText::Printable(d.readBack, 20) << ")\n";
     }
     line.insert(QStringLiteral("differences"), listed);
-    line.insert(QStringLiteral("verified"), differences->isEmpty());
-    if (!differences->isEmpty())
+    line.insert(QStringLiteral("verified"), differences.isEmpty());
+    if (!differences.isEmpty())
         Complain(QStringLiteral("verify: the controller holds other values than were sent: %1")
                      .arg(listed.keys().join(QStringLiteral(", "))));
-    if (!call.json && differences->isEmpty())
+    if (!call.json && differences.isEmpty())
         Out() << "verify: the controller holds every parameter sent\n";
-    return differences->isEmpty() ? kOk : kMismatch;
+    return differences.isEmpty() ? kOk : kMismatch;
 }
 
 QJsonValue FileSha256(const QString& fileName) {
@@ -196,7 +215,7 @@ QJsonValue FileSha256(const QString& fileName) {
 int Store(const Invocation& call, QJsonObject& line) {
     if (!LoadFile(call.files.at(0)))
         return kFailed;
-    const bool stored = QMXModule::StoreConfigToController();
+    const bool stored = Succeeded(QMXModule::StoreConfigToController());
     const QMXModule::StoreReport& report = QMXModule::LastStoreReport();
     line.insert(QStringLiteral("written"), WrittenJson(report));
     if (stored || report.interrupted)
@@ -253,17 +272,11 @@ int CheckNewFile(const Invocation& call, const QString& fileName) {
 } // namespace
 
 bool LoadFile(const QString& fileName) {
-    SetMessageSubject(fileName);
-    const bool loaded = FileModule::LoadConfigFile(fileName);
-    SetMessageSubject({});
-    return loaded;
+    return Succeeded(FileModule::LoadConfigFile(fileName, AskAbout(fileName)), fileName);
 }
 
 bool CreateFile(const QString& fileName) {
-    SetMessageSubject(fileName);
-    const bool created = FileModule::CreateConfigFile(fileName);
-    SetMessageSubject({});
-    return created;
+    return Succeeded(FileModule::CreateConfigFile(fileName, AskAbout(fileName)), fileName);
 }
 
 QString PortName(const Invocation& call) {
@@ -290,8 +303,8 @@ int Read(const Invocation& call) {
         return rc;
     if (const int rc = Connect(call))
         return rc;
-    const bool saved =
-        QMXModule::LoadConfigFromController() && !StopSignal() && CreateFile(call.files.at(0));
+    const bool saved = Succeeded(QMXModule::LoadConfigFromController()) && !StopSignal() &&
+                       CreateFile(call.files.at(0));
     Disconnect();
     return saved ? kOk : kFailed;
 }
@@ -333,7 +346,7 @@ int Diff(const Invocation& call) {
     const ConfigRecord fromFile = MainModule::Config;
     if (const int rc = Connect(call))
         return rc;
-    const bool ok = QMXModule::LoadConfigFromController();
+    const bool ok = Succeeded(QMXModule::LoadConfigFromController());
     Disconnect();
     if (!ok)
         return kFailed;

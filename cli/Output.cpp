@@ -1,7 +1,6 @@
 #include "cli/Cli.h"
 
 #include "files/ParameterText.h"
-#include "platform/MessageBoxes.h"
 
 #include <QFile>
 #include <QJsonArray>
@@ -35,9 +34,9 @@ QStringList& Kept() {
     return messages;
 }
 
-QString& Subject() {
-    static QString fileName;
-    return fileName;
+bool& AnswerYes() {
+    static bool yes = false;
+    return yes;
 }
 
 // A kept message on standard error: "prefix: text", its further lines indented.
@@ -47,34 +46,12 @@ void PrintMessage(const QString& prefix, const QString& text) {
     std::fprintf(stderr, "%s: %s\n", qUtf8Printable(prefix), qUtf8Printable(shown));
 }
 
-// Message boxes on standard error. A question answered No says how to answer Yes.
-class CliMessageBoxes : public platform::MessageBoxes {
-public:
-    explicit CliMessageBoxes(bool yes) : yes_(yes) {}
-    platform::MsgAnswer Show(const QString& text, const QString& title, platform::MsgIcon,
-                             platform::MsgButtons buttons) override {
-        const QString& about = Subject();
-        const QString shown =
-            MessageText(about.isEmpty() || text.contains(about)
-                            ? text
-                            : ParameterText::Printable(about, 200) + QStringLiteral(": ") + text);
-        PrintMessage(MessageText(title, 100), shown);
-        if (buttons != platform::MsgButtons::YesNo) {
-            Kept() << shown;
-            return platform::MsgAnswer::Ok;
-        }
-        if (yes_) {
-            std::fprintf(stderr, "-> Yes\n");
-            return platform::MsgAnswer::Yes;
-        }
-        Kept() << shown + QStringLiteral(" -> No (give --yes to answer Yes)");
-        std::fprintf(stderr, "-> No (give --yes to answer Yes and go on)\n");
-        return platform::MsgAnswer::No;
-    }
-
-private:
-    bool yes_;
-};
+// The text of what the core says about a file, naming the file when the text does not.
+QString About(const QString& fileName, const QString& text) {
+    return MessageText(fileName.isEmpty() || text.contains(fileName)
+                           ? text
+                           : ParameterText::Printable(fileName, 200) + QStringLiteral(": ") + text);
+}
 
 } // namespace
 
@@ -202,14 +179,27 @@ const QStringList& Complaints() {
     return Kept();
 }
 
-void SetMessageSubject(const QString& fileName) {
-    Subject() = fileName;
+void AnswerQuestions(bool yes) {
+    AnswerYes() = yes;
 }
 
-void InstallMessageBoxes(bool yes) {
-    static CliMessageBoxes boxes(yes);
-    boxes = CliMessageBoxes(yes);
-    platform::SetMessageBoxes(&boxes);
+void ShowFailure(const Failure& failure, const QString& fileName) {
+    const QString shown = About(fileName, failure.text);
+    PrintMessage(MessageText(failure.title, 100), shown);
+    Kept() << shown;
+}
+
+// A question answered No says how to answer Yes.
+bool Ask(const Question& question, const QString& fileName) {
+    const QString shown = About(fileName, question.text);
+    PrintMessage(MessageText(question.title, 100), shown);
+    if (AnswerYes()) {
+        std::fprintf(stderr, "-> Yes\n");
+        return true;
+    }
+    Kept() << shown + QStringLiteral(" -> No (give --yes to answer Yes)");
+    std::fprintf(stderr, "-> No (give --yes to answer Yes and go on)\n");
+    return false;
 }
 
 } // namespace cli

@@ -382,7 +382,7 @@ int RunHere(const Command& command, const Invocation& call) {
         return RunInParallel(call);
     if (command.needsLink)
         StartTrace(call.trace);
-    InstallMessageBoxes(call.yes);
+    AnswerQuestions(call.yes);
     TerminalProgress progress;
     if (QMX_ISATTY(2) && !call.trace)
         platform::SetProgressDisplay(&progress);

@@ -2,7 +2,6 @@
 
 #include "files/FileModule.h"
 #include "link/ComSupport.h"
-#include "platform/FileDialogs.h"
 #include "shell/MainModule.h"
 
 #include <QFileInfo>
@@ -15,12 +14,23 @@ bool SameFile(const QString& a, const QString& b) {
     return !a.isEmpty() && !b.isEmpty() && QFileInfo(a) == QFileInfo(b);
 }
 
+// The failure, shown; true when there was none.
+bool Succeeded(const Result& result, FileCommandsView& view) {
+    if (!result && result.failure())
+        view.ShowFailure(*result.failure());
+    return bool(result);
+}
+
+using FileOperation = Result (*)(const QString&, const AskOperator&);
+
 // Runs a file operation on name, which becomes the current file when it succeeds. A failure
 // on the current file itself ends it: a file refused or not replaced is never the one Save
 // writes to.
-bool RunFileOperation(const QString& name, bool (*operation)(const QString&),
-                      FileCommandsView& view) {
-    if (operation(name)) {
+bool RunFileOperation(const QString& name, FileOperation operation, FileCommandsView& view) {
+    const auto ask = [&view](const Question& question) {
+        return view.Ask(question);
+    };
+    if (Succeeded(operation(name, ask), view)) {
         MainModule::State.CurrentFileName = name;
         return true;
     }
@@ -45,7 +55,7 @@ QString DialogFilter() {
 }
 
 void FileOpen(FileCommandsView& view) {
-    const QString name = platform::Dialogs().OpenFileName(OpenTitle(), DialogFilter());
+    const QString name = view.AskFileName(false, OpenTitle(), DialogFilter());
     if (name.isEmpty() || !RunFileOperation(name, FileModule::LoadConfigFile, view))
         return;
     view.DispConfigData();
@@ -59,12 +69,12 @@ void FileClose(FileCommandsView& view) {
 }
 
 void FileSave(FileCommandsView& view) {
-    if (FileModule::SaveConfigFile())
+    if (Succeeded(FileModule::SaveConfigFile(), view))
         view.DispStatusMsg(StatusMsg::StoredToFile);
 }
 
 void FileSaveAs(FileCommandsView& view) {
-    const QString name = platform::Dialogs().SaveFileName(SaveAsTitle(), DialogFilter());
+    const QString name = view.AskFileName(true, SaveAsTitle(), DialogFilter());
     if (name.isEmpty() || !RunFileOperation(name, FileModule::CreateConfigFile, view))
         return;
     view.SetFileEntriesEnabled(true);

@@ -1,10 +1,12 @@
 #pragma once
 
+#include "shell/Result.h"
 #include "shell/StatusMessages.h"
 
 #include <QString>
 
-// What the File menu commands need of the main window; test fakes implement it too.
+// What the File menu commands need of the main window; test fakes implement it too. The
+// commands ask and tell the operator only through it.
 class FileCommandsView {
 public:
     virtual ~FileCommandsView() = default;
@@ -12,6 +14,11 @@ public:
     virtual void SetFileEntriesEnabled(bool enabled) = 0; // mnuFileClose and mnuFileSave
     virtual void DispStatusMsg(StatusMsg message) = 0;
     virtual void UnloadMainWindow() = 0; // Exit's last step
+    // The file to open, or to save into (save); empty when the operator cancels.
+    virtual QString AskFileName(bool save, const QString& title, const QString& filter) = 0;
+    // True when the operator answers Yes.
+    virtual bool Ask(const Question& question) = 0;
+    virtual void ShowFailure(const Failure& failure) = 0;
 };
 
 // The File menu: choose the file, keep the current file name, run the file operations and

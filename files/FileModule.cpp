@@ -1,6 +1,5 @@
 #include "files/FileModule.h"
 
-#include "platform/MessageBoxes.h"
 #include "shell/MainModule.h"
 #include "shell/RecordFields.h"
 
@@ -122,17 +121,27 @@ bool IsSpecial(const QString& fileName) {
 }
 
 // Writes the held blocks.
-bool WriteHeld(const QString& fileName) {
-    if (IsSpecial(fileName)) {
-        platform::MsgBox(NotRegularText(fileName), StoreTitle(), platform::MsgIcon::Critical);
-        return false;
-    }
+Result WriteHeld(const QString& fileName) {
+    if (IsSpecial(fileName))
+        return Failure{StoreTitle(), NotRegularText(fileName)};
     QString error;
-    if (!WriteWholeFile(fileName, FileImage(), error)) {
-        platform::MsgBox(error, StoreTitle(), platform::MsgIcon::Critical);
-        return false;
-    }
-    return true;
+    if (!WriteWholeFile(fileName, FileImage(), error))
+        return Failure{StoreTitle(), error};
+    return {};
+}
+
+// Writes the held blocks as a new file; a file already there is replaced only when the
+// operator says so.
+Result WriteNew(const QString& fileName, const AskOperator& ask) {
+    if (IsSpecial(fileName))
+        return Failure{StoreTitle(), NotRegularText(fileName)};
+    // A symbolic link to nothing counts as a file: the save would make its target.
+    if ((QFileInfo::exists(fileName) || QFileInfo(fileName).isSymLink()) &&
+        !ask({StoreTitle(),
+              MainModule::JaEn(QStringLiteral("設定ファイルが既に存在します。上書きしますか？"),
+                               QStringLiteral("Already config file. Over write ?"))}))
+        return Result::Declined();
+    return WriteHeld(fileName);
 }
 
 } // namespace
@@ -202,19 +211,11 @@ void FillFileRecord() {
     ConfigFileParams2 = blocks.params2;
 }
 
-bool CreateConfigFile() {
-    return CreateConfigFile(MainModule::State.CurrentFileName);
-}
-
-bool SaveConfigFile() {
+Result SaveConfigFile() {
     return SaveConfigFile(MainModule::State.CurrentFileName);
 }
 
-bool LoadConfigFile() {
-    return LoadConfigFile(MainModule::State.CurrentFileName);
-}
-
-bool CreateConfigFile(const QString& fileName) {
+Result CreateConfigFile(const QString& fileName, const AskOperator& ask) {
     const Blocks before = HeldBlocks();
     const double now = ToOleDate(QDateTime::currentDateTime());
 
@@ -230,77 +231,50 @@ bool CreateConfigFile(const QString& fileName) {
     ConfigFileParams2.fill(0);
     FillFileRecord();
 
-    if (IsSpecial(fileName)) {
-        platform::MsgBox(NotRegularText(fileName), StoreTitle(), platform::MsgIcon::Critical);
+    const Result written = WriteNew(fileName, ask);
+    if (!written) // a later Save onto the current file must still write that file's own header
         KeepBlocks(before);
-        return false;
-    }
-    // A symbolic link to nothing counts as a file: the save would make its target.
-    if (QFileInfo::exists(fileName) || QFileInfo(fileName).isSymLink()) {
-        const auto answer = platform::MsgBox(
-            MainModule::JaEn(QStringLiteral("設定ファイルが既に存在します。上書きしますか？"),
-                             QStringLiteral("Already config file. Over write ?")),
-            StoreTitle(), platform::MsgIcon::Warning, platform::MsgButtons::YesNo);
-        if (answer != platform::MsgAnswer::Yes) {
-            // A later Save onto the current file must still write that file's own header.
-            KeepBlocks(before);
-            return false;
-        }
-    }
-    if (!WriteHeld(fileName)) {
-        KeepBlocks(before);
-        return false;
-    }
-    return true;
+    return written;
 }
 
-bool SaveConfigFile(const QString& fileName) {
+Result SaveConfigFile(const QString& fileName) {
     const Blocks before = HeldBlocks();
     PutNow(kUpdatedOffset, ToOleDate(QDateTime::currentDateTime()));
     PutVersion();
     if (IsTrue(MainModule::State.IsConnected))
         PutSerial(MainModule::State.ControllerSerialNo);
     FillFileRecord();
-    if (!WriteHeld(fileName)) {
+    const Result written = WriteHeld(fileName);
+    if (!written)
         KeepBlocks(before);
-        return false;
-    }
-    return true;
+    return written;
 }
 
-bool LoadConfigFile(const QString& fileName) {
+Result LoadConfigFile(const QString& fileName, const AskOperator& ask) {
     // Everything is checked on a copy: a refused file leaves record and blocks untouched.
     QByteArray image;
     QString error;
-    if (!ReadFileImage(fileName, image, error)) {
-        platform::MsgBox(error, LoadTitle(), platform::MsgIcon::Critical);
-        return false;
-    }
-    if (!HasIdentity(image)) {
-        platform::MsgBox(
-            MainModule::JaEn(QStringLiteral("QMX-001の設定ファイルではありません。"),
-                             QStringLiteral("Not QMX-001 config file, Cannot loaded.")),
-            LoadTitle(), platform::MsgIcon::Critical);
-        return false;
-    }
+    if (!ReadFileImage(fileName, image, error))
+        return Failure{LoadTitle(), error};
+    if (!HasIdentity(image))
+        return Failure{LoadTitle(),
+                       MainModule::JaEn(QStringLiteral("QMX-001の設定ファイルではありません。"),
+                                        QStringLiteral("Not QMX-001 config file, Cannot loaded."))};
     // The file holds at most ten characters, so a controller is recognised by what a Save
     // would have written for it.
     const bool sameSerial =
         std::memcmp(image.constData() + kSerialOffset,
                     SerialBytes(MainModule::State.ControllerSerialNo).data(), kSerialChars) == 0;
     if (IsTrue(MainModule::Options.CheckSerialNo) && IsTrue(MainModule::State.IsConnected) &&
-        !sameSerial) {
-        const auto answer = platform::MsgBox(
-            MainModule::JaEn(
-                QStringLiteral("接続されたQMXと設定ファイルが異なります。読込を続けますか？"),
-                QStringLiteral("Mismuch QMX and Config file,Contiue load file ?")),
-            LoadTitle(), platform::MsgIcon::Warning, platform::MsgButtons::YesNo);
-        if (answer != platform::MsgAnswer::Yes)
-            return false;
-    }
+        !sameSerial &&
+        !ask({LoadTitle(),
+              MainModule::JaEn(
+                  QStringLiteral("接続されたQMXと設定ファイルが異なります。読込を続けますか？"),
+                  QStringLiteral("Mismuch QMX and Config file,Contiue load file ?"))}))
+        return Result::Declined();
     ImageToRecord(image, MainModule::Config);
     KeepBlocks(SplitIntoBlocks(image));
-    return true;
+    return {};
 }
 
 bool ReadFileImage(const QString& fileName, QByteArray& image, QString& error) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "shell/ConfigRecord.h"
+#include "shell/Result.h"
 #include "shell/Version.h"
 
 #include <QByteArray>
@@ -12,7 +13,7 @@
 // The ".QMX" configuration file: 256 bytes, little-endian, a header and two parameter blocks.
 // The three blocks are held once for the run; Open fills them, Save As builds them anew and
 // Save writes back the held header with only the updated date, version and serial refreshed.
-// Every operation shows its own message boxes.
+// Every operation returns what went wrong, and asks its questions through ask.
 namespace FileModule {
 
 inline constexpr int kFileSize = 256;
@@ -45,13 +46,11 @@ extern std::array<quint8, 128> ConfigFileHeader; // offsets 0..127, all 0 at sta
 extern std::array<quint8, 96> ConfigFileParams1; // offsets 128..223
 extern std::array<quint8, 32> ConfigFileParams2; // offsets 224..255
 
-bool CreateConfigFile(const QString& fileName); // Save As
-bool SaveConfigFile(const QString& fileName);   // Save
-bool LoadConfigFile(const QString& fileName);   // Open
-// The same on MainModule::State.CurrentFileName.
-bool CreateConfigFile();
-bool SaveConfigFile();
-bool LoadConfigFile();
+Result CreateConfigFile(const QString& fileName, const AskOperator& ask); // Save As
+Result SaveConfigFile(const QString& fileName);                           // Save
+Result LoadConfigFile(const QString& fileName, const AskOperator& ask);   // Open
+// Save on MainModule::State.CurrentFileName.
+Result SaveConfigFile();
 void FillFileRecord(); // record -> the two parameter blocks
 
 // Replaces the file with these bytes whole, or keeps the old file: false with the platform's

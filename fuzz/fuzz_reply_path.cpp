@@ -11,7 +11,6 @@
 
 #include "link/ComSupport.h"
 #include "link/QMXModule.h"
-#include "platform/MessageBoxes.h"
 #include "platform/SerialControl.h"
 #include "shell/MainModule.h"
 #include "tests/support/Protocol.h"
@@ -205,16 +204,6 @@ void ScriptedLine::Tick() {
             Qt::QueuedConnection);
 }
 
-class CountingBoxes : public platform::MessageBoxes {
-public:
-    platform::MsgAnswer Show(const QString&, const QString&, platform::MsgIcon,
-                             platform::MsgButtons) override {
-        ++shown;
-        return platform::MsgAnswer::Ok;
-    }
-    int shown = 0;
-};
-
 // The lines the link can have taken as the reply to the last run of sendings of the command:
 // in what the line brought since the run began, with blanks and backspaces left out, each text
 // between two LFs whose CRs are odd in number (two CRs cancel), without its CRs.
@@ -281,13 +270,12 @@ void CloseLink() {
     ComSupport::SetSerialControl(nullptr);
 }
 
-// Runs one series; a failure must have been shown to the operator.
-bool RunStep(bool (*step)(), CountingBoxes& boxes) {
-    const int before = boxes.shown;
-    const bool ok = step();
-    if (!ok && boxes.shown == before)
-        Fail("a series failed without telling the operator");
-    return ok;
+// Runs one series; a failure must say what to tell the operator.
+bool RunStep(Result (*step)()) {
+    const Result result = step();
+    if (!result && (!result.failure() || result.failure()->text.isEmpty()))
+        Fail("a series failed without a word for the operator");
+    return bool(result);
 }
 
 void CheckConnected(const std::vector<Exchange>& exchanges, size_t first) {
@@ -329,8 +317,6 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzedDataProvider input(data, size);
-    CountingBoxes boxes;
-    platform::SetMessageBoxes(&boxes);
     MainModule::InitProgram(QStringLiteral("/L:E"));
     ScriptedLine line(input);
     const QMetaObject::Connection tick = QObject::connect(ticker, &QTimer::timeout, [&line] {
@@ -341,18 +327,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         Fail("the scripted line did not open");
 
     size_t first = line.Exchanges().size();
-    if (RunStep(QMXModule::ConnectController, boxes))
+    if (RunStep(QMXModule::ConnectController))
         CheckConnected(line.Exchanges(), first);
     first = line.Exchanges().size();
-    if (RunStep(QMXModule::LoadConfigFromController, boxes))
+    if (RunStep(QMXModule::LoadConfigFromController))
         CheckSeries(line.Exchanges(), first, testing::kLoadQueries);
     const std::optional<QStringList> commands = QMXModule::StoreCommands(MainModule::Config);
     first = line.Exchanges().size();
-    if (RunStep(QMXModule::StoreConfigToController, boxes) && commands)
+    if (RunStep(QMXModule::StoreConfigToController) && commands)
         CheckStored(line.Exchanges(), first, *commands);
 
     CloseLink();
     QObject::disconnect(tick);
-    platform::SetMessageBoxes(nullptr);
     return 0;
 }

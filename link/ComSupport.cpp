@@ -1,7 +1,6 @@
 #include "link/ComSupport.h"
 
 #include "link/WireTrace.h"
-#include "platform/MessageBoxes.h"
 #include "platform/Ports.h"
 #include "platform/QtSerialControl.h"
 #include "platform/SerialControl.h"
@@ -340,25 +339,23 @@ void ComInit(int portNumber, int speedOption) {
     ForgetReceived();
 }
 
-bool ComOpen() {
+Result ComOpen() {
     return ComOpenDevice(platform::ComPortDeviceName(Link.ComPortNumber));
 }
 
-bool ComOpenDevice(const QString& device) {
+Result ComOpenDevice(const QString& device) {
     platform::SerialControl& serial = Serial();
     const QString settings = SettingsString(Link.ComSpeedCode);
     if (!serial.Open(device, settings)) {
         WireTrace::Note(QStringLiteral("cannot open %1: %2").arg(device, serial.ErrorText()));
-        platform::MsgBox(OpenFailureText(serial.LastOpenFailure()), LinkTitle(),
-                         platform::MsgIcon::Critical);
-        return false;
+        return Failure{LinkTitle(), OpenFailureText(serial.LastOpenFailure())};
     }
     WireTrace::Opened(device, settings);
     Link.StopRequested = false;
     serial.SetRts(true);
     serial.SetDtr(true);
     Link.PortIsOpen = kTrue;
-    return true;
+    return {};
 }
 
 void ComClose() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "shell/Result.h"
 #include "shell/Types.h"
 
 #include <QString>
@@ -67,9 +68,9 @@ QTimer* CreateTickTimer(QObject* parent, bool started = true);
 
 void ComInit(int portNumber, int speedOption);
 // Opens the device behind COM ComPortNumber.
-bool ComOpen();
+Result ComOpen();
 // Opens this device instead (a path, or COMn on Windows).
-bool ComOpenDevice(const QString& device);
+Result ComOpenDevice(const QString& device);
 void ComClose();
 // What a reply line may look like. A line of another shape is noise, not a reply.
 enum class ReplyShape {

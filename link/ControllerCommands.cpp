@@ -2,7 +2,6 @@
 
 #include "link/ComSupport.h"
 #include "link/QMXModule.h"
-#include "platform/MessageBoxes.h"
 #include "shell/MainModule.h"
 
 namespace ControllerCommands {
@@ -12,27 +11,32 @@ namespace {
 using MainModule::Options;
 using MainModule::State;
 
-bool OpenPort(const QString& device) {
+Result OpenPort(const QString& device) {
     return device.isEmpty() ? ComSupport::ComOpen() : ComSupport::ComOpenDevice(device);
 }
 
-bool StoreConfirmed() {
-    if (!IsTrue(Options.ConfirmStore))
-        return true;
-    return platform::MsgBox(MainModule::JaEn(QStringLiteral("設定値をQMXに書込みますか？"),
-                                             QStringLiteral("Store Config data ?")),
-                            ComSupport::LinkTitle(), platform::MsgIcon::None,
-                            platform::MsgButtons::YesNo) == platform::MsgAnswer::Yes;
+// The failure, shown; true when there was none.
+bool Succeeded(const Result& result, ControllerCommandsView& view) {
+    if (!result && result.failure())
+        view.ShowFailure(*result.failure());
+    return bool(result);
+}
+
+Question StoreQuestion() {
+    return {ComSupport::LinkTitle(),
+            MainModule::JaEn(QStringLiteral("設定値をQMXに書込みますか？"),
+                             QStringLiteral("Store Config data ?")),
+            false};
 }
 
 } // namespace
 
 ConnectResult Connect(ControllerCommandsView& view, const QString& device) {
-    if (!OpenPort(device)) {
+    if (!Succeeded(OpenPort(device), view)) {
         ComSupport::ComClose();
         return ConnectResult::NotOpened;
     }
-    if (!QMXModule::ConnectController()) {
+    if (!Succeeded(QMXModule::ConnectController(), view)) {
         ComSupport::ComClose();
         return ConnectResult::NotIdentified;
     }
@@ -40,7 +44,7 @@ ConnectResult Connect(ControllerCommandsView& view, const QString& device) {
     view.SetOptionsEnabled(false);
     const bool load = IsTrue(Options.LoadOnConnect);
     if (load) {
-        if (!QMXModule::LoadConfigFromController()) {
+        if (!Succeeded(QMXModule::LoadConfigFromController(), view)) {
             Disconnect(view);
             return ConnectResult::NotLoaded;
         }
@@ -71,7 +75,7 @@ void ConnectOrDisconnect(ControllerCommandsView& view) {
 bool Load(ControllerCommandsView& view) {
     if (!IsTrue(State.IsConnected))
         return false;
-    if (!QMXModule::LoadConfigFromController()) {
+    if (!Succeeded(QMXModule::LoadConfigFromController(), view)) {
         Disconnect(view);
         return false;
     }
@@ -81,9 +85,11 @@ bool Load(ControllerCommandsView& view) {
 }
 
 bool Store(ControllerCommandsView& view) {
-    if (!IsTrue(State.IsConnected) || !StoreConfirmed())
+    if (!IsTrue(State.IsConnected))
         return false;
-    if (!QMXModule::StoreConfigToController()) {
+    if (IsTrue(Options.ConfirmStore) && !view.Ask(StoreQuestion()))
+        return false;
+    if (!Succeeded(QMXModule::StoreConfigToController(), view)) {
         Disconnect(view);
         return false;
     }

@@ -1,10 +1,12 @@
 #pragma once
 
+#include "shell/Result.h"
 #include "shell/StatusMessages.h"
 
 #include <QString>
 
-// What the controller commands need of the main window; qmxcli and the tests implement it too.
+// What the controller commands need of their front end: the window, qmxcli and the tests
+// implement it. The commands ask and tell the operator only through it.
 class ControllerCommandsView {
 public:
     virtual ~ControllerCommandsView() = default;
@@ -16,6 +18,9 @@ public:
     virtual void SetConnectedControls(bool connected) = 0;
     virtual void SetOptionsEnabled(bool enabled) = 0; // the Tools > Options entry
     virtual void DispStatusMsg(StatusMsg message) = 0;
+    // True when the operator answers Yes.
+    virtual bool Ask(const Question& question) = 0;
+    virtual void ShowFailure(const Failure& failure) = 0;
 };
 
 // CONNECT, LOAD, STORE and DISCONNECT: open the port, run the command series, keep the

@@ -2,7 +2,6 @@
 
 #include "link/ComSupport.h"
 #include "link/WireTrace.h"
-#include "platform/MessageBoxes.h"
 #include "platform/ProgressDisplay.h"
 #include "shell/MainModule.h"
 #include "shell/Numbers.h"
@@ -19,16 +18,13 @@ using ComSupport::ComQuery;
 using ComSupport::ReplyShape;
 using platform::Progress;
 
-void ShowLinkFailure(const QString& japanese, const QString& english) {
-    if (ComSupport::StopRequested())
-        return; // the front end that asked for the stop tells the operator
-    platform::MsgBox(MainModule::JaEn(japanese, english), ComSupport::LinkTitle(),
-                     platform::MsgIcon::Critical);
+Failure LinkFailure(const QString& japanese, const QString& english) {
+    return {ComSupport::LinkTitle(), MainModule::JaEn(japanese, english)};
 }
 
-void ShowCannotConnect() {
-    ShowLinkFailure(QStringLiteral("QMX-001との接続ができません。"),
-                    QStringLiteral("cannot connect QMX-001."));
+Failure CannotConnect() {
+    return LinkFailure(QStringLiteral("QMX-001との接続ができません。"),
+                       QStringLiteral("cannot connect QMX-001."));
 }
 
 // ---- Identification ------------------------------------------------------------------------
@@ -282,7 +278,7 @@ StoreReport lastStore;
 
 } // namespace
 
-bool ConnectController() {
+Result ConnectController() {
     Progress().ShowProgress(0);
     ComSupport::BeginSeries();
     bool ok = true;
@@ -304,23 +300,19 @@ bool ConnectController() {
     // A shifted reply shows only now; until then the texts may belong to other queries.
     ok = ok && ComSupport::SeriesEndsQuiet();
     Progress().HideProgress();
-    if (!ok) {
-        ShowCannotConnect();
-        return false;
-    }
-    if (MainModule::State.ControllerVersion < 1.1) {
-        ShowLinkFailure(QStringLiteral("古いバージョンのQMX-001は接続できません。"),
-                        QStringLiteral("Cannot use old QMX-001 version."));
-        return false;
-    }
-    return true;
+    if (!ok)
+        return CannotConnect();
+    if (MainModule::State.ControllerVersion < 1.1)
+        return LinkFailure(QStringLiteral("古いバージョンのQMX-001は接続できません。"),
+                           QStringLiteral("Cannot use old QMX-001 version."));
+    return {};
 }
 
-bool LoadConfigFromController() {
+Result LoadConfigFromController() {
     return ReadConfig(MainModule::Config);
 }
 
-bool ReadConfig(ConfigRecord& target) {
+Result ReadConfig(ConfigRecord& target) {
     // Loaded into a copy: a load that stops early leaves the record as the window shows it.
     ConfigRecord record = target;
     Progress().ShowProgress(0);
@@ -342,12 +334,10 @@ bool ReadConfig(ConfigRecord& target) {
     }
     ok = ok && ComSupport::SeriesEndsQuiet();
     Progress().HideProgress();
-    if (!ok) {
-        ShowCannotConnect();
-        return false;
-    }
+    if (!ok)
+        return CannotConnect();
     target = record;
-    return true;
+    return {};
 }
 
 std::optional<QStringList> StoreCommands(const ConfigRecord& record) {
@@ -365,8 +355,8 @@ std::optional<QStringList> StoreCommands(const ConfigRecord& record) {
     return commands;
 }
 
-std::optional<QList<StoreDifference>> VerifyStore(const ConfigRecord& record) {
-    QList<StoreDifference> differences;
+Result VerifyStore(const ConfigRecord& record, QList<StoreDifference>& differences) {
+    differences.clear();
     Progress().ShowProgress(0);
     ComSupport::BeginSeries();
     int done = 0;
@@ -379,8 +369,7 @@ std::optional<QList<StoreDifference>> VerifyStore(const ConfigRecord& record) {
         QString reply;
         if (!sent || !ComQuery(QLatin1String(query->command), reply, query->shape)) {
             Progress().HideProgress();
-            ShowCannotConnect();
-            return std::nullopt;
+            return CannotConnect();
         }
         const bool same = step.format == Format::Boolean
                               ? (*sent != 0) == (reply != QLatin1String("0"))
@@ -391,11 +380,9 @@ std::optional<QList<StoreDifference>> VerifyStore(const ConfigRecord& record) {
     }
     const bool quiet = ComSupport::SeriesEndsQuiet();
     Progress().HideProgress();
-    if (!quiet) {
-        ShowCannotConnect();
-        return std::nullopt;
-    }
-    return differences;
+    if (!quiet)
+        return CannotConnect();
+    return {};
 }
 
 namespace {
@@ -489,27 +476,25 @@ const StoreReport& LastStoreReport() {
     return lastStore;
 }
 
-bool StoreConfigToController() {
+Result StoreConfigToController() {
     lastStore = StoreReport{};
     lastStore.total = int(kStoreSteps.size());
     const std::optional<QStringList> commands = StoreCommands(MainModule::Config);
-    if (!commands) {
-        ShowCannotConnect();
-        return false;
-    }
+    if (!commands)
+        return CannotConnect();
     Progress().ShowProgress(0);
     ComSupport::BeginSeries();
     const StoreOutcome outcome = SendStoreCommands(*commands);
     Progress().HideProgress();
     if (outcome == StoreOutcome::Failed)
-        ShowCannotConnect();
-    else if (outcome == StoreOutcome::Untrusted)
-        ShowLinkFailure(
+        return CannotConnect();
+    if (outcome == StoreOutcome::Untrusted)
+        return LinkFailure(
             QStringLiteral("QMX-001の書込み完了の応答が確認できません。設定値が保存されたか"
                            "どうかは不明です。もう一度書き込んでください。"),
             QStringLiteral("The answer of QMX-001 to the final store command cannot be trusted: "
                            "the parameters may or may not be kept. Store again."));
-    return outcome == StoreOutcome::Done;
+    return {};
 }
 
 } // namespace QMXModule

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "shell/ConfigRecord.h"
+#include "shell/Result.h"
 
 #include <QStringList>
 
@@ -9,18 +10,19 @@
 // Identification, load and store: the command series exchanged with the controller.
 namespace QMXModule {
 
+// Each series returns what went wrong, worded for the operator.
+
 // Sends the identification series and fills the controller information of the program state.
-// Shows its own failure box.
-bool ConnectController();
+Result ConnectController();
 
-// Reads the 31 parameters into the configuration record; it changes only when all of them
-// were read.
-bool LoadConfigFromController();
+// Reads every parameter into the configuration record; it changes only when all of them were
+// read.
+Result LoadConfigFromController();
 // The same into another record.
-bool ReadConfig(ConfigRecord& target);
+Result ReadConfig(ConfigRecord& target);
 
-// Writes the configuration record with the 36 setting commands, "Z:UW" last.
-bool StoreConfigToController();
+// Writes the configuration record with the setting commands, "Z:UW" last.
+Result StoreConfigToController();
 
 // How far the last store got: what the controller holds afterwards.
 struct StoreReport {
@@ -50,7 +52,7 @@ struct StoreReport {
 };
 const StoreReport& LastStoreReport();
 
-// The 36 command lines a store sends for this record; none when a scale is 0 or a converted
+// The command lines a store sends for this record; none when a scale is 0 or a converted
 // value does not fit 32 bits.
 std::optional<QStringList> StoreCommands(const ConfigRecord& record);
 
@@ -62,8 +64,8 @@ struct StoreDifference {
 };
 
 // Queries every parameter a store of the record sets and compares the replies with what the
-// store sent, in the controller's own units (Booleans by meaning). None when a query went
-// unanswered (its box shown).
-std::optional<QList<StoreDifference>> VerifyStore(const ConfigRecord& record);
+// store sent, in the controller's own units (Booleans by meaning); differences lists those that
+// differ. Fails when a query went unanswered.
+Result VerifyStore(const ConfigRecord& record, QList<StoreDifference>& differences);
 
 } // namespace QMXModule

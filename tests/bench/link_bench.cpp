@@ -51,6 +51,13 @@ Floor FloorSeconds(const QStringList& commands) {
     return floor;
 }
 
+// A series as a run that tells whether it succeeded.
+std::function<bool()> Series(Result (*series)()) {
+    return [series] {
+        return bool(series());
+    };
+}
+
 void Measure(const char* name, int rounds, Floor floor, const std::function<bool()>& run) {
     double wall = 0.0;
     double cpu = 0.0;
@@ -90,13 +97,13 @@ int main(int argc, char* argv[]) {
 
     std::printf("qmx-sim at %d bit/s, mean of %d rounds\n", kBaud, rounds);
     Measure("connect", rounds, FloorSeconds(testing::kIdentifyCommands),
-            QMXModule::ConnectController);
+            Series(QMXModule::ConnectController));
     Measure("load", rounds, FloorSeconds(testing::kLoadQueries),
-            QMXModule::LoadConfigFromController);
+            Series(QMXModule::LoadConfigFromController));
     // The store waits after the OK to "Z:UW" until five time-outs after it went out: a stale
     // OK would be followed by the real answer. Above the floor by that guard.
     Measure("store", rounds, FloorSeconds(*QMXModule::StoreCommands(MainModule::Config)),
-            QMXModule::StoreConfigToController);
+            Series(QMXModule::StoreConfigToController));
     ComSupport::ComClose();
 
     // The same load from controllers that misbehave once at "?:IS"; each such load had
@@ -112,7 +119,7 @@ int main(int argc, char* argv[]) {
         if (!ComSupport::ComOpen())
             return false;
         Measure(name, runs, FloorSeconds(testing::kLoadQueries),
-                QMXModule::LoadConfigFromController);
+                Series(QMXModule::LoadConfigFromController));
         ComSupport::ComClose();
         return true;
     };

@@ -52,7 +52,7 @@ void PrintUsage(const char* when, qint64 soakPid, qint64 simPid) {
 
 // One operator session: open the port, identify, load, store, close.
 bool RunCycle() {
-    bool ok = ComSupport::ComOpen();
+    bool ok = bool(ComSupport::ComOpen());
     ok = ok && QMXModule::ConnectController();
     ok = ok && QMXModule::LoadConfigFromController();
     ok = ok && QMXModule::StoreConfigToController();

@@ -296,12 +296,7 @@ void TestCli::readMatchesWindowSaveAs() {
     QVERIFY(QMXModule::LoadConfigFromController());
     ComSupport::ComClose();
     delete ticks;
-    struct : FileCommandsView {
-        void DispConfigData() override {}
-        void SetFileEntriesEnabled(bool) override {}
-        void DispStatusMsg(StatusMsg) override {}
-        void UnloadMainWindow() override {}
-    } view;
+    testing::ScriptedFileView view;
     dialogs.names.enqueue(Path("window.QMX"));
     FileCommands::FileSaveAs(view);
     QVERIFY(boxes.shown.isEmpty());
@@ -324,7 +319,7 @@ void TestCli::writeStoresTheFile() {
     MainModule::State.CurrentFileName = Path("edited.QMX");
     QFile::remove(Path("edited.QMX"));
     testing::ScriptedMessageBoxes boxes;
-    QVERIFY(FileModule::CreateConfigFile());
+    QVERIFY(FileModule::CreateConfigFile(Path("edited.QMX"), testing::AskInBox));
 
     SimProcess sim;
     QVERIFY(StartSim(sim, {"--state", Path("written-state.txt")}));

@@ -34,7 +34,7 @@ using platform::MsgAnswer;
 using platform::MsgButtons;
 using platform::MsgIcon;
 
-struct FakeView : FileCommandsView {
+struct FakeView : testing::ScriptedFileView {
     void DispConfigData() override { ++displayed; }
     void SetFileEntriesEnabled(bool enabled) override { entries.append(enabled); }
     void DispStatusMsg(StatusMsg message) override { messages.append(int(message)); }

@@ -90,6 +90,8 @@ struct RecordingView final : ControllerCommandsView {
     void DispStatusMsg(StatusMsg message) override {
         calls << QStringLiteral("status %1").arg(int(message));
     }
+    bool Ask(const Question& question) override { return testing::AskInBox(question); }
+    void ShowFailure(const Failure& failure) override { testing::ShowInBox(failure); }
 };
 
 class TestLink : public QObject {
@@ -194,7 +196,7 @@ bool TestLink::OpenPty(testing::SimProcess& sim, const QStringList& args) {
     port_ = std::make_unique<platform::QtSerialControl>();
     SetSerialControl(port_.get());
     ComInit(1, 1);
-    return ComOpen();
+    return testing::Boxed(ComOpen());
 }
 
 // ---- The transaction, in-process --------------------------------------------------------
@@ -394,7 +396,7 @@ void TestLink::openFailureBox() {
     QFETCH(QString, title);
     MainModule::State.UILanguage = qint16(language);
     control_->SetOpenError("COM1: Permission denied");
-    QVERIFY(!ComOpen());
+    QVERIFY(!testing::Boxed(ComOpen()));
     QCOMPARE(Link.PortIsOpen, kFalse);
     QCOMPARE(boxes_.shown.size(), 1);
     QCOMPARE(boxes_.shown[0].text, QString("COM1: Permission denied"));
@@ -530,9 +532,9 @@ void TestLink::traceShowsTheLine() {
     UseFastTicksUnlessTimed();
     OpenSim();
     if (series == u"load") {
-        QMXModule::LoadConfigFromController();
+        testing::Boxed(QMXModule::LoadConfigFromController());
     } else if (series == u"store") {
-        QMXModule::StoreConfigToController();
+        testing::Boxed(QMXModule::StoreConfigToController());
     } else {
         BeginSeries();
         QString reply;
@@ -574,7 +576,8 @@ void TestLink::verifyFailsOnAShiftedReply() {
     model_->faults.lateMs = {{"?:ED", 150}};
     model_->faults.repeatAfterMs = {{"?:ED", 1050}};
     OpenSim();
-    QVERIFY(!QMXModule::VerifyStore(FactoryDefaults()));
+    QList<QMXModule::StoreDifference> differences;
+    QVERIFY(!testing::Boxed(QMXModule::VerifyStore(FactoryDefaults(), differences)));
     QCOMPARE(boxes_.shown.size(), 1);
     QVERIFY(!progress_.visible);
 }
@@ -794,7 +797,7 @@ void TestLink::store() {
     model_->faults = faults;
     UseFastTicksUnlessTimed();
     OpenSim();
-    QCOMPARE(QMXModule::StoreConfigToController(), ok);
+    QCOMPARE(testing::Boxed(QMXModule::StoreConfigToController()), ok);
     QCOMPARE(model_->Log(), sent);
     QCOMPARE(boxes_.shown.size(), ok ? 0 : 1);
     QVERIFY(!progress_.visible);
@@ -889,7 +892,7 @@ void TestLink::load() {
     MainModule::Config = RecordBeforeLoad();
     UseFastTicksUnlessTimed();
     OpenSim();
-    QCOMPARE(QMXModule::LoadConfigFromController(), ok);
+    QCOMPARE(testing::Boxed(QMXModule::LoadConfigFromController()), ok);
     QVERIFY(MainModule::Config == expected);
     if (!ok && !faults.silentAt.isEmpty())
         QCOMPARE(model_->Log().last(kAttempts), QStringList(kAttempts, faults.silentAt));
@@ -1127,7 +1130,7 @@ void TestLink::endToEndOpenFailure() {
     SetSerialControl(port_.get());
     ComInit(1, 1);
     const bool opens = explains.isEmpty();
-    QCOMPARE(ComOpenDevice(device), opens);
+    QCOMPARE(testing::Boxed(ComOpenDevice(device)), opens);
     QCOMPARE(Link.PortIsOpen, opens ? kTrue : kFalse);
     QCOMPARE(boxes_.shown.size(), opens ? 0 : 1);
     if (opens) {

@@ -14,6 +14,27 @@ platform::MsgAnswer ScriptedMessageBoxes::Show(const QString& text, const QStrin
     return answers.isEmpty() ? platform::MsgAnswer::No : answers.dequeue();
 }
 
+void ShowInBox(const Failure& failure) {
+    platform::MsgBox(failure.text, failure.title, platform::MsgIcon::Critical);
+}
+
+bool AskInBox(const Question& question) {
+    return platform::MsgBox(question.text, question.title,
+                            question.warning ? platform::MsgIcon::Warning : platform::MsgIcon::None,
+                            platform::MsgButtons::YesNo) == platform::MsgAnswer::Yes;
+}
+
+bool Boxed(const Result& result) {
+    if (!result && result.failure())
+        ShowInBox(*result.failure());
+    return bool(result);
+}
+
+QString ScriptedFileView::AskFileName(bool save, const QString& title, const QString& filter) {
+    return save ? platform::Dialogs().SaveFileName(title, filter)
+                : platform::Dialogs().OpenFileName(title, filter);
+}
+
 QString ScriptedFileDialogs::OpenFileName(const QString& title, const QString& filter) {
     shown.append({false, title, filter});
     return names.isEmpty() ? QString() : names.dequeue();

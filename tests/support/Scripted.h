@@ -1,8 +1,10 @@
 #pragma once
 
+#include "files/FileCommands.h"
 #include "platform/FileDialogs.h"
 #include "platform/MessageBoxes.h"
 #include "platform/ProgressDisplay.h"
+#include "shell/Result.h"
 
 #include <QList>
 #include <QQueue>
@@ -60,6 +62,24 @@ public:
 
     bool visible = false;
     QList<int> values; // every value set, in order
+};
+
+// The core's failures and questions as the window shows them: a failure in an error box, a
+// question in a Yes/No box, so that the scripted boxes record them.
+void ShowInBox(const Failure& failure);
+bool AskInBox(const Question& question);
+// The result, its failure shown in a box; true when it succeeded.
+bool Boxed(const Result& result);
+
+// A File menu view that asks through the scripted dialogs and boxes, and shows nothing else.
+struct ScriptedFileView : FileCommandsView {
+    void DispConfigData() override {}
+    void SetFileEntriesEnabled(bool) override {}
+    void DispStatusMsg(StatusMsg) override {}
+    void UnloadMainWindow() override {}
+    QString AskFileName(bool save, const QString& title, const QString& filter) override;
+    bool Ask(const Question& question) override { return AskInBox(question); }
+    void ShowFailure(const Failure& failure) override { ShowInBox(failure); }
 };
 
 // Points the per-user settings store at a fresh temporary folder for this process.

@@ -2,6 +2,8 @@
 
 #include "files/FileCommands.h"
 #include "link/ControllerCommands.h"
+#include "platform/FileDialogs.h"
+#include "platform/MessageBoxes.h"
 #include "shell/MainModule.h"
 #include "ui/about/frmAbout.h"
 #include "ui/main/SequenceHold.h"
@@ -23,6 +25,16 @@ namespace {
 using MainModule::JaEn;
 using MainModule::State;
 
+bool AskInBox(const Question& question) {
+    return platform::MsgBox(question.text, question.title,
+                            question.warning ? platform::MsgIcon::Warning : platform::MsgIcon::None,
+                            platform::MsgButtons::YesNo) == platform::MsgAnswer::Yes;
+}
+
+void ShowInBox(const Failure& failure) {
+    platform::MsgBox(failure.text, failure.title, platform::MsgIcon::Critical);
+}
+
 // The File menu commands reach the window through this.
 class WindowFileView final : public FileCommandsView {
 public:
@@ -31,6 +43,12 @@ public:
     void SetFileEntriesEnabled(bool enabled) override { window_.SetFileEntriesEnabled(enabled); }
     void DispStatusMsg(StatusMsg message) override { window_.DispStatusMsg(int(message)); }
     void UnloadMainWindow() override { window_.UnloadMainWindow(); }
+    QString AskFileName(bool save, const QString& title, const QString& filter) override {
+        return save ? platform::Dialogs().SaveFileName(title, filter)
+                    : platform::Dialogs().OpenFileName(title, filter);
+    }
+    bool Ask(const Question& question) override { return AskInBox(question); }
+    void ShowFailure(const Failure& failure) override { ShowInBox(failure); }
 
 private:
     frmMain& window_;
@@ -45,6 +63,8 @@ public:
     void SetConnectedControls(bool connected) override { window_.SetConnectedControls(connected); }
     void SetOptionsEnabled(bool enabled) override { window_.mnuToolsOptions->setEnabled(enabled); }
     void DispStatusMsg(StatusMsg message) override { window_.DispStatusMsg(int(message)); }
+    bool Ask(const Question& question) override { return AskInBox(question); }
+    void ShowFailure(const Failure& failure) override { ShowInBox(failure); }
 
 private:
     frmMain& window_;
