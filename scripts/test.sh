@@ -5,5 +5,6 @@ install_missing
 build
 export QT_QPA_PLATFORM=offscreen
 cd "$BUILD"
-# The suites spend most of their time waiting on serial lines: two at a time.
-ctest --output-on-failure --parallel "$(nproc)" "$@"
+# The suites mostly wait on serial lines: up to 12 tests at a time, more than there are cores;
+# the longest suites run as several shards, each a process with a share of their test functions.
+ctest --output-on-failure --parallel 12 "$@"
