@@ -31,6 +31,8 @@ fi
 
 work=$(mktemp -d)
 pids=()
+# Run by the trap on exit, which shellcheck does not follow.
+# shellcheck disable=SC2317
 finish() {
     for ((i = ${#pids[@]} - 1; i >= 0; i--)); do kill "${pids[i]}" 2>/dev/null; done
     wait 2>/dev/null
@@ -42,6 +44,7 @@ trap finish EXIT
 export HOME=$work XDG_CONFIG_HOME=$work/config XDG_RUNTIME_DIR=$work/run
 mkdir -m 700 "$XDG_RUNTIME_DIR"
 
+# shellcheck disable=SC2119 # no options for Xvfb
 start_virtual_display || { echo "FAIL: Xvfb did not start"; exit 1; }
 "$launcher" --launch-immediately >/dev/null 2>&1 &
 pids+=($!)

@@ -7,8 +7,9 @@
 # It installs into and removes from this machine's /usr, as root or through sudo. That is
 # meant for CI, whose Debian 12 machines are thrown away after the run, and for a developer's
 # machine where qmxconfig is not installed (it refuses to run where it is).
-[ $# -gt 0 ] && export QMX_BUILD="$(realpath -m "$1")"
+target="$(realpath -m "${1:-$(dirname "${BASH_SOURCE[0]}")/../build}")"
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
+BUILD=$target
 
 PACKAGES=(lintian desktop-file-utils appstream man-db groff-base bsdextrautils bash-completion)
 install_missing
@@ -86,7 +87,7 @@ check_installed_programs() {
     [ "$(man -w qmxcli)" = /usr/share/man/man1/qmxcli.1.gz ] ||
         fail "man finds no /usr/share/man/man1/qmxcli.1.gz (does dpkg exclude manual pages?" \
              "see /etc/dpkg/dpkg.cfg.d/)"
-    grep -q 'qmxcli - identify, read, write' <<<"$(MANPAGER=cat man qmxcli)" || fail "man qmxcli"
+    grep -q 'qmxcli - identify, read, write' <<<"$(man -P cat qmxcli)" || fail "man qmxcli"
     local tests=$ROOT/tests/packaging page
     for page in qmxcli qmx-sim; do
         bash "$tests/validate.sh" help-in-man "/usr/bin/$page" "$(man -w "$page")" ||

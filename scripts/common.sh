@@ -1,16 +1,23 @@
-# Shared by run.sh and test.sh: install what is missing, configure and build.
-# Safe to repeat: installs only missing packages and builds incrementally.
+# shellcheck shell=bash
+# Sourced by the set-up commands and the checks: the packages they need, installing the missing
+# ones, and the configure and build steps, which follow the presets of CMakePresets.json. Safe
+# to repeat: installs only what is missing, and the presets build incrementally. Works from the
+# top of the tree, where cmake looks for the presets: resolve relative paths before sourcing.
 set -euo pipefail
 
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-BUILD="${QMX_BUILD:-$ROOT/build}"
+cd "$ROOT"
+# The folder of the presets "default": the programs land at its top.
+# shellcheck disable=SC2034 # for the scripts that source this
+BUILD="$ROOT/build"
 
 # qt6-translations-l10n: Qt's own texts in Japanese. Then the validators of the desktop entry,
-# the AppStream metadata and the manual pages, and what the accessibility walk needs: a virtual
-# display, a session bus, the accessibility bus and its Python client, and keys to press.
-PACKAGES=(cmake ninja-build g++ qt6-base-dev qt6-serialport-dev qt6-qpa-plugins libgl-dev
+# the AppStream metadata, the manual pages and the completion, and what the accessibility walk
+# needs: a virtual display, a session bus, the accessibility bus and its Python client, and keys
+# to press.
+PACKAGES=(cmake ninja-build g++ python3 qt6-base-dev qt6-serialport-dev qt6-qpa-plugins libgl-dev
           fonts-ipafont-gothic qt6-translations-l10n desktop-file-utils appstream man-db
-          xvfb dbus at-spi2-core python3-pyatspi xdotool)
+          bash-completion xvfb dbus at-spi2-core python3-pyatspi xdotool)
 
 install_missing() {
     local missing=()
@@ -27,7 +34,9 @@ install_missing() {
         "${missing[@]}"
 }
 
-build() {
-    cmake -S "$ROOT" -B "$BUILD" -G Ninja >/dev/null
-    cmake --build "$BUILD"
+# Configures and builds with the configure and build presets named first; further arguments go
+# to the configure step.
+configure_and_build() {
+    cmake --preset "$@" >/dev/null
+    cmake --build --preset "$1"
 }

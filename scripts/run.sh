@@ -1,17 +1,18 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and starts the program.
+# Installs what is missing, builds build/ (the presets "default"), and starts the program.
 #   scripts/run.sh [program options]                    against the simulated controller
 #   scripts/run.sh --device /dev/ttyUSB0 [options]      against a real controller on COM 1
-source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
-
 device=""
 if [ "${1:-}" = "--device" ]; then
     device="${2:?--device needs a path}"
+    # Sourcing common.sh moves to the top of the tree.
+    [[ "$device" = /* ]] || device="$PWD/$device"
     shift 2
 fi
+source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
 install_missing
-build
+configure_and_build default
 
 if [ -n "$device" ]; then
     QMX_COM1="$device" exec "$BUILD/qmxconfig" "$@"

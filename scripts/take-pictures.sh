@@ -5,16 +5,16 @@
 #   scripts/take-pictures.sh [OUT_DIR]        (default: docs/)
 # Re-running it takes them again from the same simulated controller; only the date and time
 # in the status bar change.
+out=$(realpath -m "${1:-$(dirname "${BASH_SOURCE[0]}")/../docs}")
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
-source "$(dirname "${BASH_SOURCE[0]}")/virtual-display.sh"
-out=$(realpath -m "${1:-$ROOT/docs}")
+source "$ROOT/scripts/virtual-display.sh"
 
 if [ -z "${QMX_PICTURES_SESSION:-}" ]; then
     PACKAGES+=(pngquant)
     install_missing
-    build
+    configure_and_build default
     mkdir -p "$out"
-    QMX_PICTURES_SESSION=1 exec dbus-run-session -- bash "$0" "$out"
+    QMX_PICTURES_SESSION=1 exec dbus-run-session -- bash "$ROOT/scripts/take-pictures.sh" "$out"
 fi
 
 work=$(mktemp -d)

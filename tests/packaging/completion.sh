@@ -11,9 +11,12 @@ qmxcli=$(realpath "$2")
 
 # The framework reads unset variables, so leave -u off from here on.
 set +u
+# shellcheck source=/dev/null
 source "$framework"
+# shellcheck source=/dev/null
 source "$completion"
 # Outside a real TAB, bash refuses compopt; the offers are what is checked here.
+# shellcheck disable=SC2317 # called by the completion
 compopt() { :; }
 
 # Prints what TAB offers after LINE, sorted, one a line.
@@ -34,7 +37,7 @@ expect() {
     want=$(tr ' ' '\n' <<<"$2" | sed '/^$/d' | sort)
     got=$(offers "$line" | sed '/^$/d')
     if [ "$got" != "$want" ]; then
-        echo "FAIL: '$line' offers [$(echo $got)], expected [$(echo $want)]"
+        echo "FAIL: '$line' offers [${got//$'\n'/ }], expected [${want//$'\n'/ }]"
         failures=$((failures + 1))
     fi
 }
@@ -54,7 +57,7 @@ expect_covers() {
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-cd "$work"
+cd "$work" || exit 1
 mkdir sub
 touch a.QMX b.qmx notes.txt
 

@@ -25,14 +25,14 @@ check_help_in_man() {
     local option command
     # Each option has an entry of its own ("--yes", "-h, --help") or is part of a command's
     # entry ("write [--verify] file.QMX", "ports --map N path").
-    for option in $(grep -oE -- '--[a-z][a-z-]*' <<<"$help" | sort -u); do
+    while read -r option; do
         grep -qE -- "^ {7}([a-z]+ \[?|-[a-z], )?$option([] =,]|\$)" <<<"$text" ||
             missing+=("$option")
-    done
+    done < <(grep -oE -- '--[a-z][a-z-]*' <<<"$help" | sort -u)
     # qmxcli lists its commands under "Commands:"; each has its own entry in COMMANDS.
-    for command in $(sed -n '/^Commands:/,/^$/s/^  \([a-z]\+\) .*/\1/p' <<<"$help"); do
+    while read -r command; do
         grep -qE "^ {7}$command( |$)" <<<"$text" || missing+=("command $command")
-    done
+    done < <(sed -n '/^Commands:/,/^$/s/^  \([a-z]\+\) .*/\1/p' <<<"$help")
     if [ ${#missing[@]} -gt 0 ]; then
         echo "FAIL: $page does not document: ${missing[*]}"
         return 1
