@@ -12,6 +12,7 @@
 #include "tests/support/Scripted.h"
 #include "tests/support/SimHarness.h"
 #include "tests/support/WindowDriver.h"
+#include "ui/main/MainCommands.h"
 #include "ui/main/StartUp.h"
 #include "ui/main/frmMain.h"
 
@@ -1001,7 +1002,8 @@ void TestUiLink::sequenceHoldsOtherCommands() {
     QTimer others;
     QObject::connect(&others, &QTimer::timeout, this, [&] {
         // Half-way, so that a reset or a second series would show in the record and the log.
-        if (fired || !window->SequenceRunning() || model_->Log().size() - logBefore < 15)
+        if (fired || !window->findChild<MainCommands*>()->SequenceRunning() ||
+            model_->Log().size() - logBefore < 15)
             return;
         fired = true;
         held = HoldProblems(*window, running, true);

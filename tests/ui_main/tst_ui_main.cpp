@@ -8,6 +8,7 @@
 #include "tests/support/Reset.h"
 #include "tests/support/Scripted.h"
 #include "tests/support/WindowDriver.h"
+#include "ui/main/MainCommands.h"
 #include "ui/main/StartUp.h"
 #include "ui/main/WidgetSeams.h"
 #include "ui/main/frmMain.h"
@@ -287,6 +288,7 @@ frmMain* TestUiMain::MakeWindow(const QString& commandLine) {
     window_.reset();
     MainModule::InitProgram(commandLine);
     window_ = std::make_unique<frmMain>();
+    new MainCommands(*window_); // as the start-up gives the window its commands
     return window_.get();
 }
 
@@ -483,9 +485,9 @@ void TestUiMain::statusMessages() {
     QFETCH(QString, english);
     for (const bool inEnglish : {false, true}) {
         frmMain* window = MakeWindow(inEnglish ? QStringLiteral("/L:E") : QString());
-        window->DispStatusMsg(0);
-        window->DispStatusMsg(number);
-        window->DispStatusMsg(number);
+        window->DispStatusMsg(StatusMsg::Welcome);
+        window->DispStatusMsg(StatusMsg(number));
+        window->DispStatusMsg(StatusMsg(number));
         QCOMPARE(window->StatusText(), inEnglish ? english : japanese);
     }
 }
@@ -879,7 +881,7 @@ void TestUiMain::initializedDefault() {
     });
     frmMain* window = MakeShownWindow();
     MainModule::State.CurrentFileName = QStringLiteral("kept.QMX");
-    window->DispStatusMsg(6);
+    window->DispStatusMsg(StatusMsg::LoadedFromFile);
     Click(*window, window->CmdInit);
     QVERIFY(Config == FactoryDefaults());
     QCOMPARE(window->DefSpeedText[1]->text(), QStringLiteral("5000"));
@@ -1398,7 +1400,7 @@ void TestUiMain::pictures() {
         Config.stopCurrent = 32767;
         window_->DispConfigData();
         window_->ShowProgress(60);
-        window_->DispStatusMsg(2);
+        window_->DispStatusMsg(StatusMsg::ConnectedAndLoaded);
         for (int page = 0; page < 5; ++page) {
             window_->MainTab->setCurrentIndex(page);
             save(window_.get(),

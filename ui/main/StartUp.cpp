@@ -4,6 +4,7 @@
 #include "link/WireTrace.h"
 #include "shell/MainModule.h"
 #include "shell/StatusMessages.h"
+#include "ui/main/MainCommands.h"
 #include "ui/main/frmMain.h"
 
 #include <QCoreApplication>
@@ -48,6 +49,7 @@ frmMain* StartProgram(const QString& commandLine) {
 
     // Loading the window restores its placement, presents the record and picks the language.
     auto* window = new frmMain;
+    new MainCommands(*window);
     window->show();
 
     window->setWindowTitle(MainModule::WindowTitle());
@@ -56,7 +58,7 @@ frmMain* StartProgram(const QString& commandLine) {
         window->MainTab->setTabEnabled(3, false);
         window->MainTab->setTabEnabled(4, false);
     }
-    window->DispStatusMsg(int(StatusMsg::Welcome));
+    window->DispStatusMsg(StatusMsg::Welcome);
 
     ComSupport::Link.ReplyTicks = 0;
     ComSupport::Link.WaitTicks = 0;

@@ -1,5 +1,8 @@
 #include "ui/main/frmMain.h"
 
+// The window as a whole: its making and unmaking, the status bar, the lamp, the progress bar,
+// the controller information, and the seams it installs for the core.
+
 #include "link/ComSupport.h"
 #include "shell/MainModule.h"
 #include "shell/StatusMessages.h"
@@ -32,20 +35,6 @@ namespace {
 frmMain* instance = nullptr;
 
 using MainModule::JaEn;
-
-// Only a move to another control of this window takes an entry: the box's own context menu
-// (Paste, Select All), the menu bar and another program's window are no move away from it,
-// and the box keeps the focus within its window meanwhile.
-bool LeavesForAnotherControl(const QFocusEvent& event) {
-    switch (event.reason()) {
-    case Qt::PopupFocusReason:
-    case Qt::MenuBarFocusReason:
-    case Qt::ActiveWindowFocusReason:
-        return false;
-    default:
-        return true;
-    }
-}
 
 } // namespace
 
@@ -102,20 +91,6 @@ frmMain* frmMain::Instance() {
     return instance;
 }
 
-QFont frmMain::UiFont(double pointSize, bool bold) {
-    static const QString family = QString::fromUtf8("ＭＳ Ｐゴシック");
-    static const bool substituted = [] {
-        QFont::insertSubstitutions(
-            family, {QStringLiteral("IPAPGothic"), QStringLiteral("Noto Sans CJK JP")});
-        return true;
-    }();
-    Q_UNUSED(substituted);
-    QFont font(family);
-    font.setPointSizeF(pointSize);
-    font.setBold(bold);
-    return font;
-}
-
 void frmMain::SetJapaneseCaptions() {
     ApplyControlTexts(false);
 }
@@ -124,8 +99,8 @@ void frmMain::ApplyEnglishCaptions() {
     ApplyControlTexts(true);
 }
 
-void frmMain::DispStatusMsg(int number) {
-    statusPanel_[0]->setText(StatusMessageText(number));
+void frmMain::DispStatusMsg(StatusMsg message) {
+    statusPanel_[0]->setText(StatusMessageText(int(message)));
 }
 
 QString frmMain::StatusText() const {
@@ -147,13 +122,25 @@ void frmMain::SetLamp(bool connected) {
                                               QStringLiteral("Connection lamp: not connected")));
 }
 
+void frmMain::DispControllerInfo(bool identified) {
+    const ProgramState& s = MainModule::State;
+    infoLabel[3]->setText(identified ? s.ControllerSerialNo : QStringLiteral("xxxxxxxxxx"));
+    infoLabel[4]->setText(identified ? s.ControllerVersionText : QStringLiteral("x.xx"));
+    infoLabel[5]->setText(identified ? s.ControllerRevision : QStringLiteral("xxx"));
+    infoLabel[7]->setText(identified ? s.ControllerBuildDate : QStringLiteral("xxxxxx"));
+}
+
+void frmMain::SetConnectedControls(bool connected) {
+    SetLamp(connected);
+    CmdConnect->setText(connected ? JaEn(QStringLiteral("切断"), QStringLiteral("DISCONNECT"))
+                                  : JaEn(QStringLiteral("接続"), QStringLiteral("CONNECT")));
+    CmdLoad->setEnabled(connected);
+    CmdStore->setEnabled(connected);
+}
+
 void frmMain::SetFileEntriesEnabled(bool enabled) {
     mnuFileClose->setEnabled(enabled);
     mnuFileSave->setEnabled(enabled);
-}
-
-void frmMain::UnloadMainWindow() {
-    close();
 }
 
 void frmMain::ShowProgress(int value) {
@@ -202,11 +189,6 @@ bool frmMain::event(QEvent* event) {
 }
 
 void frmMain::closeEvent(QCloseEvent* event) {
-    if (sequenceRunning_) {
-        closeRequested_ = true;
-        event->ignore();
-        return;
-    }
     // Every other window of the program goes first, the most recent one first.
     const QWidgetList windows = QApplication::topLevelWidgets();
     for (qsizetype i = windows.size() - 1; i >= 0; --i)
@@ -216,46 +198,7 @@ void frmMain::closeEvent(QCloseEvent* event) {
     event->accept();
 }
 
-bool frmMain::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::FocusOut &&
-        LeavesForAnotherControl(*static_cast<QFocusEvent*>(event)))
-        TakeEntry(watched);
-    return QMainWindow::eventFilter(watched, event);
-}
-
-// The box need not hold the focus: a menu opened from the keyboard has it meanwhile.
-void frmMain::TakePendingEntry() {
-    for (auto box = entryReactions_.keyBegin(); box != entryReactions_.keyEnd(); ++box)
-        TakeEntry(*box);
-}
-
-// Only what the operator typed is an entry: a box passed through, untouched since it was
-// last shown, changes nothing (its value may not be one the box would accept, such as a
-// loaded speed that is no multiple of 100).
-void frmMain::TakeEntry(QObject* box) {
-    const auto reaction = entryReactions_.constFind(box);
-    auto* edit = qobject_cast<QLineEdit*>(box);
-    if (reaction == entryReactions_.constEnd() || !edit || !edit->isModified())
-        return;
-    edit->setModified(false);
-    reaction.value()();
-}
-
 void frmMain::ConnectReactions() {
     ConnectRows();
-    ConnectCommands();
-}
-
-void frmMain::ConnectCommands() {
-    connect(CmdConnect, &QAbstractButton::clicked, this, &frmMain::CmdConnect_Click);
-    connect(CmdLoad, &QAbstractButton::clicked, this, &frmMain::CmdLoad_Click);
-    connect(CmdStore, &QAbstractButton::clicked, this, &frmMain::CmdStore_Click);
     connect(CmdInit, &QAbstractButton::clicked, this, &frmMain::CmdInit_Click);
-    connect(mnuFileOpen, &QAction::triggered, this, &frmMain::mnuFileOpen_Click);
-    connect(mnuFileClose, &QAction::triggered, this, &frmMain::mnuFileClose_Click);
-    connect(mnuFileSave, &QAction::triggered, this, &frmMain::mnuFileSave_Click);
-    connect(mnuFileSaveAs, &QAction::triggered, this, &frmMain::mnuFileSaveAs_Click);
-    connect(mnuFileExit, &QAction::triggered, this, &frmMain::mnuFileExit_Click);
-    connect(mnuToolsOptions, &QAction::triggered, this, &frmMain::mnuToolsOptions_Click);
-    connect(mnuHelpAbout, &QAction::triggered, this, &frmMain::mnuHelpAbout_Click);
 }

@@ -1,12 +1,13 @@
 #pragma once
 
 // Three families of names meet here: the controls and handlers of the window's layout
-// (CmdConnect, DefSpeedText(0) as DefSpeedText[0], CmdConnect_Click, DispConfigData), the
+// (CmdConnect, DefSpeedText(0) as DefSpeedText[0], CmdInit_Click, DispConfigData), the
 // program's own helpers (TakeEntry, React, SetSensorEnabled), and Qt's overrides (closeEvent).
 
 #include "platform/ProgressDisplay.h"
 #include "shell/ConfigRecord.h"
 #include "shell/EditRules.h"
+#include "shell/StatusMessages.h"
 
 #include <QColor>
 #include <QFont>
@@ -20,11 +21,9 @@
 #include <optional>
 #include <vector>
 
-class ControllerCommandsView;
 namespace MainControls {
 struct ControlRow;
 }
-struct SequenceControls;
 class QAction;
 class QButtonGroup;
 class QCheckBox;
@@ -62,8 +61,9 @@ private:
 };
 
 // The program's one working window: controller operation column, five parameter pages, status
-// bar and menus. Controls are public and named as in the window's layout so that the commands
-// of the other modules reach them directly.
+// bar and menus. It builds itself from its control table, presents the record and reacts to
+// the operator's edits; its commands are MainCommands'. The controls that code names are
+// public members, named as in the window's layout; the table finds the others by name.
 class frmMain : public QMainWindow, public platform::ProgressDisplay {
     Q_OBJECT
 public:
@@ -76,7 +76,7 @@ public:
     static QFont UiFont(double pointSize = 9.0, bool bold = false);
 
     void DispConfigData();
-    void DispStatusMsg(int number);
+    void DispStatusMsg(StatusMsg message);
     void ApplyEnglishCaptions();
     void SetLamp(bool connected);
     // The identification labels: the controller's information, or the placeholders.
@@ -85,15 +85,12 @@ public:
     void SetConnectedControls(bool connected);
     // Close and Save of the File menu.
     void SetFileEntriesEnabled(bool enabled);
-    void UnloadMainWindow();
     // Takes over what the operator typed into a number box, as leaving the box would.
     void TakePendingEntry();
     QString StatusText() const;
 
-    // A connect, load or store is running: commands that would start another wait it out.
-    bool SequenceRunning() const;
-
-    // Real message boxes, file dialogs and this window's progress bar for the core.
+    // Real message boxes and file dialogs for the window's commands and dialogs, and this
+    // window's progress bar for the core.
     void InstallWidgetSeams();
 
     // ProgressDisplay
@@ -101,18 +98,7 @@ public:
     void SetProgress(int value) override;
     void HideProgress() override;
 
-    // Commands; each takes a pending entry first.
-    void CmdConnect_Click();
-    void CmdLoad_Click();
-    void CmdStore_Click();
-    void Disconnect();
-    void mnuFileOpen_Click();
-    void mnuFileClose_Click();
-    void mnuFileSave_Click();
-    void mnuFileSaveAs_Click();
-    void mnuFileExit_Click();
-    void mnuToolsOptions_Click();
-    void mnuHelpAbout_Click();
+    // INITIALIZED DEFAULT
     void CmdInit_Click();
 
     // Menus
@@ -132,9 +118,7 @@ public:
     // Controller operation column
     QGroupBox* InfoFrame = nullptr;
     std::array<QLabel*, 8> infoLabel{};
-    QFrame* Line1 = nullptr;
     LampShape* Shape = nullptr;
-    QFrame* Line2 = nullptr;
     QPushButton* CmdConnect = nullptr;
     QPushButton* CmdLoad = nullptr;
     QPushButton* CmdStore = nullptr;
@@ -153,55 +137,31 @@ public:
     QFrame* DummyFrame1 = nullptr;
     std::array<QRadioButton*, 2> SplitOption{};
     std::array<QRadioButton*, 2> DirOption{};
-    QGroupBox* OrgFrame = nullptr;
     std::array<QRadioButton*, 2> OrgModeOption{};
     std::array<QLabel*, 1> OrgLabel{};
     QLineEdit* OrgOffsetText = nullptr;
     QGroupBox* MotorFrame = nullptr;
-    std::array<QLabel*, 4> MotorLabel{};
     std::array<QLabel*, 2> MotorInfo{};
     std::array<QSlider*, 2> MotorSlider{};
-    QFrame* Line3 = nullptr;
     std::array<QPushButton*, 3> MotorCmd{};
 
     // Page 1
-    QGroupBox* JogFrame = nullptr;
-    QCheckBox* JogCheck = nullptr;
-    std::array<QLabel*, 2> JogLabel{};
-    QLineEdit* JogSpeedText = nullptr;
     QGroupBox* LSSetupFrame = nullptr;
     std::array<QGroupBox*, 2> LSFrame{};
     std::array<QRadioButton*, 4> LSOption{};
-    QGroupBox* EmgStopFrame = nullptr;
     QCheckBox* EmgPowerCheck = nullptr;
 
     // Page 2
     QGroupBox* ComSpeedFrame = nullptr;
     std::array<QRadioButton*, 4> ComSpeedOption{};
-    QGroupBox* ComFlowFrame = nullptr;
-    QCheckBox* ComFlowCheck = nullptr;
 
     // Page 3
-    QGroupBox* PowerUpFrame = nullptr;
-    QCheckBox* PowerUpCheck = nullptr;
-    QCheckBox* AutoPowerCheck = nullptr;
-    QGroupBox* ExtLSFrame = nullptr;
     std::array<QCheckBox*, 2> ExtLSCheck{};
-    QGroupBox* JDialFrame = nullptr;
-    QCheckBox* ExtJDialCheck = nullptr;
     std::array<QLabel*, 2> ExtJdialLabel{};
     QLineEdit* ExtJDialPulse = nullptr;
 
     // Page 4
-    QGroupBox* DefSpeedFrame = nullptr;
-    std::array<QLabel*, 6> DefSpeedLabel{};
     std::array<QLineEdit*, 3> DefSpeedText{};
-    QGroupBox* DefORGSpeedFrame = nullptr;
-    std::array<QLabel*, 6> OrgSpeedLabel{};
-    std::array<QLineEdit*, 3> OrgSpeedText{};
-    QGroupBox* DefJOGSpeedFrame = nullptr;
-    std::array<QLabel*, 6> DefJOGSpeedLabel{};
-    std::array<QLineEdit*, 3> DefJOGSpeedText{};
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -209,26 +169,26 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    // Building the window (frmMainLayout.cpp)
+    // Building: the controls from their rows, their texts in the chosen language.
     void BuildWindow();
     void BuildMenus();
     void BuildControls(QWidget* client);
     void BuildStatusBar();
-    void ConnectReactions();
-    void ConnectRows();
-    void ConnectCommands();
     void SetJapaneseCaptions();
     void ApplyControlTexts(bool english);
     void ApplyAccessibleTexts(const MainControls::ControlRow& row, QWidget* control, bool english);
     void UpdateClock();
-
     void Form_Load();
-    void TakeEntry(QObject* box);
+
+    // Placement: restored at start, kept at the end.
     void RestorePlacement();
     void SavePlacement();
     void ApplyPendingOuterSize();
 
-    // Edit reactions (frmMainEdit.cpp): read the control, call the rule, present.
+    // Edit reactions: read the control, call the rule, present.
+    void ConnectReactions();
+    void ConnectRows();
+    void TakeEntry(QObject* box);
     using EditRule = std::function<std::optional<ConfigRecord>(const ConfigRecord&)>;
     void React(const EditRule& rule);
     void Choice_Click(EditRules::Choice choice, int index);
@@ -244,14 +204,6 @@ private:
     void SetSliderQuietly(int index, int value);
     void SetComSpeedButtons(int index);
 
-    class Sequence;
-    // Runs a controller command as one sequence, after taking the pending entry; its button
-    // stays available, the other commands and the editing controls are held.
-    void RunControllerCommand(void (*command)(ControllerCommandsView&), QPushButton* button);
-    SequenceControls HeldBySequence() const;
-    bool sequenceRunning_ = false;
-    bool closeRequested_ = false; // held back until the running sequence ends
-    bool exitRequested_ = false;  // File > Exit, likewise
     bool presenting_ = false;
     QButtonGroup* comSpeedGroup_ = nullptr;
     QHash<QObject*, std::function<void()>> entryReactions_;

@@ -8,6 +8,7 @@
 
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QFocusEvent>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -28,6 +29,20 @@ using EditRules::Number;
 using EditRules::Switch;
 using What = MainControls::Drive::What;
 using MainModule::Config;
+
+// Only a move to another control of this window takes an entry: the box's own context menu
+// (Paste, Select All), the menu bar and another program's window are no move away from it,
+// and the box keeps the focus within its window meanwhile.
+bool LeavesForAnotherControl(const QFocusEvent& event) {
+    switch (event.reason()) {
+    case Qt::PopupFocusReason:
+    case Qt::MenuBarFocusReason:
+    case Qt::ActiveWindowFocusReason:
+        return false;
+    default:
+        return true;
+    }
+}
 
 // The width a box or label has for its text.
 int TextRoom(const QWidget* widget) {
@@ -172,10 +187,9 @@ void frmMain::ConnectRows() {
     }
 }
 
+// INITIALIZED DEFAULT: the factory defaults. A running series holds the button.
 void frmMain::CmdInit_Click() {
     TakePendingEntry();
-    if (sequenceRunning_)
-        return;
     MainModule::ResetToFactoryDefaults();
     DispConfigData();
 }
@@ -250,4 +264,29 @@ void frmMain::MotorSlider_Change(int index) {
 void frmMain::Number_LostFocus(Number number, const QLineEdit* box) {
     const QString text = box->text();
     React([number, &text](const ConfigRecord& r) { return Enter(r, number, text); });
+}
+
+bool frmMain::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::FocusOut &&
+        LeavesForAnotherControl(*static_cast<QFocusEvent*>(event)))
+        TakeEntry(watched);
+    return QMainWindow::eventFilter(watched, event);
+}
+
+// The box need not hold the focus: a menu opened from the keyboard has it meanwhile.
+void frmMain::TakePendingEntry() {
+    for (auto box = entryReactions_.keyBegin(); box != entryReactions_.keyEnd(); ++box)
+        TakeEntry(*box);
+}
+
+// Only what the operator typed is an entry: a box passed through, untouched since it was
+// last shown, changes nothing (its value may not be one the box would accept, such as a
+// loaded speed that is no multiple of 100).
+void frmMain::TakeEntry(QObject* box) {
+    const auto reaction = entryReactions_.constFind(box);
+    auto* edit = qobject_cast<QLineEdit*>(box);
+    if (reaction == entryReactions_.constEnd() || !edit || !edit->isModified())
+        return;
+    edit->setModified(false);
+    reaction.value()();
 }

@@ -217,6 +217,20 @@ QButtonGroup* Group(QWidget* owner, const std::array<QRadioButton*, N>& buttons,
 
 } // namespace
 
+QFont frmMain::UiFont(double pointSize, bool bold) {
+    static const QString family = QString::fromUtf8("ＭＳ Ｐゴシック");
+    static const bool substituted = [] {
+        QFont::insertSubstitutions(
+            family, {QStringLiteral("IPAPGothic"), QStringLiteral("Noto Sans CJK JP")});
+        return true;
+    }();
+    Q_UNUSED(substituted);
+    QFont font(family);
+    font.setPointSizeF(pointSize);
+    font.setBold(bold);
+    return font;
+}
+
 void frmMain::BuildMenus() {
     QMenu* menu = nullptr;
     for (const MainControls::MenuRow& row : MainControls::Menus()) {

@@ -10,6 +10,8 @@
 
 #include <cmath>
 
+// Where the window sits: restored from the per-user settings at start, kept there at the end.
+
 // The window's place and size, kept in the settings store in twips between runs.
 
 namespace {
