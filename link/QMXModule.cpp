@@ -38,14 +38,14 @@ struct IdentifyStep {
     int progress; // -1: unchanged
 };
 
-constexpr std::array<IdentifyStep, 6> kIdentifySteps{{
+constexpr auto kIdentifySteps = std::to_array<IdentifyStep>({
     {"Z:IE0", Info::None, ReplyShape::Word, -1},
     {"?:N", Info::Name, ReplyShape::Text, 20},
     {"?:B", Info::BuildDate, ReplyShape::Text, 40},
     {"?:S", Info::SerialNo, ReplyShape::Text, 60},
     {"?:V", Info::Version, ReplyShape::Text, 80},
     {"?:-", Info::Revision, ReplyShape::Text, 100},
-}};
+});
 
 // Takes one identification reply into the program state; false when it refuses the device.
 bool TakeInfo(Info info, const QString& reply) {
@@ -93,7 +93,7 @@ struct LoadStep {
 
 constexpr ReplyShape kNumber = ReplyShape::Number;
 
-constexpr std::array<LoadStep, 31> kLoadSteps{{
+constexpr auto kLoadSteps = std::to_array<LoadStep>({
     {"?:D0", Field("defaultSpeedMin"), Reading::Plain, kNumber, 3},
     {"?:D1", Field("defaultSpeedMax"), Reading::Plain, kNumber, 6},
     {"?:D2", Field("defaultAccelTime"), Reading::Plain, kNumber, 9},
@@ -125,7 +125,7 @@ constexpr std::array<LoadStep, 31> kLoadSteps{{
     {"?:MT", Field("rotationStage"), Reading::Plain, kNumber, 92},
     {"?:ED", Field("jogDialEnabled"), Reading::Plain, kNumber, 94},
     {"?:EM", Field("jogDialPulses"), Reading::Plain, kNumber, 96},
-}};
+});
 
 // A number that fits the field's width; a real number as it is.
 std::optional<double> Fitted(FieldType type, double number) {
@@ -198,7 +198,7 @@ struct StoreStep {
     Answer answer = Answer::Ok;
 };
 
-constexpr std::array<StoreStep, 36> kStoreSteps{{
+constexpr auto kStoreSteps = std::to_array<StoreStep>({
     {"Z:D0100", Format::Fixed, kNoField, Writing::Plain, -1},
     {"Z:D130000", Format::Fixed, kNoField, Writing::Plain, -1},
     {"Z:D0", Format::N, Field("defaultSpeedMin"), Writing::Plain, 3},
@@ -235,7 +235,7 @@ constexpr std::array<StoreStep, 36> kStoreSteps{{
     {"Z:ED", Format::Boolean, Field("jogDialEnabled"), Writing::Plain, 84},
     {"Z:EM", Format::N, Field("jogDialPulses"), Writing::DialPulses, 86},
     {"Z:UW", Format::Fixed, kNoField, Writing::Plain, 100, Answer::Commit},
-}};
+});
 
 // A verify queries each store step that carries a field.
 constexpr int kVerifySteps =

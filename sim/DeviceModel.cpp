@@ -15,7 +15,7 @@ struct ParamInfo {
 };
 
 // In controller units. The order is the order of the state text.
-constexpr std::array<ParamInfo, 31> kParams{{
+constexpr auto kParams = std::to_array<ParamInfo>({
     {"D0", 500, 100, 30000, true}, {"D1", 5000, 100, 30000, true},  {"D2", 200, 0, 1000, true},
     {"O0", 500, 100, 30000, true}, {"O1", 5000, 100, 30000, true},  {"O2", 200, 0, 1000, true},
     {"J0", 500, 100, 30000, true}, {"J1", 500, 100, 30000, true},   {"J2", 0, 0, 1000, true},
@@ -27,7 +27,7 @@ constexpr std::array<ParamInfo, 31> kParams{{
     {"CS", 365, 0, 4095, true},    {"CT", 4, 0, 32767, true},       {"CH", 800, 0, 32767, false},
     {"CL", 100, 0, 32767, false},  {"MT", 0, 0, 1, true},           {"ED", 0, 0, 1, true},
     {"EM", 10, 1, 9999, true},
-}};
+});
 
 const ParamInfo* FindParam(QStringView code) {
     for (const ParamInfo& info : kParams)
