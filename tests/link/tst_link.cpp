@@ -930,8 +930,7 @@ void TestLink::endToEnd_data() {
 }
 
 void TestLink::endToEnd() {
-    if (testing::SimProgram().isEmpty())
-        QSKIP("qmx-sim not built (QMX_BUILD_DIR unset)");
+    QMX_SKIP_WITHOUT_SIM();
     QFETCH(QStringList, args);
     QFETCH(QString, command);
     QFETCH(bool, ok);
@@ -954,8 +953,7 @@ void TestLink::endToEnd() {
 }
 
 void TestLink::endToEndConnectLoadStore() {
-    if (testing::SimProgram().isEmpty())
-        QSKIP("qmx-sim not built (QMX_BUILD_DIR unset)");
+    QMX_SKIP_WITHOUT_SIM();
     QTemporaryDir dir;
     const QString log = dir.filePath("sim.log");
     testing::SimProcess sim;
@@ -1150,8 +1148,7 @@ void TestLink::endToEndOpenFailure() {
 }
 
 void TestLink::simulatorKilledMidTransaction() {
-    if (testing::SimProgram().isEmpty())
-        QSKIP("qmx-sim not built (QMX_BUILD_DIR unset)");
+    QMX_SKIP_WITHOUT_SIM();
     testing::SimProcess sim;
     QVERIFY(OpenPty(sim, {"--silent-at", "?:D0"}));
     QString reply;
@@ -1172,8 +1169,7 @@ void TestLink::simulatorKilledMidTransaction() {
 }
 
 void TestLink::waitingForNoReplyCostsLittleCpu() {
-    if (testing::SimProgram().isEmpty())
-        QSKIP("qmx-sim not built (QMX_BUILD_DIR unset)");
+    QMX_SKIP_WITHOUT_SIM();
     testing::SimProcess sim;
     QVERIFY(OpenPty(sim, {"--silent-after", "0"}));
     QString reply;

@@ -653,8 +653,7 @@ void TestSim::stateText() {
 }
 
 void TestSim::ptySession() {
-    if (testing::SimProgram().isEmpty())
-        QSKIP("qmx-sim not built (QMX_BUILD_DIR unset)");
+    QMX_SKIP_WITHOUT_SIM();
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
     const QString state = dir.filePath("state.txt");
@@ -752,8 +751,7 @@ void TestSim::ptyOptions_data() {
 }
 
 void TestSim::ptyOptions() {
-    if (testing::SimProgram().isEmpty())
-        QSKIP("qmx-sim not built (QMX_BUILD_DIR unset)");
+    QMX_SKIP_WITHOUT_SIM();
     QFETCH(QStringList, args);
     QFETCH(QStringList, commands);
     QFETCH(QByteArray, received);

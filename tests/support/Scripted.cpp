@@ -2,6 +2,7 @@
 
 #include <QSettings>
 #include <QTemporaryDir>
+#include <QTest>
 
 namespace testing {
 
@@ -12,6 +13,12 @@ platform::MsgAnswer ScriptedMessageBoxes::Show(const QString& text, const QStrin
     if (buttons == platform::MsgButtons::Ok)
         return platform::MsgAnswer::Ok;
     return answers.isEmpty() ? platform::MsgAnswer::No : answers.dequeue();
+}
+
+void AddLanguageRows() {
+    QTest::addColumn<bool>("english");
+    QTest::newRow("japanese") << false;
+    QTest::newRow("english") << true;
 }
 
 void ShowInBox(const Failure& failure) {

@@ -82,6 +82,9 @@ struct ScriptedFileView : FileCommandsView {
     void ShowFailure(const Failure& failure) override { ShowInBox(failure); }
 };
 
+// A test run in both languages: the column "english" with the rows "japanese" and "english".
+void AddLanguageRows();
+
 // Points the per-user settings store at a fresh temporary folder for this process.
 void UseTemporarySettings();
 

@@ -11,6 +11,13 @@ namespace testing {
 // qmx-sim in the build folder named by $QMX_BUILD_DIR; empty when it is not there.
 QString SimProgram();
 
+// Skips the running test when there is no qmx-sim to talk to.
+#define QMX_SKIP_WITHOUT_SIM()                                                                     \
+    do {                                                                                           \
+        if (testing::SimProgram().isEmpty())                                                       \
+            QSKIP("qmx-sim not built (QMX_BUILD_DIR unset)");                                      \
+    } while (false)
+
 // One qmx-sim process; terminated (and waited for) when destroyed.
 class SimProcess {
 public:

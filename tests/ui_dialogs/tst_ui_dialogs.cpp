@@ -315,16 +315,14 @@ void TestUiDialogs::portTooltips() {
 }
 
 void TestUiDialogs::everyControlSpeaksForItself_data() {
-    QTest::addColumn<int>("language");
-    QTest::newRow("japanese") << 0;
-    QTest::newRow("english") << 1;
+    testing::AddLanguageRows();
 }
 
 // Both dialogs as a screen reader meets them; the Options check boxes are named by the labels
 // beside them, the speeds carry their unit.
 void TestUiDialogs::everyControlSpeaksForItself() {
-    QFETCH(int, language);
-    MainModule::State.UILanguage = static_cast<qint16>(language);
+    QFETCH(bool, english);
+    MainModule::State.UILanguage = english ? 1 : 0;
     frmOptions options;
     frmAbout about;
     for (QWidget* dialog : {static_cast<QWidget*>(&options), static_cast<QWidget*>(&about)}) {

@@ -403,8 +403,7 @@ void TestUiLink::connectShowsController_data() {
 }
 
 void TestUiLink::connectShowsController() {
-    if (testing::SimProgram().isEmpty())
-        QSKIP("qmx-sim not built (QMX_BUILD_DIR unset)");
+    QMX_SKIP_WITHOUT_SIM();
     QFETCH(bool, english);
     QFETCH(bool, loadOnConnect);
     QVERIFY(StartSim({"--serial", "QX12345678", "--firmware", "FW-2.05", "--revision", "B07",
@@ -435,14 +434,11 @@ void TestUiLink::connectShowsController() {
 }
 
 void TestUiLink::load_data() {
-    QTest::addColumn<bool>("english");
-    QTest::newRow("japanese") << false;
-    QTest::newRow("english") << true;
+    testing::AddLanguageRows();
 }
 
 void TestUiLink::load() {
-    if (testing::SimProgram().isEmpty())
-        QSKIP("qmx-sim not built (QMX_BUILD_DIR unset)");
+    QMX_SKIP_WITHOUT_SIM();
     QFETCH(bool, english);
     QVERIFY(StartSim({}, kControllerState));
     frmMain* window =
@@ -551,8 +547,7 @@ void TestUiLink::store_data() {
 }
 
 void TestUiLink::store() {
-    if (testing::SimProgram().isEmpty())
-        QSKIP("qmx-sim not built (QMX_BUILD_DIR unset)");
+    QMX_SKIP_WITHOUT_SIM();
     QFETCH(bool, english);
     QFETCH(bool, confirm);
     QFETCH(QStringList, edits);
@@ -614,8 +609,7 @@ void TestUiLink::storeLateReply_data() {
 
 // A slow answer to one setting is waited out: the next setting's reply is its own.
 void TestUiLink::storeLateReply() {
-    if (testing::SimProgram().isEmpty())
-        QSKIP("qmx-sim not built (QMX_BUILD_DIR unset)");
+    QMX_SKIP_WITHOUT_SIM();
     QFETCH(QStringList, simArguments);
     QFETCH(bool, stored);
     QFETCH(QString, box);
@@ -639,14 +633,11 @@ void TestUiLink::storeLateReply() {
 }
 
 void TestUiLink::storeAnsweredNo_data() {
-    QTest::addColumn<bool>("english");
-    QTest::newRow("japanese") << false;
-    QTest::newRow("english") << true;
+    testing::AddLanguageRows();
 }
 
 void TestUiLink::storeAnsweredNo() {
-    if (testing::SimProgram().isEmpty())
-        QSKIP("qmx-sim not built (QMX_BUILD_DIR unset)");
+    QMX_SKIP_WITHOUT_SIM();
     QFETCH(bool, english);
     QVERIFY(StartSim({}));
     frmMain* window = StartWindow(english ? QStringLiteral("/L:E") : QString(), Ticks::Real);
@@ -666,14 +657,11 @@ void TestUiLink::storeAnsweredNo() {
 }
 
 void TestUiLink::disconnectSendsNothing_data() {
-    QTest::addColumn<bool>("english");
-    QTest::newRow("japanese") << false;
-    QTest::newRow("english") << true;
+    testing::AddLanguageRows();
 }
 
 void TestUiLink::disconnectSendsNothing() {
-    if (testing::SimProgram().isEmpty())
-        QSKIP("qmx-sim not built (QMX_BUILD_DIR unset)");
+    QMX_SKIP_WITHOUT_SIM();
     QFETCH(bool, english);
     QVERIFY(StartSim({}));
     frmMain* window = StartWindow(english ? QStringLiteral("/L:E") : QString(), Ticks::Real);
