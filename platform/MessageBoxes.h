@@ -8,8 +8,9 @@ enum class MsgIcon { None, Critical, Warning, Information };
 enum class MsgButtons { Ok, YesNo };
 enum class MsgAnswer { Ok, Yes, No };
 
-// How the core shows a message box to the operator. The window installs one backed by real
-// dialogs, the command-line tool one that writes to standard error, tests a scripted one.
+// How the windows show a message box: the main window installs one backed by real dialogs,
+// tests a scripted one; without one, boxes go to standard error. The core never shows one: it
+// hands its failures and questions to its front end's views.
 class MessageBoxes {
 public:
     virtual ~MessageBoxes() = default;
