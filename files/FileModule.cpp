@@ -231,7 +231,7 @@ Result CreateConfigFile(const QString& fileName, const AskOperator& ask) {
     ConfigFileParams2.fill(0);
     FillFileRecord();
 
-    const Result written = WriteNew(fileName, ask);
+    Result written = WriteNew(fileName, ask);
     if (!written) // a later Save onto the current file must still write that file's own header
         KeepBlocks(before);
     return written;
@@ -244,7 +244,7 @@ Result SaveConfigFile(const QString& fileName) {
     if (IsTrue(MainModule::State.IsConnected))
         PutSerial(MainModule::State.ControllerSerialNo);
     FillFileRecord();
-    const Result written = WriteHeld(fileName);
+    Result written = WriteHeld(fileName);
     if (!written)
         KeepBlocks(before);
     return written;
