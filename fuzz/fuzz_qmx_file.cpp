@@ -8,7 +8,6 @@
 
 #include "files/FileModule.h"
 #include "link/QMXModule.h"
-#include "platform/MessageBoxes.h"
 #include "shell/MainModule.h"
 #include "shell/RecordFields.h"
 
@@ -25,17 +24,6 @@
 namespace {
 
 using namespace FileModule;
-
-class SilentBoxes : public platform::MessageBoxes {
-public:
-    platform::MsgAnswer Show(const QString&, const QString&, platform::MsgIcon,
-                             platform::MsgButtons buttons) override {
-        if (buttons == platform::MsgButtons::Ok)
-            return platform::MsgAnswer::Ok;
-        return answerYes ? platform::MsgAnswer::Yes : platform::MsgAnswer::No;
-    }
-    bool answerYes = false;
-};
 
 void Fail(const char* what) {
     std::fprintf(stderr, "fuzz_qmx_file: %s\n", what);
@@ -97,9 +85,7 @@ void CheckSavesBack(const QByteArray& file) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static QTemporaryDir dir(QStringLiteral("/dev/shm/fuzz_qmx_file-XXXXXX"));
-    static SilentBoxes boxes;
     static const QString path = dir.filePath(QStringLiteral("input.QMX"));
-    platform::SetMessageBoxes(&boxes);
 
     const QByteArray bytes(reinterpret_cast<const char*>(data), qsizetype(size));
     QFile file(path);
@@ -109,11 +95,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     const quint8 situation = size > size_t(kFileSize) ? data[kFileSize] : 0;
     PrepareHeldState(situation);
-    boxes.answerYes = (situation & 2) != 0;
+    const bool answerYes = (situation & 2) != 0;
     const ConfigRecord recordBefore = MainModule::Config;
     const QByteArray blocksBefore = FileImage();
 
-    if (!LoadConfigFile(path)) {
+    const Result loaded = LoadConfigFile(path, [answerYes](const Question&) { return answerYes; });
+    if (!loaded) {
         if (!(MainModule::Config == recordBefore) || FileImage() != blocksBefore)
             Fail("a refused file changed the record or the held blocks");
         return 0;

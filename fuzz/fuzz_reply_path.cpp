@@ -262,7 +262,7 @@ double LeadingNumber(QByteArray text) {
 bool OpenLink(ScriptedLine& line) {
     ComSupport::SetSerialControl(&line);
     ComSupport::ComInit(1, 1);
-    return ComSupport::ComOpen();
+    return bool(ComSupport::ComOpen());
 }
 
 void CloseLink() {
