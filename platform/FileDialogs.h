@@ -14,8 +14,4 @@ public:
     virtual QString SaveFileName(const QString& title, const QString& filter) = 0;
 };
 
-// Installs the implementation (not owned). Without one every dialog counts as cancelled.
-void SetFileDialogs(FileDialogs* dialogs);
-FileDialogs& Dialogs();
-
 } // namespace platform

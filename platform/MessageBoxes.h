@@ -8,34 +8,15 @@ enum class MsgIcon { None, Critical, Warning, Information };
 enum class MsgButtons { Ok, YesNo };
 enum class MsgAnswer { Ok, Yes, No };
 
-// How the windows show a message box: the main window installs one backed by real dialogs,
-// tests a scripted one; without one, boxes go to standard error. The core never shows one: it
-// hands its failures and questions to its front end's views.
+// How a window shows a message box: the main window owns one backed by real dialogs and passes
+// it to the dialogs it opens; the tests pass scripted ones. The core never shows one: it hands
+// its failures and questions to its front end's views.
 class MessageBoxes {
 public:
     virtual ~MessageBoxes() = default;
+    // details: further text below the message (may be empty).
     virtual MsgAnswer Show(const QString& text, const QString& title, MsgIcon icon,
-                           MsgButtons buttons) = 0;
+                           MsgButtons buttons, const QString& details = {}) = 0;
 };
-
-// Writes each box to standard error; questions get the preset answer (No unless told).
-class ConsoleMessageBoxes : public MessageBoxes {
-public:
-    explicit ConsoleMessageBoxes(bool answerYes = false) : answerYes_(answerYes) {}
-    MsgAnswer Show(const QString& text, const QString& title, MsgIcon icon,
-                   MsgButtons buttons) override;
-
-private:
-    bool answerYes_;
-};
-
-// Installs the implementation (not owned); nullptr restores the console one.
-void SetMessageBoxes(MessageBoxes* boxes);
-MessageBoxes& Boxes();
-
-inline MsgAnswer MsgBox(const QString& text, const QString& title, MsgIcon icon,
-                        MsgButtons buttons = MsgButtons::Ok) {
-    return Boxes().Show(text, title, icon, buttons);
-}
 
 } // namespace platform

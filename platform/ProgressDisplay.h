@@ -11,8 +11,4 @@ public:
     virtual void HideProgress() = 0;
 };
 
-// Installs the implementation (not owned). Without one, progress is not shown.
-void SetProgressDisplay(ProgressDisplay* display);
-ProgressDisplay& Progress();
-
 } // namespace platform

@@ -8,13 +8,3 @@ ConfigRecord FactoryDefaults() {
         field.set(r, field.factory);
     return r;
 }
-
-namespace MainModule {
-
-ConfigRecord Config = FactoryDefaults();
-
-void ResetToFactoryDefaults() {
-    Config = FactoryDefaults();
-}
-
-} // namespace MainModule

@@ -43,12 +43,3 @@ struct ConfigRecord {
 
 // The factory parameter set (the factory column of the field table).
 ConfigRecord FactoryDefaults();
-
-namespace MainModule {
-
-// The one configuration record of the run.
-extern ConfigRecord Config;
-
-void ResetToFactoryDefaults();
-
-} // namespace MainModule

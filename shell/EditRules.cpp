@@ -238,4 +238,30 @@ bool Ticked(const ConfigRecord& record, Switch which) {
     return (Row(row.field).get(record) == kTrue) != row.inverted;
 }
 
+int FieldOf(Number number) {
+    return kNumberFields[size_t(number)];
+}
+
+int FieldOf(Choice choice, int button) {
+    switch (choice) {
+    case Choice::StageType:
+        return Field("rotationStage");
+    case Choice::Direction:
+        return Field("reverseDirection");
+    case Choice::StepMode:
+        return Field("stepMode");
+    case Choice::OriginMode:
+        return Field("originMode");
+    case Choice::LimitSensorLogic:
+        return button / 2 == 0 ? Field("limitSensorMode(0)") : Field("limitSensorMode(1)");
+    case Choice::LineSpeed:
+        break;
+    }
+    return Field("comSpeedIndex");
+}
+
+int FieldOf(Switch which) {
+    return SwitchRow(which).field;
+}
+
 } // namespace EditRules

@@ -80,4 +80,11 @@ ConfigRecord Toggle(const ConfigRecord& record, Switch which, bool ticked);
 // Whether the record shows the check box ticked.
 bool Ticked(const ConfigRecord& record, Switch which);
 
+// The record field whose value a control shows: the field a number box, label or slider shows,
+// the one a group of option buttons selects (a limit-sensor button: its sensor's), the one a
+// check box drives.
+int FieldOf(Number number);
+int FieldOf(Choice choice, int button);
+int FieldOf(Switch which);
+
 } // namespace EditRules

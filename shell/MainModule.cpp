@@ -4,35 +4,26 @@
 
 namespace MainModule {
 
-ProgramState State;
-ProgramOptions Options;
-
 namespace {
 constexpr QChar kIdeographicBlank = QChar(0x3000);
-const QString kNotice = QStringLiteral("Open-source configuration utility for the QMX-001");
 } // namespace
 
-void SetControllerPlaceholders() {
-    State.ControllerName = QString(16, u'x');
-    State.ControllerSerialNo = QString(10, u'x');
-    State.ControllerVersionText = QStringLiteral("x.xx");
-    State.ControllerVersion = 0.0;
-    State.ControllerRevision.clear();
-    State.ControllerBuildDate.clear();
+void SetControllerPlaceholders(ControllerInfo& info) {
+    info.ControllerName = QString(16, u'x');
+    info.ControllerSerialNo = QString(10, u'x');
+    info.ControllerVersionText = QStringLiteral("x.xx");
+    info.ControllerVersion = 0.0;
+    info.ControllerRevision.clear();
+    info.ControllerBuildDate.clear();
 }
 
-void InitProgram(const QString& commandLine) {
-    State.IsConnected = kFalse;
-    ResetToFactoryDefaults();
-    SetControllerPlaceholders();
-    Options = ProgramOptions{};
-    State.UILanguage = 0;
-    State.CurrentFileName.clear();
-    State.ExtendedMode = kFalse;
-    ParseCommandLine(commandLine);
+void InitProgram(Program& program, const QString& commandLine) {
+    program = Program{};
+    SetControllerPlaceholders(program.State);
+    ParseCommandLine(program, commandLine);
 }
 
-void ParseCommandLine(const QString& commandLine) {
+void ParseCommandLine(Program& program, const QString& commandLine) {
     const QString text = commandLine.toUpper();
     QString option;
     for (const QChar c : text) {
@@ -40,7 +31,7 @@ void ParseCommandLine(const QString& commandLine) {
             option = QStringLiteral("/");
         } else if (option.startsWith(u'/')) {
             if (c == u' ' || c == kIdeographicBlank) {
-                ApplyCommandOption(option);
+                ApplyCommandOption(program, option);
                 option.clear();
             } else {
                 option.append(c);
@@ -48,25 +39,26 @@ void ParseCommandLine(const QString& commandLine) {
         }
     }
     if (option.startsWith(u'/'))
-        ApplyCommandOption(option);
+        ApplyCommandOption(program, option);
 }
 
-void ApplyCommandOption(const QString& option) {
+void ApplyCommandOption(Program& program, const QString& option) {
     if (option == QLatin1String("/EXT"))
-        State.ExtendedMode = kTrue;
+        program.State.ExtendedMode = kTrue;
     if (option.startsWith(QLatin1String("/COM:")) && (option.size() == 6 || option.size() == 7)) {
         const double n = Numbers::RoundHalfEven(Numbers::ReadNumber(QStringView(option).mid(5)));
         if (n >= 1 && n <= 16)
-            Options.ComPort = static_cast<qint16>(n);
+            program.Options.ComPort = static_cast<qint16>(n);
     }
     if (option == QLatin1String("/L:E"))
-        State.UILanguage = 1;
+        program.State.UILanguage = 1;
 }
 
-QString WindowTitle() {
-    const QString head = English() ? QStringLiteral("QMX-001 Configuration  ")
-                                   : QStringLiteral("QMX-001 設定プログラム  ");
-    return head + QLatin1String(kVersionText) + QStringLiteral("  ") + kNotice;
+QString WindowTitle(Language language) {
+    const QString head = language.JaEn(QStringLiteral("QMX-001 設定プログラム  "),
+                                       QStringLiteral("QMX-001 Configuration  "));
+    return head + QLatin1String(kVersionText) + QStringLiteral("  ") +
+           QStringLiteral("Open-source configuration utility for the QMX-001");
 }
 
 } // namespace MainModule

@@ -61,6 +61,16 @@ bool IsNumber(QStringView text) {
     return n > 0 && n == text.size();
 }
 
+std::optional<double> ExactNumber(QStringView text) {
+    if (!IsNumber(text))
+        return std::nullopt;
+    bool ok = false;
+    const double value = text.toDouble(&ok);
+    if (!ok || !std::isfinite(value))
+        return std::nullopt;
+    return value;
+}
+
 std::optional<double> ParseEntry(QStringView text) {
     // An input method in full-width mode types "１２００" and "－５００": compatibility
     // normalisation gives their ASCII forms. The minus sign U+2212 counts as "-" too.

@@ -18,6 +18,9 @@ double RoundHalfEven(double value);
 double ReadNumber(QStringView text);
 // The whole text is one such number: optional sign, digits, optional fraction.
 bool IsNumber(QStringView text);
+// The value of a text that is one such number, when it is finite: none for anything else, and
+// for digits too many to be a number at all.
+std::optional<double> ExactNumber(QStringView text);
 
 // A whole entry typed by the operator: blanks around it are ignored, everything else must be
 // one decimal number; full-width digits, signs, point and blanks count as their ASCII forms.

@@ -3,7 +3,6 @@
 #include "shell/Numbers.h"
 
 #include <cmath>
-#include <vector>
 
 namespace RecordFields {
 
@@ -19,14 +18,7 @@ QString Name(const RecordField& field) {
 }
 
 std::span<const RecordField* const> FileFields() {
-    static const std::vector<const RecordField*> inFile = [] {
-        std::vector<const RecordField*> rows;
-        for (const RecordField& field : kRecordFields)
-            if (field.fileOffset >= 0)
-                rows.push_back(&field);
-        return rows;
-    }();
-    return inFile;
+    return kFileFields;
 }
 
 double WidthMin(FieldType type) {
@@ -91,6 +83,13 @@ QString ShowValue(const RecordField& field, const ConfigRecord& record) {
 
 bool SameMeaning(const RecordField& field, double a, double b) {
     return field.type == FieldType::Boolean ? (a != 0) == (b != 0) : a == b;
+}
+
+bool SameMeaning(const ConfigRecord& a, const ConfigRecord& b) {
+    for (const RecordField& field : kRecordFields)
+        if (!SameMeaning(field, field.get(a), field.get(b)))
+            return false;
+    return true;
 }
 
 } // namespace RecordFields

@@ -10,8 +10,10 @@
 #include <string_view>
 
 // The one table of the record's fields. The file layout, the controller's load and store rows,
-// qmxcli's show, diff, export and import, and the tests walk it; adding a parameter means a
-// member in ConfigRecord and a row here.
+// qmxcli's show, diff, export and import, and the tests walk it. A new parameter takes a member
+// in ConfigRecord and a row here, then its load and store rows, its row in the simulated
+// controller, its control's row in the window and the command lines the tests expect (the
+// README's list).
 
 enum class FieldType { Long, Integer, Boolean, Real };
 
@@ -42,7 +44,7 @@ inline constexpr double kWidth = std::numeric_limits<double>::quiet_NaN();
 
 // Record order. Ranges are those of the window's own edits (speeds S <= F and stop <= run
 // current are kept across fields by the edits, not here).
-inline constexpr std::array kRecordFields{
+inline constexpr auto kRecordFields = std::to_array<RecordField>({
     QMX_FIELD(defaultSpeedMin,           Long,    "pulses/s", 500,  100,   30000,    128),
     QMX_FIELD(defaultSpeedMax,           Long,    "pulses/s", 5000, 100,   30000,    132),
     QMX_FIELD(defaultAccelTime,          Integer, "ms",       200,  0,     1000,     136),
@@ -75,7 +77,7 @@ inline constexpr std::array kRecordFields{
     QMX_FIELD(rotationStage,             Boolean, "",         0,    kWidth, kWidth,    244),
     QMX_FIELD(jogDialEnabled,            Boolean, "",         0,    kWidth, kWidth,    172),
     QMX_FIELD(jogDialPulses,             Integer, "pulses",   10,   1,     9999,     174),
-};
+});
 // clang-format on
 
 #undef QMX_FIELD
@@ -118,6 +120,25 @@ inline constexpr OrderedPair kOrderedPairs[] = {
     {Field("stopCurrent"), Field("runCurrent")},
 };
 
+namespace record_fields_detail {
+constexpr size_t FileFieldCount() {
+    size_t n = 0;
+    for (const RecordField& field : kRecordFields)
+        n += field.fileOffset >= 0 ? 1 : 0;
+    return n;
+}
+} // namespace record_fields_detail
+
+// The rows of the fields the .QMX file holds, in record order.
+inline constexpr auto kFileFields = [] {
+    std::array<const RecordField*, record_fields_detail::FileFieldCount()> rows{};
+    size_t i = 0;
+    for (const RecordField& field : kRecordFields)
+        if (field.fileOffset >= 0)
+            rows[i++] = &field;
+    return rows;
+}();
+
 namespace RecordFields {
 
 inline const RecordField& Row(int field) {
@@ -145,5 +166,7 @@ QString ShowValue(const RecordField& field, const ConfigRecord& record);
 QString ShowBare(const RecordField& field, double value);
 // Two values of the field mean the same (Booleans: any non-zero value is True).
 bool SameMeaning(const RecordField& field, double a, double b);
+// Every field of the two records means the same.
+bool SameMeaning(const ConfigRecord& a, const ConfigRecord& b);
 
 } // namespace RecordFields

@@ -1,7 +1,5 @@
 #include "shell/StatusMessages.h"
 
-#include "shell/MainModule.h"
-
 #include <iterator>
 
 namespace {
@@ -38,9 +36,9 @@ static_assert(RowsInNumberOrder(), "a status message's row is its number");
 
 } // namespace
 
-QString StatusMessageText(int number) {
+QString StatusMessageText(int number, Language language) {
     if (number < 0 || number >= int(std::size(kStatusMessages)))
         return {};
     const StatusMessage& message = kStatusMessages[number];
-    return QString::fromUtf8(MainModule::English() ? message.english : message.japanese);
+    return QString::fromUtf8(language.IsEnglish() ? message.english : message.japanese);
 }

@@ -1,8 +1,10 @@
 #pragma once
 
+#include "shell/Language.h"
+
 #include <QString>
 
-// The status bar's messages; the numbers are those the window's DispStatusMsg takes.
+// The status bar's messages, by their numbers in the message table.
 enum class StatusMsg {
     Welcome = 0,
     Connected = 1,
@@ -14,5 +16,5 @@ enum class StatusMsg {
     StoredToFile = 7,
 };
 
-// The message's text in the chosen language; empty for a number outside the table.
-QString StatusMessageText(int number);
+// The message's text in the language; empty for a number outside the table.
+QString StatusMessageText(int number, Language language);
