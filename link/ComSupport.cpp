@@ -1,88 +1,20 @@
 #include "link/ComSupport.h"
 
-#include "link/WireTrace.h"
 #include "platform/Ports.h"
 #include "platform/QtSerialControl.h"
 #include "platform/SerialControl.h"
 #include "shell/LineSpeeds.h"
-#include "shell/MainModule.h"
 #include "shell/Numbers.h"
 
-#include <QCoreApplication>
-#include <QEventLoop>
-#include <QPointer>
 #include <QTimer>
 
 #include <algorithm>
-#include <optional>
 #include <utility>
-
-namespace ComSupport {
-
-LinkState Link;
 
 namespace {
 
-QPointer<platform::SerialControl> control;
-QMetaObject::Connection receivedConnection;
-QueryReport lastQuery;
-quint64 bytesHeard = 0; // every byte framed but blanks and backspaces: a quiet wait counts them
-int setAside = 0;       // lines of the wrong shape set aside so far
-
-bool Expired(quint32 until) {
-    return qint32(Link.TickCount - until) >= 0;
-}
-
-int TicksLeft(quint32 until) {
-    return std::max(0, int(qint32(until - Link.TickCount)));
-}
-
 quint32 Later(quint32 a, quint32 b) {
     return qint32(a - b) > 0 ? a : b;
-}
-
-// Lets pending events run, sleeping until at least one arrives (a tick at the latest).
-void PumpEvents() {
-    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-}
-
-void Attach(platform::SerialControl* serial) {
-    QObject::disconnect(receivedConnection);
-    control = serial;
-    if (serial)
-        receivedConnection =
-            QObject::connect(serial, &platform::SerialControl::Received, &ComReceive);
-}
-
-// Bytes into lines. A line ends with CR LF, also when CR and LF come in different reads; two
-// CRs in a row cancel each other; an LF without its CR breaks the line, which is dropped.
-// Blanks and backspaces are dropped wherever they occur.
-void Frame(const QByteArray& input) {
-    for (const char byte : input) {
-        if (byte != '\b' && byte != ' ')
-            ++bytesHeard;
-        switch (byte) {
-        case '\b':
-        case ' ':
-            break;
-        case '\r':
-            Link.PendingCr = !Link.PendingCr;
-            break;
-        case '\n':
-            if (Link.PendingCr) {
-                Link.Lines.append(Link.ReceiveBuffer);
-                Link.ReplyComplete = kTrue;
-            } else if (!Link.ReceiveBuffer.isEmpty()) {
-                WireTrace::Dropped(Link.ReceiveBuffer);
-                Link.Trouble = true;
-            }
-            Link.ReceiveBuffer.clear();
-            Link.PendingCr = false;
-            break;
-        default:
-            Link.ReceiveBuffer.append(QChar::fromLatin1(byte));
-        }
-    }
 }
 
 bool IsTextCharacter(QChar c) {
@@ -94,160 +26,28 @@ bool IsLetter(QChar c) {
     return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z');
 }
 
-void ForgetReceived() {
-    Link.ReceiveBuffer.clear();
-    Link.PendingCr = false;
-    Link.Lines.clear();
-    Link.ReplyComplete = kFalse;
-}
-
-// Takes in what the port holds without waiting for its receive event.
-void TakeInWaiting() {
-    const QByteArray input = Serial().ReadAll();
-    if (!input.isEmpty()) {
-        WireTrace::Received(input);
-        Frame(input);
-    }
-}
-
-// Takes in what has arrived without waiting. Lines still waiting before a command goes out
-// belong to no command sent from here on: the replies have shifted. Part of a line that never
-// ended is dropped, so it cannot stand in front of the next reply.
-bool StartClean() {
-    TakeInWaiting();
-    const bool clean = Link.Lines.isEmpty();
-    for (const QString& line : std::as_const(Link.Lines))
-        WireTrace::Stray(line);
-    if (!Link.ReceiveBuffer.isEmpty()) {
-        WireTrace::Dropped(Link.ReceiveBuffer);
-        Link.Trouble = true;
-    }
-    ForgetReceived();
-    return clean;
-}
-
-// The next waiting line of the shape; lines of another shape are set aside on the way.
-std::optional<QString> NextFitting(ReplyShape shape) {
-    while (!Link.Lines.isEmpty()) {
-        const QString line = Link.Lines.takeFirst();
-        if (ReplyFits(shape, line)) {
-            Link.ReplyComplete = Link.Lines.isEmpty() ? kFalse : kTrue;
-            return line;
-        }
-        WireTrace::SetAside(line, shape == ReplyShape::Number && ReplyFits(ReplyShape::Word, line));
-        Link.Trouble = true;
-        ++setAside;
-    }
-    Link.ReplyComplete = kFalse;
-    return std::nullopt;
-}
-
-// Keeps the first line that speaks against the reply taken.
-void NoteOdd(const QString& line) {
-    if (!lastQuery.odd)
-        lastQuery.odd = line;
-}
-
-// Waits for the lines still owed by attempts that timed out: until kLateTicks after the last
-// attempt went out, and kLateTicks more after each owed line that comes (a busy controller
-// answers its queued repeats one after the other). Once they are in, one reply time-out must
-// stay free of lines. An owed line that has not come by then is taken as dropped by the
-// controller: the series had trouble. taken: the reply the lines must repeat (none after a
-// failed transaction: the lines are only waited out). False when a line differs from it or
-// comes beyond the owed ones: which reply belongs to which attempt cannot be told.
-bool DrainOwedLines(const std::optional<QString>& taken, ReplyShape shape, int owed,
-                    quint32 lastSend) {
-    WireTrace::Draining(owed, owed > 0 ? kLateTicks : kReplyTicks);
-    quint32 until = owed > 0 ? lastSend + kLateTicks : Link.TickCount + kReplyTicks;
-    bool consistent = true;
-    qsizetype seen = Link.ReceiveBuffer.size();
-    for (;;) {
-        while (const std::optional<QString> line = NextFitting(shape)) {
-            const bool isOwed = owed > 0 || !taken;
-            const bool matches = !taken || (owed > 0 && *line == *taken);
-            WireTrace::Discarded(*line, isOwed, matches);
-            if (!matches)
-                NoteOdd(*line);
-            consistent = consistent && matches;
-            if (owed > 0) {
-                --owed;
-                Link.AcceptUntil = Link.TickCount + kLateTicks;
-            }
-            until = Link.TickCount + (owed > 0 ? kLateTicks : kReplyTicks);
-        }
-        if (Link.ReceiveBuffer.size() != seen) // part of a line: let it end
-            until = Later(until, Link.TickCount + kReplyTicks);
-        seen = Link.ReceiveBuffer.size();
-        if (Expired(until) || !Serial().IsOpen())
-            break;
-        PumpEvents();
-    }
-    if (owed > 0)
-        Link.Trouble = true;
-    WireTrace::Drained(consistent, owed);
-    return consistent;
-}
-
-// The reply taken stands when the lines the earlier attempts owe repeat it and no line more
-// is waiting.
-bool RepeatsAgree(const QString& taken, ReplyShape shape, int owed, quint32 lastSend) {
-    if (owed > 0)
-        return DrainOwedLines(taken, shape, owed, lastSend);
-    const std::optional<QString> line = NextFitting(shape);
-    if (!line)
+bool FitsKind(ReplyKind kind, QStringView line) {
+    switch (kind) {
+    case ReplyKind::Line:
         return true;
-    WireTrace::Discarded(*line, false, false);
-    NoteOdd(*line);
+    case ReplyKind::Text:
+        return !line.isEmpty() && std::all_of(line.begin(), line.end(), IsTextCharacter);
+    case ReplyKind::Number:
+        return Numbers::IsNumber(line);
+    case ReplyKind::Word:
+        return !line.isEmpty() && std::all_of(line.begin(), line.end(), IsLetter);
+    }
     return false;
 }
 
-// Waits until the tick count reaches until. False when a line, or a byte of one, is waiting
-// or arrives, or the port goes away; a line begun is given a reply time-out to end, so that
-// it can be named. The first line heard (or the part) becomes LastQuery().odd.
-bool StaysQuiet(quint32 until, const QString& why, const QString& meaning) {
-    WireTrace::QuietWait(TicksLeft(until), why);
-    const quint64 before = bytesHeard;
-    const auto heardAny = [before] {
-        return bytesHeard != before || !Link.Lines.isEmpty() || !Link.ReceiveBuffer.isEmpty() ||
-               Link.PendingCr;
-    };
-    bool heard = false;
-    while (Link.Lines.isEmpty() && Serial().IsOpen()) {
-        if (!heard && heardAny()) {
-            heard = true;
-            until = Link.TickCount + kReplyTicks;
-        }
-        if (Expired(until))
-            break;
-        PumpEvents();
-    }
-    const bool open = Serial().IsOpen();
-    if (open)
-        TakeInWaiting();
-    if (!heardAny()) {
-        if (open)
-            WireTrace::QuietKept();
-        else
-            WireTrace::Note(QStringLiteral("the port went away in the quiet wait"));
-        return open;
-    }
-    const bool partial = Link.Lines.isEmpty();
-    const QString text = partial ? Link.ReceiveBuffer : Link.Lines.first();
-    WireTrace::Unquiet(text, partial, meaning);
-    NoteOdd(text);
-    ForgetReceived();
-    return false;
-}
-
-QString BusyRemedy(const platform::OpenFailure& f) {
-    using MainModule::JaEn;
+QString BusyRemedy(Language lang, const platform::OpenFailure& f) {
     if (f.lockFile.isEmpty())
-        return JaEn(QStringLiteral("他のプログラムが使用中の可能性があります。"),
-                    QStringLiteral("Another program may be using the port."));
+        return lang.JaEn(QStringLiteral("他のプログラムが使用中の可能性があります。"),
+                         QStringLiteral("Another program may be using the port."));
     const QString holder = QStringLiteral("%1 (%2 %3)")
                                .arg(f.lockFile, f.holder.isEmpty() ? QStringLiteral("?") : f.holder)
                                .arg(f.holderPid);
-    return JaEn(
+    return lang.JaEn(
         QStringLiteral("他のプログラムが使用中です (ロック %1)。そのプログラムを終了してから"
                        "やり直してください。")
             .arg(holder),
@@ -256,14 +56,14 @@ QString BusyRemedy(const platform::OpenFailure& f) {
             .arg(holder));
 }
 
-QString PermissionRemedy(const platform::OpenFailure& f) {
-    using MainModule::JaEn;
+QString PermissionRemedy(Language lang, const platform::OpenFailure& f) {
     if (!f.groupHasAccess)
-        return JaEn(QStringLiteral("このデバイスを使う権限がありません。管理者に権限を依頼するか、"
-                                   "udev ルールでアクセスを許可してください。"),
-                    QStringLiteral("You have no access to this device. Ask an administrator for "
-                                   "access, or allow it with a udev rule."));
-    return JaEn(
+        return lang.JaEn(
+            QStringLiteral("このデバイスを使う権限がありません。管理者に権限を依頼するか、"
+                           "udev ルールでアクセスを許可してください。"),
+            QStringLiteral("You have no access to this device. Ask an administrator for "
+                           "access, or allow it with a udev rule."));
+    return lang.JaEn(
         QStringLiteral("このデバイスはグループ「%1」に属しています。ユーザーをこのグループに"
                        "追加し (sudo usermod -a -G %1 $USER)、ログインし直してください。")
             .arg(f.group),
@@ -274,30 +74,50 @@ QString PermissionRemedy(const platform::OpenFailure& f) {
 
 } // namespace
 
-QString LinkTitle() {
-    return MainModule::JaEn(QStringLiteral("QMX-001通信"), QStringLiteral("QMX-001 LINK"));
+bool ReplyFits(const ReplyShape& shape, QStringView line) {
+    return FitsKind(shape.kind, line) && (!shape.fits || shape.fits(line));
 }
 
-QString OpenFailureText(const platform::OpenFailure& failure) {
+QTimer* MakeTickTimer(QObject* parent) {
+    auto* timer = new QTimer(parent);
+    timer->setTimerType(Qt::PreciseTimer);
+    timer->setInterval(ComSupport::kTickMs);
+    return timer;
+}
+
+ComSupport::ComSupport(Language language, QObject* parent) : QObject(parent), language_(language) {}
+
+ComSupport::~ComSupport() {
+    // A series waiting on this link learns of its end from its destroyed signal.
+    request_ = Request::None;
+    if (serial_ && portIsOpen_)
+        ComClose();
+}
+
+QString LinkTitle(Language language) {
+    return language.JaEn(QStringLiteral("QMX-001通信"), QStringLiteral("QMX-001 LINK"));
+}
+
+QString ComSupport::OpenFailureText(const platform::OpenFailure& failure) const {
     using Kind = platform::OpenFailure::Kind;
-    using MainModule::JaEn;
     if (failure.kind == Kind::NoDevice)
-        return JaEn(QStringLiteral("シリアルポートが指定されていません。"),
-                    QStringLiteral("No serial device given."));
+        return language_.JaEn(QStringLiteral("シリアルポートが指定されていません。"),
+                              QStringLiteral("No serial device given."));
     QString head = failure.device.isEmpty()
                        ? failure.reason
                        : QStringLiteral("%1: %2").arg(failure.device, failure.reason);
     switch (failure.kind) {
     case Kind::Missing:
         return head + u'\n' +
-               JaEn(QStringLiteral("ケーブルとアダプタを確認してください。"
-                                   "接続されているポートは「qmxcli ports」で確認できます。"),
-                    QStringLiteral("Check the cable and the adapter; \"qmxcli ports\" lists the "
-                                   "serial devices present."));
+               language_.JaEn(
+                   QStringLiteral("ケーブルとアダプタを確認してください。"
+                                  "接続されているポートは「qmxcli ports」で確認できます。"),
+                   QStringLiteral("Check the cable and the adapter; \"qmxcli ports\" lists the "
+                                  "serial devices present."));
     case Kind::Busy:
-        return head + u'\n' + BusyRemedy(failure);
+        return head + u'\n' + BusyRemedy(language_, failure);
     case Kind::NoPermission:
-        return head + u'\n' + PermissionRemedy(failure);
+        return head + u'\n' + PermissionRemedy(language_, failure);
     case Kind::NoDevice:
     case Kind::BadSettings:
     case Kind::Other:
@@ -312,162 +132,273 @@ QString SettingsString(int speedCode) {
     return QLatin1String(kLineSpeeds[speedCode - 1].settings);
 }
 
-void SetSerialControl(platform::SerialControl* serial) {
+// ---- The serial control and the ticks --------------------------------------------------------
+
+void ComSupport::Attach(platform::SerialControl* serial) {
+    disconnect(receivedConnection_);
+    disconnect(lostConnection_);
+    serial_ = serial;
+    if (!serial)
+        return;
+    receivedConnection_ =
+        connect(serial, &platform::SerialControl::Received, this, &ComSupport::OnReceived);
+    lostConnection_ = connect(serial, &platform::SerialControl::Lost, this, &ComSupport::OnLost);
+}
+
+void ComSupport::SetSerialControl(platform::SerialControl* serial) {
     Attach(serial);
 }
 
-platform::SerialControl& Serial() {
-    if (!control)
-        Attach(new platform::QtSerialControl(QCoreApplication::instance()));
-    return *control;
+platform::SerialControl& ComSupport::Serial() {
+    if (!serial_) {
+        if (!ownSerial_)
+            ownSerial_ = std::make_unique<platform::QtSerialControl>();
+        Attach(ownSerial_.get());
+    }
+    return *serial_;
 }
 
-QTimer* CreateTickTimer(QObject* parent, bool started) {
-    auto* timer = new QTimer(parent);
-    timer->setTimerType(Qt::PreciseTimer);
-    timer->setInterval(kTickMs);
-    QObject::connect(timer, &QTimer::timeout, &ComTick);
-    if (started)
-        timer->start();
-    return timer;
+void ComSupport::UseTicksOf(const QTimer* timer) {
+    disconnect(tickConnection_);
+    if (timer)
+        tickConnection_ = connect(timer, &QTimer::timeout, this, &ComSupport::ComTick);
 }
 
-void ComInit(int portNumber, int speedOption) {
-    Link.PortIsOpen = kFalse;
-    Link.ComPortNumber = static_cast<qint16>(portNumber);
-    Link.ComSpeedCode = static_cast<qint16>(speedOption + 1);
+// A receive event waits its settle ticks before it reads; meanwhile no time-out is judged, so
+// a reply whose first characters came in time is read before its attempt can time out.
+void ComSupport::ComTick() {
+    ++tickCount_;
+    if (replyTicks_ > 0)
+        --replyTicks_;
+    if (settleTicks_ > 0 && --settleTicks_ == 0)
+        ReadAndFrame();
+    if (settleTicks_ == 0)
+        Evaluate();
+}
+
+bool ComSupport::Expired(quint32 until) const {
+    return qint32(tickCount_ - until) >= 0;
+}
+
+int ComSupport::TicksLeft(quint32 until) const {
+    return std::max(0, int(qint32(until - tickCount_)));
+}
+
+// ---- Receiving -----------------------------------------------------------------------------
+
+// The rest of the line is let arrive before reading; characters arriving meanwhile raise no
+// second wait, they are read with the rest.
+void ComSupport::OnReceived() {
+    if (settleTicks_ == 0)
+        settleTicks_ = kReceiveSettleTicks;
+}
+
+void ComSupport::ReadAndFrame() {
+    const QByteArray input = Serial().ReadAll();
+    if (!input.isEmpty())
+        trace_.Received(input);
+    Frame(input);
+}
+
+// Bytes into lines. A line ends with CR LF, also when CR and LF come in different reads; two
+// CRs in a row cancel each other; an LF without its CR breaks the line, which is dropped.
+// Blanks and backspaces are dropped wherever they occur. A line longer than any reply keeps
+// only its beginning and is set aside whole at its end: endless noise cannot grow the buffer,
+// nor its tail pass for a reply.
+void ComSupport::Frame(const QByteArray& input) {
+    for (const char byte : input) {
+        if (byte != '\b' && byte != ' ')
+            ++bytesHeard_;
+        switch (byte) {
+        case '\b':
+        case ' ':
+            break;
+        case '\r':
+            pendingCr_ = !pendingCr_;
+            break;
+        case '\n':
+            EndLine();
+            break;
+        default:
+            if (receiveBuffer_.size() < kMaxLineLength)
+                receiveBuffer_.append(QChar::fromLatin1(byte));
+            else
+                overlong_ = true;
+        }
+    }
+}
+
+void ComSupport::EndLine() {
+    if (pendingCr_ && overlong_) {
+        trace_.SetAside(receiveBuffer_, WireTrace::AsideWhy::Overlong);
+        NoteTrouble(Trouble::SetAside);
+    } else if (pendingCr_) {
+        lines_.append(receiveBuffer_);
+    } else if (!receiveBuffer_.isEmpty()) {
+        trace_.Dropped(receiveBuffer_);
+        NoteTrouble(Trouble::SetAside);
+    }
+    receiveBuffer_.clear();
+    pendingCr_ = false;
+    overlong_ = false;
+}
+
+void ComSupport::ForgetReceived() {
+    receiveBuffer_.clear();
+    pendingCr_ = false;
+    overlong_ = false;
+    lines_.clear();
+}
+
+// Takes in what the port holds without waiting for its receive event.
+void ComSupport::TakeInWaiting() {
+    const QByteArray input = Serial().ReadAll();
+    if (!input.isEmpty()) {
+        trace_.Received(input);
+        Frame(input);
+    }
+}
+
+// Takes in what has arrived without waiting. Lines still waiting before a command goes out
+// belong to no command sent from here on: the replies have shifted. Part of a line that never
+// ended is dropped, so it cannot stand in front of the next reply.
+bool ComSupport::StartClean() {
+    TakeInWaiting();
+    const bool clean = lines_.isEmpty();
+    for (const QString& line : std::as_const(lines_))
+        trace_.Stray(line);
+    if (!receiveBuffer_.isEmpty()) {
+        trace_.Dropped(receiveBuffer_);
+        NoteTrouble(Trouble::SetAside);
+    }
+    ForgetReceived();
+    return clean;
+}
+
+// The next waiting line of the shape; lines of another shape are set aside on the way. A line
+// that repeats the command is the line echoing it, no answer and no trouble.
+std::optional<QString> ComSupport::NextFitting() {
+    while (!lines_.isEmpty()) {
+        const QString line = lines_.takeFirst();
+        if (line == report_.command && !report_.command.isEmpty()) {
+            trace_.SetAside(line, WireTrace::AsideWhy::Echo);
+            continue;
+        }
+        if (ReplyFits(shape_, line))
+            return line;
+        trace_.SetAside(line, WhyAside(line));
+        NoteTrouble(Trouble::SetAside);
+        ++setAside_;
+    }
+    return std::nullopt;
+}
+
+WireTrace::AsideWhy ComSupport::WhyAside(const QString& line) const {
+    if (FitsKind(shape_.kind, line))
+        return WireTrace::AsideWhy::Unfit;
+    if (shape_.kind == ReplyKind::Number && FitsKind(ReplyKind::Word, line))
+        return WireTrace::AsideWhy::Refusal;
+    return WireTrace::AsideWhy::Noise;
+}
+
+// Trouble is noted here and nowhere else: the report of the request under way (or the next
+// one) carries it to the series.
+void ComSupport::NoteTrouble(Trouble kind) {
+    troubleNoted_ |= kind;
+}
+
+// Keeps the first line that speaks against the reply taken.
+void ComSupport::NoteOdd(const QString& line) {
+    if (!report_.odd)
+        report_.odd = line;
+}
+
+// ---- Opening and closing -------------------------------------------------------------------
+
+void ComSupport::ComInit(int portNumber, int speedOption) {
+    portIsOpen_ = false;
+    comPortNumber_ = portNumber;
+    comSpeedCode_ = speedOption + 1;
     ForgetReceived();
 }
 
-Result ComOpen() {
-    return ComOpenDevice(platform::ComPortDeviceName(Link.ComPortNumber));
+Result ComSupport::ComOpen() {
+    return ComOpenDevice(platform::ComPortDeviceName(comPortNumber_));
 }
 
-Result ComOpenDevice(const QString& device) {
+Result ComSupport::ComOpenDevice(const QString& device) {
     platform::SerialControl& serial = Serial();
-    const QString settings = SettingsString(Link.ComSpeedCode);
+    const QString settings = SettingsString(comSpeedCode_);
     if (!serial.Open(device, settings)) {
-        WireTrace::Note(QStringLiteral("cannot open %1: %2").arg(device, serial.ErrorText()));
-        return Failure{LinkTitle(), OpenFailureText(serial.LastOpenFailure())};
+        trace_.Note(QStringLiteral("cannot open %1: %2").arg(device, serial.ErrorText()));
+        return Failure{LinkTitle(), OpenFailureText(serial.LastOpenFailure()),
+                       FailureKind::NotOpened};
     }
-    WireTrace::Opened(device, settings);
-    Link.StopRequested = false;
+    trace_.Opened(device, settings);
+    stopRequested_ = false;
     serial.SetRts(true);
     serial.SetDtr(true);
-    Link.PortIsOpen = kTrue;
+    portIsOpen_ = true;
     return {};
 }
 
-void ComClose() {
-    if (!IsTrue(Link.PortIsOpen))
+void ComSupport::ComClose() {
+    if (request_ == Request::Query)
+        FinishQuery(QueryReport::Outcome::PortLost);
+    else if (request_ == Request::Quiet)
+        FinishQuiet(false, true, std::nullopt);
+    if (!portIsOpen_)
         return;
     platform::SerialControl& serial = Serial();
     serial.SetRts(false);
     serial.SetDtr(false);
     serial.Close();
-    Link.PortIsOpen = kFalse;
-    for (const QString& line : std::as_const(Link.Lines))
-        WireTrace::Stray(line);
+    portIsOpen_ = false;
+    for (const QString& line : std::as_const(lines_))
+        trace_.Stray(line);
     ForgetReceived();
-    WireTrace::Closed();
+    settleTicks_ = 0;
+    trace_.Closed();
 }
 
-bool ReplyFits(ReplyShape shape, QStringView line) {
-    switch (shape) {
-    case ReplyShape::Line:
-        return true;
-    case ReplyShape::Text:
-        return !line.isEmpty() && std::all_of(line.begin(), line.end(), IsTextCharacter);
-    case ReplyShape::Number:
-        return Numbers::IsNumber(line);
-    case ReplyShape::Word:
-        return !line.isEmpty() && std::all_of(line.begin(), line.end(), IsLetter);
-    }
-    return false;
+// A vanished device ends the request under way at once.
+void ComSupport::OnLost() {
+    trace_.Note(QStringLiteral("the port went away"));
+    if (request_ == Request::Query)
+        FinishQuery(QueryReport::Outcome::PortLost);
+    else if (request_ == Request::Quiet)
+        FinishQuiet(false, true, std::nullopt);
 }
 
-bool ComQuery(const QString& command, QString& reply, ReplyShape shape) {
+// ---- The transaction -----------------------------------------------------------------------
+
+void ComSupport::ComQuery(const QString& command, const ReplyShape& shape) {
     using Outcome = QueryReport::Outcome;
-    reply.clear();
-    lastQuery = QueryReport{};
-    const auto fail = [&reply](Outcome outcome) {
-        lastQuery.outcome = outcome;
-        Link.Trouble = true; // a series that goes on after a failure must end quiet
-        reply.clear();
-        return false;
-    };
-    if (Link.StopRequested) {
-        WireTrace::Note(QStringLiteral("stop requested: %1 not sent").arg(command));
-        return fail(Outcome::Stopped);
+    if (Busy()) {
+        QueryReport busy{command, Outcome::Busy};
+        QMetaObject::invokeMethod(
+            this, [this, busy] { emit QueryFinished(busy); }, Qt::QueuedConnection);
+        return;
+    }
+    request_ = Request::Query;
+    report_ = QueryReport{command};
+    shape_ = shape;
+    attempt_ = 0;
+    sent_ = 0;
+    lastSend_ = tickCount_;
+    if (stopRequested_) {
+        trace_.Note(QStringLiteral("stop requested: %1 not sent").arg(command));
+        return FinishQuery(Outcome::Stopped);
     }
     if (!StartClean()) {
-        WireTrace::Note(
+        trace_.Note(
             QStringLiteral("a line was waiting before %1: replies shifted, failed").arg(command));
-        return fail(Outcome::Shifted);
+        return FinishQuery(Outcome::Shifted);
     }
-    int sent = 0; // attempts on the line: each owes one line
-    quint32 lastSend = Link.TickCount;
-    for (int attempt = 1; attempt <= kAttempts; ++attempt) {
-        if (!ComSend(command)) {
-            WireTrace::NotReady(command, attempt);
-            continue;
-        }
-        ++sent;
-        lastSend = Link.TickCount;
-        Link.AcceptUntil = lastSend + kLateTicks;
-        WireTrace::Sent(command, attempt);
-        const int setAsideBefore = setAside;
-        if (ComWaitReply(reply, shape)) {
-            WireTrace::Taken(reply, attempt, setAside != setAsideBefore);
-            lastQuery.taken = reply;
-            // A busy controller may send the real answer as long after a stale line taken.
-            Link.AcceptUntil = Later(Link.AcceptUntil, Link.TickCount + kLateTicks);
-            if (RepeatsAgree(reply, shape, sent - 1, lastSend)) {
-                lastQuery.outcome = Outcome::Answered;
-                return true;
-            }
-            WireTrace::Note(QStringLiteral("replies to %1 disagree: failed").arg(command));
-            return fail(Outcome::Disagreed);
-        }
-        WireTrace::TimedOut(command, attempt, kReplyTicks);
-        Link.Trouble = true;
-    }
-    if (sent > 0)
-        DrainOwedLines(std::nullopt, shape, 0, lastSend);
-    return fail(Outcome::NoReply);
+    SendNextAttempt();
 }
 
-const QueryReport& LastQuery() {
-    return lastQuery;
-}
-
-bool ComStaysQuiet() {
-    return StaysQuiet(Link.AcceptUntil,
-                      QStringLiteral("a line now would be a later answer to the command"),
-                      QStringLiteral("after the reply taken, which may have been stale"));
-}
-
-void BeginSeries() {
-    Link.Trouble = false;
-}
-
-bool SeriesEndsQuiet() {
-    if (!Link.Trouble)
-        return true;
-    return StaysQuiet(Link.TickCount + kLateTicks,
-                      QStringLiteral("the series had trouble: a reply taken late would show now"),
-                      QStringLiteral("a late reply: the replies have shifted"));
-}
-
-void RequestStop() {
-    Link.StopRequested = true;
-}
-
-bool StopRequested() {
-    return Link.StopRequested;
-}
-
-bool ComSend(const QString& command) {
+bool ComSupport::ComSend(const QString& command) {
     platform::SerialControl& serial = Serial();
     if (!serial.CtsHolding())
         return false;
@@ -475,46 +406,203 @@ bool ComSend(const QString& command) {
     return true;
 }
 
-bool ComWaitReply(QString& reply, ReplyShape shape) {
-    Link.ReplyTicks = kReplyTicks;
-    for (;;) {
-        if (const std::optional<QString> line = NextFitting(shape)) {
-            reply = *line;
-            return true;
+// The next attempt goes out at once; an attempt the controller is not ready for fails without
+// waiting. After the last one the lines still owed are waited out.
+void ComSupport::SendNextAttempt() {
+    const QString& command = report_.command;
+    while (attempt_ < kAttempts) {
+        ++attempt_;
+        if (!ComSend(command)) {
+            trace_.NotReady(command, attempt_);
+            continue;
         }
-        if (Link.ReplyTicks == 0)
-            return false;
-        PumpEvents();
+        ++sent_;
+        lastSend_ = tickCount_;
+        acceptUntil_ = lastSend_ + kLateTicks;
+        trace_.Sent(command, attempt_);
+        setAsideBefore_ = setAside_;
+        replyTicks_ = kReplyTicks;
+        phase_ = Phase::Awaiting;
+        return;
+    }
+    if (sent_ > 0)
+        StartDraining(std::nullopt, 0);
+    else
+        FinishQuery(QueryReport::Outcome::NoReply);
+}
+
+void ComSupport::Evaluate() {
+    if (request_ == Request::None)
+        return;
+    switch (phase_) {
+    case Phase::Awaiting:
+        return AwaitReply();
+    case Phase::Draining:
+        return Drain();
+    case Phase::Quiet:
+        return WaitQuiet();
     }
 }
 
-void ComReceive() {
-    // The port does not raise a second receive event while this one waits: the characters
-    // arriving meanwhile are read below.
-    static bool receiving = false;
-    if (receiving)
+void ComSupport::AwaitReply() {
+    if (const std::optional<QString> line = NextFitting())
+        return ReplyTaken(*line);
+    if (replyTicks_ > 0)
         return;
-    receiving = true;
-    ComWaitTicks(kReceiveSettleTicks);
-    const QByteArray input = Serial().ReadAll();
-    receiving = false;
-    if (!input.isEmpty())
-        WireTrace::Received(input);
-    Frame(input);
+    trace_.TimedOut(report_.command, attempt_, kReplyTicks);
+    NoteTrouble(Trouble::TimeOut);
+    SendNextAttempt();
 }
 
-void ComWaitTicks(int ticks) {
-    Link.WaitTicks = static_cast<qint16>(ticks);
-    while (Link.WaitTicks != 0)
-        PumpEvents();
+// The reply taken stands when the lines the earlier attempts owe repeat it and no line more
+// is waiting.
+void ComSupport::ReplyTaken(const QString& reply) {
+    trace_.Taken(reply, attempt_, setAside_ != setAsideBefore_);
+    report_.taken = reply;
+    // A busy controller may send the real answer as long after a stale line taken.
+    acceptUntil_ = Later(acceptUntil_, tickCount_ + kLateTicks);
+    if (sent_ > 1)
+        return StartDraining(reply, sent_ - 1);
+    if (const std::optional<QString> line = NextFitting()) {
+        trace_.Discarded(*line, false, false);
+        NoteOdd(*line);
+        trace_.Note(QStringLiteral("replies to %1 disagree: failed").arg(report_.command));
+        return FinishQuery(QueryReport::Outcome::Disagreed);
+    }
+    FinishQuery(QueryReport::Outcome::Answered);
 }
 
-void ComTick() {
-    ++Link.TickCount;
-    if (Link.ReplyTicks != 0)
-        --Link.ReplyTicks;
-    if (Link.WaitTicks != 0)
-        --Link.WaitTicks;
+// Waits for the lines still owed by attempts that timed out: until kLateTicks after the last
+// attempt went out, and kLateTicks more after each owed line that comes (a busy controller
+// answers its queued repeats one after the other). Once they are in, one reply time-out must
+// stay free of lines. taken: the reply the lines must repeat (none after a failed transaction:
+// the lines are only waited out).
+void ComSupport::StartDraining(const std::optional<QString>& taken, int owed) {
+    trace_.Draining(owed, owed > 0 ? kLateTicks : kReplyTicks);
+    drainTaken_ = taken;
+    owed_ = owed;
+    drainUntil_ = owed > 0 ? lastSend_ + kLateTicks : tickCount_ + kReplyTicks;
+    consistent_ = true;
+    seen_ = receiveBuffer_.size();
+    phase_ = Phase::Draining;
+    Drain();
 }
 
-} // namespace ComSupport
+// A line that differs from the reply taken, or comes beyond the owed ones, fails the
+// transaction: which reply belongs to which attempt cannot be told. An owed line that has not
+// come by the end is taken as dropped by the controller.
+void ComSupport::Drain() {
+    while (const std::optional<QString> line = NextFitting()) {
+        const bool isOwed = owed_ > 0 || !drainTaken_;
+        const bool matches = !drainTaken_ || (owed_ > 0 && *line == *drainTaken_);
+        trace_.Discarded(*line, isOwed, matches);
+        if (!matches)
+            NoteOdd(*line);
+        consistent_ = consistent_ && matches;
+        if (owed_ > 0) {
+            --owed_;
+            acceptUntil_ = tickCount_ + kLateTicks;
+        }
+        drainUntil_ = tickCount_ + (owed_ > 0 ? kLateTicks : kReplyTicks);
+    }
+    if (receiveBuffer_.size() != seen_) // part of a line: let it end
+        drainUntil_ = Later(drainUntil_, tickCount_ + kReplyTicks);
+    seen_ = receiveBuffer_.size();
+    if (!Expired(drainUntil_) && Serial().IsOpen())
+        return;
+    if (owed_ > 0)
+        NoteTrouble(Trouble::OwedLineDropped);
+    trace_.Drained(consistent_, owed_);
+    using Outcome = QueryReport::Outcome;
+    if (!drainTaken_)
+        return FinishQuery(Outcome::NoReply);
+    if (!consistent_)
+        trace_.Note(QStringLiteral("replies to %1 disagree: failed").arg(report_.command));
+    FinishQuery(consistent_ ? Outcome::Answered : Outcome::Disagreed);
+}
+
+void ComSupport::FinishQuery(QueryReport::Outcome outcome) {
+    report_.outcome = outcome;
+    if (outcome != QueryReport::Outcome::Answered)
+        NoteTrouble(Trouble::TransactionFailed); // a series that goes on after it must end quiet
+    report_.trouble = std::exchange(troubleNoted_, {});
+    request_ = Request::None;
+    replyTicks_ = 0;
+    QMetaObject::invokeMethod(
+        this, [this, report = std::exchange(report_, {})] { emit QueryFinished(report); },
+        Qt::QueuedConnection);
+}
+
+// ---- Quiet waits ---------------------------------------------------------------------------
+
+void ComSupport::ComStaysQuiet() {
+    request_ = Request::Quiet;
+    StartQuiet(acceptUntil_, QStringLiteral("a line now would be a later answer to the command"),
+               QStringLiteral("after the reply taken, which may have been stale"));
+}
+
+void ComSupport::ComEndsQuiet() {
+    request_ = Request::Quiet;
+    StartQuiet(tickCount_ + kLateTicks,
+               QStringLiteral("the series had trouble: a reply taken late would show now"),
+               QStringLiteral("a late reply: the replies have shifted"));
+}
+
+void ComSupport::StartQuiet(quint32 until, const QString& why, const QString& meaning) {
+    trace_.QuietWait(TicksLeft(until), why);
+    quietUntil_ = until;
+    bytesBefore_ = bytesHeard_;
+    heard_ = false;
+    meaning_ = meaning;
+    phase_ = Phase::Quiet;
+    WaitQuiet();
+}
+
+// A line, or a byte of one, that is waiting or arrives ends the wait unquiet; a line begun is
+// given a reply time-out to end, so that it can be named.
+void ComSupport::WaitQuiet() {
+    const auto heardAny = [this] {
+        return bytesHeard_ != bytesBefore_ || !lines_.isEmpty() || !receiveBuffer_.isEmpty() ||
+               pendingCr_;
+    };
+    const bool open = Serial().IsOpen();
+    if (lines_.isEmpty() && open) {
+        if (!heard_ && heardAny()) {
+            heard_ = true;
+            quietUntil_ = tickCount_ + kReplyTicks;
+        }
+        if (!Expired(quietUntil_))
+            return;
+    }
+    if (open)
+        TakeInWaiting();
+    if (!heardAny()) {
+        if (open)
+            trace_.QuietKept();
+        else
+            trace_.Note(QStringLiteral("the port went away in the quiet wait"));
+        return FinishQuiet(open, !open, std::nullopt);
+    }
+    const bool partial = lines_.isEmpty();
+    const QString text = partial ? receiveBuffer_ : lines_.first();
+    trace_.Unquiet(text, partial, meaning_);
+    ForgetReceived();
+    FinishQuiet(false, false, text);
+}
+
+void ComSupport::FinishQuiet(bool quiet, bool portLost, std::optional<QString> heard) {
+    QuietReport report{quiet, portLost, std::move(heard), std::exchange(troubleNoted_, {})};
+    request_ = Request::None;
+    QMetaObject::invokeMethod(
+        this, [this, report] { emit QuietFinished(report); }, Qt::QueuedConnection);
+}
+
+// ---- Series --------------------------------------------------------------------------------
+
+void ComSupport::BeginSeries() {
+    troubleNoted_ = {};
+}
+
+void ComSupport::RequestStop() {
+    stopRequested_ = true;
+}

@@ -1,57 +1,69 @@
 #include "link/QMXModule.h"
 
-#include "link/ComSupport.h"
-#include "link/WireTrace.h"
-#include "platform/ProgressDisplay.h"
-#include "shell/MainModule.h"
 #include "shell/Numbers.h"
 #include "shell/RecordFields.h"
 
 #include <algorithm>
 #include <array>
 
-namespace QMXModule {
-
 namespace {
-
-using ComSupport::ComQuery;
-using ComSupport::ReplyShape;
-using platform::Progress;
-
-Failure LinkFailure(const QString& japanese, const QString& english) {
-    return {ComSupport::LinkTitle(), MainModule::JaEn(japanese, english)};
-}
-
-Failure CannotConnect() {
-    return LinkFailure(QStringLiteral("QMX-001との接続ができません。"),
-                       QStringLiteral("cannot connect QMX-001."));
-}
 
 // ---- Identification ------------------------------------------------------------------------
 
-enum class Info { None, Name, BuildDate, SerialNo, Version, Revision };
+enum class Info { None, Name, BuildDate, SerialNo, SerialAgain, Version, Revision };
 
 struct IdentifyStep {
     const char* command;
     Info info;
-    ReplyShape shape;
+    ReplyKind shape;
     int progress; // -1: unchanged
 };
 
 constexpr auto kIdentifySteps = std::to_array<IdentifyStep>({
-    {"Z:IE0", Info::None, ReplyShape::Word, -1},
-    {"?:N", Info::Name, ReplyShape::Text, 20},
-    {"?:B", Info::BuildDate, ReplyShape::Text, 40},
-    {"?:S", Info::SerialNo, ReplyShape::Text, 60},
-    {"?:V", Info::Version, ReplyShape::Text, 80},
-    {"?:-", Info::Revision, ReplyShape::Text, 100},
+    {"Z:IE0", Info::None, ReplyKind::Word, -1},
+    {"?:N", Info::Name, ReplyKind::Text, 20},
+    {"?:B", Info::BuildDate, ReplyKind::Text, 40},
+    {"?:S", Info::SerialNo, ReplyKind::Text, 60},
+    {"?:S", Info::SerialAgain, ReplyKind::Text, -1}, // files carry it: asked until two agree
+    {"?:V", Info::Version, ReplyKind::Text, 80},
+    {"?:-", Info::Revision, ReplyKind::Text, 100},
 });
 
-// Takes one identification reply into the program state; false when it refuses the device.
-bool TakeInfo(Info info, const QString& reply) {
-    ProgramState& s = MainModule::State;
+// The words of the protocol are answers to commands, never the controller's facts.
+bool IsFact(QStringView line) {
+    for (const char* word : {"OK", "NG", "ERR", "ERROR", "BUSY"})
+        if (line.compare(QLatin1String(word), Qt::CaseInsensitive) == 0)
+            return false;
+    return true;
+}
+
+ReplyShape IdentifyShape(const IdentifyStep& step) {
+    if (step.info == Info::None)
+        return step.shape;
+    return {step.shape, IsFact};
+}
+
+// The version in a reply such as "V1.23": its longest tail of digits with at most one point.
+QString VersionTail(const QString& reply) {
+    qsizetype start = reply.size();
+    bool point = false;
+    while (start > 0) {
+        const QChar c = reply.at(start - 1);
+        if (c == u'.' && !point)
+            point = true;
+        else if (!c.isDigit() || c.unicode() > 0x7f)
+            break;
+        --start;
+    }
+    return reply.mid(start);
+}
+
+// Takes one identification reply into the controller information; false when it refuses the
+// device.
+bool TakeInfo(Info info, const QString& reply, ControllerInfo& s) {
     switch (info) {
     case Info::None:
+    case Info::SerialAgain:
         return true;
     case Info::Name:
         s.ControllerName = reply;
@@ -62,10 +74,12 @@ bool TakeInfo(Info info, const QString& reply) {
     case Info::SerialNo:
         s.ControllerSerialNo = reply;
         return true;
-    case Info::Version:
-        s.ControllerVersionText = reply.right(4);
-        s.ControllerVersion = Numbers::ReadNumber(s.ControllerVersionText);
+    case Info::Version: {
+        const QString tail = VersionTail(reply);
+        s.ControllerVersionText = tail.isEmpty() ? reply : tail;
+        s.ControllerVersion = tail.isEmpty() ? 0.0 : Numbers::ReadNumber(tail);
         return true;
+    }
     case Info::Revision:
         s.ControllerRevision = reply;
         return true;
@@ -87,11 +101,11 @@ struct LoadStep {
     const char* command;
     int field;
     Reading reading;
-    ReplyShape shape; // Booleans too: "0" is False, any other number True
+    ReplyKind shape; // Booleans too: "0" is False, any other number True
     int progress;
 };
 
-constexpr ReplyShape kNumber = ReplyShape::Number;
+constexpr ReplyKind kNumber = ReplyKind::Number;
 
 constexpr auto kLoadSteps = std::to_array<LoadStep>({
     {"?:D0", Field("defaultSpeedMin"), Reading::Plain, kNumber, 3},
@@ -141,24 +155,26 @@ std::optional<double> Fitted(FieldType type, double number) {
     return number;
 }
 
-// The reply as the field's value; none when it does not fit the field or a scale would be 0.
-std::optional<double> Convert(const LoadStep& step, const QString& reply,
-                              const ConfigRecord& record) {
+// The reply as the field's value; none when it is no decimal number, does not fit the field or
+// a scale would be 0.
+std::optional<double> Convert(const LoadStep& step, QStringView reply, const ConfigRecord& record) {
+    const std::optional<double> number = Numbers::ExactNumber(reply);
+    if (!number)
+        return std::nullopt;
     const FieldType type = RecordFields::Row(step.field).type;
     if (type == FieldType::Boolean)
-        return reply == QLatin1String("0") ? kFalse : kTrue;
-    const double number = Numbers::ReadNumber(reply);
+        return reply == u"0" ? kFalse : kTrue;
     switch (step.reading) {
     case Reading::Plain:
-        return Fitted(type, number);
+        return Fitted(type, *number);
     case Reading::Scale: {
-        const std::optional<double> scale = Fitted(type, number);
+        const std::optional<double> scale = Fitted(type, *number);
         return scale && *scale != 0.0 ? scale : std::nullopt;
     }
     case Reading::Current:
-        return Numbers::CurrentFromController(number, record.currentScale);
+        return Numbers::CurrentFromController(*number, record.currentScale);
     case Reading::Ct:
-        return Numbers::CtFromController(number, record.ctScale);
+        return Numbers::CtFromController(*number, record.ctScale);
     }
     return std::nullopt;
 }
@@ -237,7 +253,18 @@ constexpr auto kStoreSteps = std::to_array<StoreStep>({
     {"Z:UW", Format::Fixed, kNoField, Writing::Plain, 100, Answer::Commit},
 });
 
-// A verify queries each store step that carries a field.
+// A verify queries each store step that carries a field; these are the fields a store sends.
+constexpr auto kStoredFields = [] {
+    std::array<int, size_t(std::count_if(kStoreSteps.begin(), kStoreSteps.end(),
+                                         [](const StoreStep& s) { return s.field != kNoField; }))>
+        fields{};
+    size_t i = 0;
+    for (const StoreStep& step : kStoreSteps)
+        if (step.field != kNoField)
+            fields[i++] = step.field;
+    return fields;
+}();
+
 constexpr int kVerifySteps =
     int(std::count_if(kStoreSteps.begin(), kStoreSteps.end(),
                       [](const StoreStep& s) { return s.field != kNoField; }));
@@ -272,72 +299,419 @@ QString Formatted(Format format, qint64 value) {
     return {};
 }
 
-enum class StoreOutcome { Done, Failed, Untrusted };
+// The load step that queries a store step's field.
+constexpr const LoadStep* QueryOf(const StoreStep& step) {
+    for (const LoadStep& load : kLoadSteps)
+        if (load.field == step.field)
+            return &load;
+    return nullptr;
+}
 
-StoreReport lastStore;
+constexpr bool EveryStoredFieldIsQueried() {
+    for (const StoreStep& step : kStoreSteps)
+        if (step.field != kNoField && !QueryOf(step))
+            return false;
+    return true;
+}
+static_assert(EveryStoredFieldIsQueried(), "a verify queries every field a store sends");
+
+// The line that refused a command: the reply taken unless it was "OK", else the line that
+// spoke against it.
+QString RefusingLine(const QueryReport& query) {
+    if (query.taken != QLatin1String("OK"))
+        return query.taken;
+    return query.odd.value_or(QString());
+}
 
 } // namespace
 
-Result ConnectController() {
-    Progress().ShowProgress(0);
-    ComSupport::BeginSeries();
-    bool ok = true;
-    for (const IdentifyStep& step : kIdentifySteps) {
-        QString reply;
-        const bool answered = ComQuery(QLatin1String(step.command), reply, step.shape);
-        if (step.info == Info::None)
-            continue; // the outcome of "Z:IE0" is not used
-        if (!answered) {
-            ok = false;
-            break;
-        }
-        Progress().SetProgress(step.progress);
-        if (!TakeInfo(step.info, reply)) {
-            ok = false;
-            break;
-        }
-    }
-    // A shifted reply shows only now; until then the texts may belong to other queries.
-    ok = ok && ComSupport::SeriesEndsQuiet();
-    Progress().HideProgress();
-    if (!ok)
-        return CannotConnect();
-    if (MainModule::State.ControllerVersion < 1.1)
-        return LinkFailure(QStringLiteral("古いバージョンのQMX-001は接続できません。"),
-                           QStringLiteral("Cannot use old QMX-001 version."));
-    return {};
+// ---- Identification ------------------------------------------------------------------------
+
+IdentifySeries::IdentifySeries(ComSupport& link, ControllerInfo& info, QObject* parent)
+    : Series(link, parent), info_(info) {}
+
+void IdentifySeries::Begin() {
+    step_ = 0;
+    reading_ = 1;
+    BeginReading();
+    Next();
 }
 
-Result LoadConfigFromController() {
-    return ReadConfig(MainModule::Config);
+void IdentifySeries::Next() {
+    if (step_ == kIdentifySteps.size())
+        // A shifted reply shows only now; until then the texts may belong to other queries.
+        return EndsQuiet([this](const QuietReport& quiet) { Ended(quiet); });
+    const IdentifyStep& step = kIdentifySteps[step_];
+    Query(QLatin1String(step.command), IdentifyShape(step),
+          [this](const QueryReport& report) { Answered(report); });
 }
 
-Result ReadConfig(ConfigRecord& target) {
-    // Loaded into a copy: a load that stops early leaves the record as the window shows it.
-    ConfigRecord record = target;
-    Progress().ShowProgress(0);
-    ComSupport::BeginSeries();
-    bool ok = true;
-    for (const LoadStep& step : kLoadSteps) {
-        QString reply;
-        if (!ComQuery(QLatin1String(step.command), reply, step.shape)) {
-            ok = false;
-            break;
-        }
-        const std::optional<double> value = Convert(step, reply, record);
-        if (!value) {
-            ok = false;
-            break;
-        }
-        RecordFields::Row(step.field).set(record, *value);
-        Progress().SetProgress(step.progress);
+void IdentifySeries::Answered(const QueryReport& report) {
+    const IdentifyStep& step = kIdentifySteps[step_];
+    if (step.info == Info::None) {
+        ++step_;
+        return Next(); // the outcome of "Z:IE0" is not used
     }
-    ok = ok && ComSupport::SeriesEndsQuiet();
-    Progress().HideProgress();
-    if (!ok)
-        return CannotConnect();
-    target = record;
-    return {};
+    if (!report.Answered())
+        return Finish(CannotConnect(KindOf(report)));
+    if (step.progress >= 0)
+        emit Progress(step.progress);
+    if (!TakeInfo(step.info, report.taken, info_))
+        return Finish(CannotConnect(FailureKind::NotServed));
+    if (step.info == Info::SerialNo)
+        serials_ = {report.taken};
+    if (step.info != Info::SerialAgain || TakeSerial(report.taken))
+        ++step_;
+    if (Running())
+        Next();
+}
+
+// The serial number once more: taken when two answers agree; false while a third is due.
+bool IdentifySeries::TakeSerial(const QString& reply) {
+    serials_.append(reply);
+    if (serials_.count(reply) >= 2) {
+        info_.ControllerSerialNo = reply;
+        return true;
+    }
+    if (serials_.size() < 3) {
+        Link().Trace().Note(QStringLiteral("the serial numbers differ: asked once more"));
+        return false;
+    }
+    Link().Trace().Note(QStringLiteral("no two serial numbers agree: failed"));
+    Finish(CannotConnect(FailureKind::Unconfirmed));
+    return false;
+}
+
+void IdentifySeries::Ended(const QuietReport& quiet) {
+    const std::optional<Verdict> verdict =
+        EndReading(quiet, "identification", reading_, before_ == info_);
+    if (!verdict)
+        return;
+    if (*verdict == Verdict::Take)
+        return Accept();
+    before_ = info_;
+    ++reading_;
+    step_ = 1; // the queries again, not "Z:IE0"
+    BeginReading();
+    emit Progress(0);
+    Next();
+}
+
+void IdentifySeries::Accept() {
+    if (info_.ControllerVersion < 1.1)
+        return Finish(LinkFailure(FailureKind::NotServed,
+                                  QStringLiteral("古いバージョンのQMX-001は接続できません。"),
+                                  QStringLiteral("Cannot use old QMX-001 version.")));
+    Finish({});
+}
+
+// ---- Load ----------------------------------------------------------------------------------
+
+LoadSeries::LoadSeries(ComSupport& link, ConfigRecord& target, QObject* parent)
+    : Series(link, parent), target_(target) {}
+
+void LoadSeries::Begin() {
+    reading_ = 1;
+    StartReading();
+}
+
+// Loaded into a copy: a load that stops early leaves the record as the window shows it.
+void LoadSeries::StartReading() {
+    record_ = target_;
+    step_ = 0;
+    BeginReading();
+    Next();
+}
+
+// A reply is taken only as a value of its field, converted with the scales just read.
+void LoadSeries::Next() {
+    if (step_ == kLoadSteps.size())
+        return EndsQuiet([this](const QuietReport& quiet) { Ended(quiet); });
+    const LoadStep& step = kLoadSteps[step_];
+    const auto fits = [this, &step](QStringView line) {
+        return Convert(step, line, record_).has_value();
+    };
+    Query(QLatin1String(step.command), ReplyShape(step.shape, fits),
+          [this](const QueryReport& report) { Answered(report); });
+}
+
+void LoadSeries::Answered(const QueryReport& report) {
+    const LoadStep& step = kLoadSteps[step_++];
+    if (!report.Answered())
+        return Finish(CannotConnect(KindOf(report)));
+    const std::optional<double> value = Convert(step, report.taken, record_);
+    if (!value)
+        return Finish(CannotConnect(FailureKind::Refused));
+    RecordFields::Row(step.field).set(record_, *value);
+    emit Progress(step.progress);
+    Next();
+}
+
+void LoadSeries::Ended(const QuietReport& quiet) {
+    const std::optional<Verdict> verdict = EndReading(quiet, "load", reading_, before_ == record_);
+    if (!verdict)
+        return;
+    if (*verdict == Verdict::Take) {
+        target_ = record_;
+        return Finish({});
+    }
+    before_ = record_;
+    ++reading_;
+    emit Progress(0);
+    StartReading();
+}
+
+// ---- Store ---------------------------------------------------------------------------------
+
+StoreSeries::StoreSeries(ComSupport& link, const ConfigRecord& record, QObject* parent)
+    : Series(link, parent), record_(record) {
+    report_.total = int(kStoreSteps.size());
+}
+
+void StoreSeries::Begin() {
+    const std::optional<QStringList> commands = QMXModule::StoreCommands(record_);
+    if (!commands)
+        return Finish(CannotConnect(FailureKind::Refused));
+    commands_ = *commands;
+    step_ = 0;
+    Next();
+}
+
+void StoreSeries::Next() {
+    if (step_ == commands_.size())
+        return Finish({});
+    if (Link().StopRequested()) {
+        report_.interrupted = true;
+        return Failed();
+    }
+    Query(commands_.at(step_), ReplyKind::Word,
+          [this](const QueryReport& report) { Answered(report); });
+}
+
+void StoreSeries::Answered(const QueryReport& report) {
+    using Commit = StoreReport::Commit;
+    const StoreStep& step = kStoreSteps[size_t(step_)];
+    const bool commit = step.answer == Answer::Commit;
+    // The bar shows the step once it was answered, before the answer is judged.
+    if (report.Answered() && step.progress >= 0)
+        emit Progress(step.progress);
+    if (!report.Answered() || report.taken != QLatin1String("OK")) {
+        NoteFailure(report, commit);
+        return Failed();
+    }
+    ++step_;
+    if (!commit) {
+        ++report_.settings;
+        return Next();
+    }
+    // The "OK" taken may have been a stale line: the real answer would still come.
+    report_.commit = Commit::Uncertain;
+    StaysQuiet([this](const QuietReport& quiet) { CommitGuarded(quiet); });
+}
+
+void StoreSeries::CommitGuarded(const QuietReport& quiet) {
+    if (!quiet.quiet) {
+        report_.failedCommand = commands_.at(step_ - 1);
+        report_.failedReply = quiet.heard.value_or(QString());
+        report_.why = StoreReport::Why::Unconfirmed;
+        return Failed();
+    }
+    report_.commit = StoreReport::Commit::Ok;
+    if (Trouble())
+        return ReadBack();
+    Next();
+}
+
+// A store that had trouble may have been answered by a controller that lost its settings
+// meanwhile (a restart): every parameter sent is read back and compared.
+void StoreSeries::ReadBack() {
+    Link().Trace().Note(QStringLiteral("the store had trouble: every parameter sent is read back"));
+    emit Progress(0);
+    auto* verify = QMXModule::VerifyStore(Link(), record_, this);
+    connect(verify, &Series::Progress, this, &Series::Progress);
+    connect(verify, &Series::Finished, this,
+            [this, verify](const Result& result) { ReadBackDone(result, verify->Differences()); });
+}
+
+void StoreSeries::ReadBackDone(const Result& result, const QList<StoreDifference>& differences) {
+    using ReadBack = StoreReport::ReadBack;
+    if (!result) {
+        report_.readBack = ReadBack::Failed;
+        report_.commit = StoreReport::Commit::Uncertain;
+        return Finish(UncertainStore());
+    }
+    report_.differences = differences;
+    report_.readBack = differences.isEmpty() ? ReadBack::Matched : ReadBack::Differs;
+    if (differences.isEmpty())
+        return Finish({});
+    QStringList names;
+    for (const StoreDifference& d : differences)
+        names << RecordFields::Name(RecordFields::Row(d.field));
+    Finish(LinkFailure(
+        FailureKind::Differs,
+        QStringLiteral(
+            "QMX-001の設定値が書き込んだ値と異なります (%1)。もう一度書き込んでください。")
+            .arg(names.join(QStringLiteral(", "))),
+        QStringLiteral("QMX-001 holds other values than were stored (%1). Store again.")
+            .arg(names.join(QStringLiteral(", ")))));
+}
+
+Failure StoreSeries::UncertainStore() const {
+    return LinkFailure(
+        FailureKind::Unconfirmed,
+        QStringLiteral("QMX-001の書込み完了の応答が確認できません。設定値が保存されたか"
+                       "どうかは不明です。もう一度書き込んでください。"),
+        QStringLiteral("The answer of QMX-001 to the final store command cannot be trusted: "
+                       "the parameters may or may not be kept. Store again."));
+}
+
+// Notes why a store command failed. For "Z:UW", a refusal that came beside an "OK" leaves the
+// commit uncertain.
+void StoreSeries::NoteFailure(const QueryReport& query, bool commit) {
+    using Outcome = QueryReport::Outcome;
+    using Why = StoreReport::Why;
+    using Commit = StoreReport::Commit;
+    if (query.outcome == Outcome::Stopped) {
+        report_.interrupted = true;
+        return;
+    }
+    report_.failedCommand = query.command;
+    switch (query.outcome) {
+    case Outcome::Answered:
+        report_.why = Why::Refused;
+        report_.failedReply = query.taken;
+        Link().Trace().Refusal(query.command, query.taken);
+        break;
+    case Outcome::Disagreed:
+        report_.why = Why::Disagreed;
+        report_.failedReply = RefusingLine(query);
+        break;
+    case Outcome::Shifted:
+    case Outcome::Busy:
+    case Outcome::Stopped:
+        report_.why = Why::Shifted;
+        return; // not sent
+    case Outcome::NoReply:
+    case Outcome::PortLost:
+        report_.why = Why::Unanswered;
+        break;
+    }
+    if (!commit)
+        return;
+    const bool saidOk = query.taken == QLatin1String("OK") || query.odd == QLatin1String("OK");
+    report_.commit = query.outcome == Outcome::NoReply || query.outcome == Outcome::PortLost
+                         ? Commit::Unanswered
+                     : saidOk ? Commit::Uncertain
+                              : Commit::Refused;
+}
+
+// The failure as the report says it: a commit that may or may not have been kept, or the
+// failure of any exchange.
+void StoreSeries::Failed() {
+    using Why = StoreReport::Why;
+    FailureKind kind = FailureKind::NoReply;
+    switch (report_.why) {
+    case Why::Refused:
+        kind = FailureKind::Refused;
+        break;
+    case Why::Disagreed:
+        kind = FailureKind::Disagreed;
+        break;
+    case Why::Shifted:
+        kind = FailureKind::Shifted;
+        break;
+    case Why::Unconfirmed:
+        kind = FailureKind::Unconfirmed;
+        break;
+    case Why::Unanswered:
+        break;
+    }
+    if (report_.interrupted)
+        kind = FailureKind::Stopped;
+    Failure failure =
+        report_.commit == StoreReport::Commit::Uncertain ? UncertainStore() : CannotConnect(kind);
+    failure.command = report_.failedCommand;
+    failure.line = report_.failedReply;
+    Finish(failure);
+}
+
+// ---- Verify --------------------------------------------------------------------------------
+
+VerifySeries::VerifySeries(ComSupport& link, const ConfigRecord& record, QObject* parent)
+    : Series(link, parent), record_(record) {}
+
+void VerifySeries::Begin() {
+    differences_.clear();
+    step_ = 0;
+    done_ = 0;
+    Next();
+}
+
+void VerifySeries::Next() {
+    while (step_ < kStoreSteps.size() && kStoreSteps[step_].field == kNoField)
+        ++step_;
+    if (step_ == kStoreSteps.size())
+        return EndsQuiet([this](const QuietReport& quiet) { Ended(quiet); });
+    const StoreStep& step = kStoreSteps[step_];
+    const std::optional<qint64> sent = ControllerValue(step, record_);
+    if (!sent)
+        return Finish(CannotConnect(FailureKind::Refused));
+    const LoadStep& query = *QueryOf(step);
+    const auto isNumber = [](QStringView line) {
+        return Numbers::ExactNumber(line).has_value();
+    };
+    Query(QLatin1String(query.command), ReplyShape(query.shape, isNumber),
+          [this, sent = *sent](const QueryReport& report) { Answered(report, sent); });
+}
+
+void VerifySeries::Answered(const QueryReport& report, qint64 sent) {
+    const StoreStep& step = kStoreSteps[step_++];
+    if (!report.Answered())
+        return Finish(CannotConnect(KindOf(report)));
+    const QString& reply = report.taken;
+    const std::optional<double> number = Numbers::ExactNumber(reply);
+    const bool same =
+        number && (step.format == Format::Boolean ? (sent != 0) == (reply != QLatin1String("0"))
+                                                  : *number == double(sent));
+    if (!same)
+        differences_.append({step.field, sent, reply});
+    emit Progress(++done_ * 100 / kVerifySteps);
+    Next();
+}
+
+void VerifySeries::Ended(const QuietReport& quiet) {
+    if (Heard(quiet))
+        return;
+    Finish({});
+}
+
+// ---- Makers --------------------------------------------------------------------------------
+
+namespace QMXModule {
+
+namespace {
+template <typename S, typename... A> S* Started(A&&... arguments) {
+    auto* series = new S(std::forward<A>(arguments)...);
+    series->Start();
+    return series;
+}
+} // namespace
+
+IdentifySeries* ConnectController(ComSupport& link, ControllerInfo& info, QObject* parent) {
+    return Started<IdentifySeries>(link, info, parent);
+}
+
+LoadSeries* LoadConfigFromController(ComSupport& link, ConfigRecord& record, QObject* parent) {
+    return Started<LoadSeries>(link, record, parent);
+}
+
+StoreSeries* StoreConfigToController(ComSupport& link, const ConfigRecord& record,
+                                     QObject* parent) {
+    return Started<StoreSeries>(link, record, parent);
+}
+
+VerifySeries* VerifyStore(ComSupport& link, const ConfigRecord& record, QObject* parent) {
+    return Started<VerifySeries>(link, record, parent);
 }
 
 std::optional<QStringList> StoreCommands(const ConfigRecord& record) {
@@ -355,146 +729,33 @@ std::optional<QStringList> StoreCommands(const ConfigRecord& record) {
     return commands;
 }
 
-Result VerifyStore(const ConfigRecord& record, QList<StoreDifference>& differences) {
-    differences.clear();
-    Progress().ShowProgress(0);
-    ComSupport::BeginSeries();
-    int done = 0;
+std::span<const int> StoredFields() {
+    return kStoredFields;
+}
+
+std::optional<ConfigRecord> AsLoaded(const ConfigRecord& record) {
+    ConfigRecord loaded = record;
     for (const StoreStep& step : kStoreSteps) {
         if (step.field == kNoField)
             continue;
-        const auto query = std::find_if(kLoadSteps.begin(), kLoadSteps.end(),
-                                        [&](const LoadStep& l) { return l.field == step.field; });
         const std::optional<qint64> sent = ControllerValue(step, record);
-        QString reply;
-        if (!sent || !ComQuery(QLatin1String(query->command), reply, query->shape)) {
-            Progress().HideProgress();
-            return CannotConnect();
-        }
-        const bool same = step.format == Format::Boolean
-                              ? (*sent != 0) == (reply != QLatin1String("0"))
-                              : Numbers::ReadNumber(reply) == double(*sent);
-        if (!same)
-            differences.append({step.field, *sent, reply});
-        Progress().SetProgress(++done * 100 / kVerifySteps);
+        const std::optional<double> value =
+            sent ? Convert(*QueryOf(step), Numbers::ShowNumber(*sent), record) : std::nullopt;
+        if (!value)
+            return std::nullopt;
+        RecordFields::Row(step.field).set(loaded, *value);
     }
-    const bool quiet = ComSupport::SeriesEndsQuiet();
-    Progress().HideProgress();
-    if (!quiet)
-        return CannotConnect();
-    return {};
+    return loaded;
 }
 
-namespace {
-
-// The line that refused a command: the reply taken unless it was "OK", else the line that
-// spoke against it.
-QString RefusingLine(const ComSupport::QueryReport& query) {
-    if (query.taken != QLatin1String("OK"))
-        return query.taken;
-    return query.odd.value_or(QString());
-}
-
-// Notes why a store command failed. For "Z:UW", a refusal that came beside an "OK" leaves the
-// commit uncertain.
-void NoteFailure(const QString& command, bool commit) {
-    using Outcome = ComSupport::QueryReport::Outcome;
-    using Why = StoreReport::Why;
-    using Commit = StoreReport::Commit;
-    const ComSupport::QueryReport& query = ComSupport::LastQuery();
-    if (query.outcome == Outcome::Stopped) {
-        lastStore.interrupted = true;
-        return;
+QList<int> ChangedFields(const ConfigRecord& shown, const ConfigRecord& known) {
+    QList<int> changed;
+    for (const int field : kStoredFields) {
+        const RecordField& row = RecordFields::Row(field);
+        if (!RecordFields::SameMeaning(row, row.get(shown), row.get(known)))
+            changed.append(field);
     }
-    lastStore.failedCommand = command;
-    switch (query.outcome) {
-    case Outcome::Answered:
-        lastStore.why = Why::Refused;
-        lastStore.failedReply = query.taken;
-        WireTrace::Refusal(command, query.taken);
-        break;
-    case Outcome::Disagreed:
-        lastStore.why = Why::Disagreed;
-        lastStore.failedReply = RefusingLine(query);
-        break;
-    case Outcome::Shifted:
-    case Outcome::Stopped:
-        lastStore.why = Why::Shifted;
-        return; // not sent
-    case Outcome::NoReply:
-        lastStore.why = Why::Unanswered;
-        break;
-    }
-    if (!commit)
-        return;
-    const bool saidOk = query.taken == QLatin1String("OK") || query.odd == QLatin1String("OK");
-    lastStore.commit = query.outcome == Outcome::NoReply ? Commit::Unanswered
-                       : saidOk                          ? Commit::Uncertain
-                                                         : Commit::Refused;
-}
-
-// Sends the store's lines; the outcome of the first that fails, or Done. The report follows
-// each answer.
-StoreOutcome SendStoreCommands(const QStringList& commands) {
-    using Commit = StoreReport::Commit;
-    for (qsizetype i = 0; i < commands.size(); ++i) {
-        const bool commit = kStoreSteps[i].answer == Answer::Commit;
-        if (ComSupport::StopRequested()) {
-            lastStore.interrupted = true;
-            return StoreOutcome::Failed;
-        }
-        QString reply;
-        const bool answered = ComQuery(commands.at(i), reply, ReplyShape::Word);
-        // The bar shows the step once it was answered, before the answer is judged.
-        if (answered && kStoreSteps[i].progress >= 0)
-            Progress().SetProgress(kStoreSteps[i].progress);
-        if (!answered || reply != QLatin1String("OK")) {
-            NoteFailure(commands.at(i), commit);
-            return lastStore.commit == Commit::Uncertain ? StoreOutcome::Untrusted
-                                                         : StoreOutcome::Failed;
-        }
-        if (!commit) {
-            ++lastStore.settings;
-            continue;
-        }
-        // The "OK" taken may have been a stale line: the real answer would still come.
-        lastStore.commit = Commit::Uncertain;
-        if (!ComSupport::ComStaysQuiet()) {
-            lastStore.failedCommand = commands.at(i);
-            lastStore.failedReply = ComSupport::LastQuery().odd.value_or(QString());
-            lastStore.why = StoreReport::Why::Unconfirmed;
-            return StoreOutcome::Untrusted;
-        }
-        lastStore.commit = Commit::Ok;
-    }
-    return StoreOutcome::Done;
-}
-
-} // namespace
-
-const StoreReport& LastStoreReport() {
-    return lastStore;
-}
-
-Result StoreConfigToController() {
-    lastStore = StoreReport{};
-    lastStore.total = int(kStoreSteps.size());
-    const std::optional<QStringList> commands = StoreCommands(MainModule::Config);
-    if (!commands)
-        return CannotConnect();
-    Progress().ShowProgress(0);
-    ComSupport::BeginSeries();
-    const StoreOutcome outcome = SendStoreCommands(*commands);
-    Progress().HideProgress();
-    if (outcome == StoreOutcome::Failed)
-        return CannotConnect();
-    if (outcome == StoreOutcome::Untrusted)
-        return LinkFailure(
-            QStringLiteral("QMX-001の書込み完了の応答が確認できません。設定値が保存されたか"
-                           "どうかは不明です。もう一度書き込んでください。"),
-            QStringLiteral("The answer of QMX-001 to the final store command cannot be trusted: "
-                           "the parameters may or may not be kept. Store again."));
-    return {};
+    return changed;
 }
 
 } // namespace QMXModule

@@ -1,28 +1,8 @@
 #include "link/WireTrace.h"
 
-#include <QElapsedTimer>
 #include <QFile>
-#include <QPointer>
-
-#include <memory>
-
-namespace WireTrace {
 
 namespace {
-
-QPointer<QIODevice> sink;
-std::unique_ptr<QFile> ownedFile;
-QElapsedTimer clock;
-QString port; // the device's path: several programs may trace into one file
-
-void Line(const QString& text) {
-    if (!sink)
-        return;
-    const QString stamp = QStringLiteral("%1 ms  %2  ").arg(clock.elapsed(), 8).arg(port);
-    sink->write((stamp + text + u'\n').toUtf8());
-    if (auto* file = qobject_cast<QFile*>(sink.data()))
-        file->flush();
-}
 
 // Control characters shown the way a person types them, so CR, LF and NUL can be told apart.
 QString Visible(const QByteArray& bytes) {
@@ -53,61 +33,73 @@ QString Visible(const QByteArray& bytes) {
 
 } // namespace
 
-void Start(QIODevice* out) {
-    ownedFile.reset();
-    sink = out;
-    clock.start();
+WireTrace::WireTrace() = default;
+WireTrace::~WireTrace() = default;
+
+void WireTrace::Line(const QString& text) {
+    if (!sink_)
+        return;
+    const QString stamp = QStringLiteral("%1 ms  %2  ").arg(clock_.elapsed(), 8).arg(port_);
+    sink_->write((stamp + text + u'\n').toUtf8());
+    if (auto* file = qobject_cast<QFile*>(sink_.data()))
+        file->flush();
 }
 
-bool StartFile(const QString& path, QString& error) {
+void WireTrace::Start(QIODevice* out) {
+    ownedFile_.reset();
+    sink_ = out;
+    clock_.start();
+}
+
+bool WireTrace::StartFile(const QString& path, QString& error) {
     auto file = std::make_unique<QFile>(path);
     if (!file->open(QIODevice::WriteOnly | QIODevice::Append)) {
         error = QStringLiteral("%1: %2").arg(path, file->errorString());
         return false;
     }
     Start(file.get());
-    ownedFile = std::move(file);
+    ownedFile_ = std::move(file);
     return true;
 }
 
-void Stop() {
-    sink = nullptr;
-    ownedFile.reset();
+void WireTrace::Stop() {
+    sink_ = nullptr;
+    ownedFile_.reset();
 }
 
-bool Active() {
-    return !sink.isNull();
+bool WireTrace::Active() const {
+    return !sink_.isNull();
 }
 
-void Opened(const QString& device, const QString& settings) {
-    port = device;
+void WireTrace::Opened(const QString& device, const QString& settings) {
+    port_ = device;
     if (Active())
         Line(QStringLiteral("open %1 %2").arg(device, settings));
 }
 
-void Closed() {
+void WireTrace::Closed() {
     if (Active())
         Line(QStringLiteral("close"));
 }
 
-void Sent(const QString& command, int attempt) {
+void WireTrace::Sent(const QString& command, int attempt) {
     if (Active())
         Line(QStringLiteral("> %1\\r\\n  (attempt %2)").arg(command).arg(attempt));
 }
 
-void NotReady(const QString& command, int attempt) {
+void WireTrace::NotReady(const QString& command, int attempt) {
     if (Active())
         Line(QStringLiteral("! %1 not sent: CTS not asserted  (attempt %2)")
                  .arg(command)
                  .arg(attempt));
 }
 
-void Received(const QByteArray& bytes) {
+void WireTrace::Received(const QByteArray& bytes) {
     if (Active())
         Line(QStringLiteral("< %1").arg(Visible(bytes)));
 }
 
-void Taken(const QString& reply, int attempt, bool after) {
+void WireTrace::Taken(const QString& reply, int attempt, bool after) {
     if (Active())
         Line(QStringLiteral("= %1  (reply, attempt %2%3)")
                  .arg(Visible(reply.toLatin1()))
@@ -115,7 +107,7 @@ void Taken(const QString& reply, int attempt, bool after) {
                  .arg(after ? QStringLiteral(", taken after a line set aside") : QString()));
 }
 
-void TimedOut(const QString& command, int attempt, int ticks) {
+void WireTrace::TimedOut(const QString& command, int attempt, int ticks) {
     if (Active())
         Line(QStringLiteral("! no reply to %1 within %2 ticks  (attempt %3)")
                  .arg(command)
@@ -123,7 +115,7 @@ void TimedOut(const QString& command, int attempt, int ticks) {
                  .arg(attempt));
 }
 
-void Discarded(const QString& line, bool owed, bool matches) {
+void WireTrace::Discarded(const QString& line, bool owed, bool matches) {
     if (!Active())
         return;
     if (!owed)
@@ -135,42 +127,52 @@ void Discarded(const QString& line, bool owed, bool matches) {
                       matches ? QString() : QStringLiteral("  (differs from the reply taken)")));
 }
 
-void SetAside(const QString& line, bool refusal) {
+void WireTrace::SetAside(const QString& line, AsideWhy why) {
     if (!Active())
         return;
-    if (refusal)
-        Line(QStringLiteral("~ refusal set aside, a number is due: %1  (the command is sent "
-                            "again)")
-                 .arg(Visible(line.toLatin1())));
-    else
-        Line(QStringLiteral("~ noise set aside, not a reply: %1").arg(Visible(line.toLatin1())));
+    const QString shown = Visible(line.toLatin1());
+    switch (why) {
+    case AsideWhy::Refusal:
+        return Line(QStringLiteral("~ refusal set aside, a number is due: %1  (the command is sent "
+                                   "again)")
+                        .arg(shown));
+    case AsideWhy::Unfit:
+        return Line(QStringLiteral("~ set aside, no value of its field: %1").arg(shown));
+    case AsideWhy::Echo:
+        return Line(QStringLiteral("~ echo of the command set aside: %1").arg(shown));
+    case AsideWhy::Overlong:
+        return Line(QStringLiteral("~ overlong line set aside, it began: %1").arg(shown));
+    case AsideWhy::Noise:
+        break;
+    }
+    Line(QStringLiteral("~ noise set aside, not a reply: %1").arg(shown));
 }
 
-void Refusal(const QString& command, const QString& line) {
+void WireTrace::Refusal(const QString& command, const QString& line) {
     if (Active())
         Line(QStringLiteral("! %1 refused by the controller: %2")
                  .arg(command, Visible(line.toLatin1())));
 }
 
-void Stray(const QString& line) {
+void WireTrace::Stray(const QString& line) {
     if (Active())
         Line(QStringLiteral("~ stray line, no command waiting for it: %1")
                  .arg(Visible(line.toLatin1())));
 }
 
-void Dropped(const QString& text) {
+void WireTrace::Dropped(const QString& text) {
     if (Active())
         Line(QStringLiteral("~ broken line dropped: %1").arg(Visible(text.toLatin1())));
 }
 
-void Draining(int owed, int ticks) {
+void WireTrace::Draining(int owed, int ticks) {
     if (Active())
         Line(QStringLiteral("# waiting for %1 owed line(s), up to %2 ticks for each")
                  .arg(owed)
                  .arg(ticks));
 }
 
-void Drained(bool consistent, int dropped) {
+void WireTrace::Drained(bool consistent, int dropped) {
     if (!Active())
         return;
     if (dropped > 0)
@@ -181,26 +183,24 @@ void Drained(bool consistent, int dropped) {
                     : QStringLiteral("# drain done: the lines disagree"));
 }
 
-void QuietWait(int ticks, const QString& why) {
+void WireTrace::QuietWait(int ticks, const QString& why) {
     if (Active())
         Line(QStringLiteral("# quiet wait, %1 ticks: %2").arg(ticks).arg(why));
 }
 
-void Unquiet(const QString& text, bool partial, const QString& meaning) {
+void WireTrace::Unquiet(const QString& text, bool partial, const QString& meaning) {
     if (Active())
         Line(QStringLiteral("~ %1 in the quiet wait: %2  (%3)")
                  .arg(partial ? QStringLiteral("part of a line") : QStringLiteral("line"),
                       Visible(text.toLatin1()), meaning));
 }
 
-void QuietKept() {
+void WireTrace::QuietKept() {
     if (Active())
         Line(QStringLiteral("# quiet wait done: nothing came"));
 }
 
-void Note(const QString& text) {
+void WireTrace::Note(const QString& text) {
     if (Active())
         Line(QStringLiteral("# ") + text);
 }
-
-} // namespace WireTrace
