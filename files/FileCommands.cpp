@@ -2,11 +2,8 @@
 
 #include "files/FileModule.h"
 #include "link/ComSupport.h"
-#include "shell/MainModule.h"
 
 #include <QFileInfo>
-
-namespace FileCommands {
 
 namespace {
 
@@ -14,76 +11,71 @@ bool SameFile(const QString& a, const QString& b) {
     return !a.isEmpty() && !b.isEmpty() && QFileInfo(a) == QFileInfo(b);
 }
 
-// The failure, shown; true when there was none.
-bool Succeeded(const Result& result, FileCommandsView& view) {
-    if (!result && result.failure())
-        view.ShowFailure(*result.failure());
-    return bool(result);
-}
-
-using FileOperation = Result (*)(const QString&, const AskOperator&);
+} // namespace
 
 // Runs a file operation on name, which becomes the current file when it succeeds. A failure
 // on the current file itself ends it: a file refused or not replaced is never the one Save
 // writes to.
-bool RunFileOperation(const QString& name, FileOperation operation, FileCommandsView& view) {
-    const auto ask = [&view](const Question& question) {
-        return view.Ask(question);
+bool FileCommands::RunFileOperation(const QString& name, Operation operation) {
+    const auto ask = [this](const Question& question) {
+        return view_.Ask(question);
     };
-    if (Succeeded(operation(name, ask), view)) {
-        MainModule::State.CurrentFileName = name;
+    if (Succeeded((files_.*operation)(name, ask), view_)) {
+        program_.State.CurrentFileName = name;
         return true;
     }
-    if (SameFile(name, MainModule::State.CurrentFileName))
-        FileClose(view);
+    if (SameFile(name, program_.State.CurrentFileName))
+        FileClose();
     return false;
 }
 
-} // namespace
-
-QString OpenTitle() {
-    return MainModule::JaEn(QStringLiteral("開く"), QStringLiteral("OPEN"));
+QString FileCommands::OpenTitle(Language language) {
+    return language.JaEn(QStringLiteral("開く"), QStringLiteral("OPEN"));
 }
 
-QString SaveAsTitle() {
-    return MainModule::JaEn(QStringLiteral("新規作成"), QStringLiteral("CREATE"));
+QString FileCommands::SaveAsTitle(Language language) {
+    return language.JaEn(QStringLiteral("新規作成"), QStringLiteral("CREATE"));
 }
 
-QString DialogFilter() {
-    return MainModule::JaEn(QStringLiteral("QMX設定ファイル名 (*.QMX)|*.QMX"),
-                            QStringLiteral("QMX config file (*.QMX)|*.QMX"));
+QString FileCommands::DialogFilter(Language language) {
+    return language.JaEn(QStringLiteral("QMX設定ファイル名 (*.QMX)|*.QMX"),
+                         QStringLiteral("QMX config file (*.QMX)|*.QMX"));
 }
 
-void FileOpen(FileCommandsView& view) {
-    const QString name = view.AskFileName(false, OpenTitle(), DialogFilter());
-    if (name.isEmpty() || !RunFileOperation(name, FileModule::LoadConfigFile, view))
-        return;
-    view.DispConfigData();
-    view.SetFileEntriesEnabled(true);
-    view.DispStatusMsg(StatusMsg::LoadedFromFile);
+bool FileCommands::FileOpen() {
+    const Language lang = program_.Lang();
+    const QString name = view_.AskFileName(false, OpenTitle(lang), DialogFilter(lang));
+    if (name.isEmpty() || !RunFileOperation(name, &FileModule::LoadConfigFile))
+        return false;
+    view_.DispConfigData();
+    view_.SetFileEntriesEnabled(true);
+    view_.DispStatusMsg(StatusMsg::LoadedFromFile);
+    return true;
 }
 
-void FileClose(FileCommandsView& view) {
-    MainModule::State.CurrentFileName.clear();
-    view.SetFileEntriesEnabled(false);
+void FileCommands::FileClose() {
+    program_.State.CurrentFileName.clear();
+    view_.SetFileEntriesEnabled(false);
 }
 
-void FileSave(FileCommandsView& view) {
-    if (Succeeded(FileModule::SaveConfigFile(), view))
-        view.DispStatusMsg(StatusMsg::StoredToFile);
+bool FileCommands::FileSave() {
+    if (!Succeeded(files_.SaveConfigFile(), view_))
+        return false;
+    view_.DispStatusMsg(StatusMsg::StoredToFile);
+    return true;
 }
 
-void FileSaveAs(FileCommandsView& view) {
-    const QString name = view.AskFileName(true, SaveAsTitle(), DialogFilter());
-    if (name.isEmpty() || !RunFileOperation(name, FileModule::CreateConfigFile, view))
-        return;
-    view.SetFileEntriesEnabled(true);
-    view.DispStatusMsg(StatusMsg::StoredToFile);
+bool FileCommands::FileSaveAs() {
+    const Language lang = program_.Lang();
+    const QString name = view_.AskFileName(true, SaveAsTitle(lang), DialogFilter(lang));
+    if (name.isEmpty() || !RunFileOperation(name, &FileModule::CreateConfigFile))
+        return false;
+    view_.SetFileEntriesEnabled(true);
+    view_.DispStatusMsg(StatusMsg::StoredToFile);
+    return true;
 }
 
-void FileExit(FileCommandsView& view) {
-    ComSupport::ComClose();
-    view.UnloadMainWindow();
+void FileCommands::FileExit() {
+    link_.ComClose();
+    view_.UnloadMainWindow();
 }
-
-} // namespace FileCommands

@@ -1,6 +1,5 @@
 #include "files/FileModule.h"
 
-#include "shell/MainModule.h"
 #include "shell/RecordFields.h"
 
 #include <QFile>
@@ -11,13 +10,15 @@
 #include <cmath>
 #include <cstring>
 
-namespace FileModule {
-
-std::array<quint8, 128> ConfigFileHeader{};
-std::array<quint8, 96> ConfigFileParams1{};
-std::array<quint8, 32> ConfigFileParams2{};
-
 namespace {
+
+constexpr int kFileSize = FileModule::kFileSize;
+constexpr int kHeaderSize = FileModule::kHeaderSize;
+constexpr int kParams1Offset = FileModule::kParams1Offset;
+constexpr int kParams1Size = FileModule::kParams1Size;
+constexpr int kParams2Offset = FileModule::kParams2Offset;
+constexpr int kParams2Size = FileModule::kParams2Size;
+constexpr int kSerialChars = FileModule::kSerialChars;
 
 constexpr int Width(FieldType type) {
     return type == FieldType::Long ? 4 : 2;
@@ -42,41 +43,33 @@ constexpr bool FieldsFitBlocks() {
 }
 static_assert(FieldsFitBlocks());
 
-struct Blocks {
+struct HeldBlocks {
     std::array<quint8, 128> header;
     std::array<quint8, 96> params1;
     std::array<quint8, 32> params2;
 };
 
-Blocks HeldBlocks() {
-    return {ConfigFileHeader, ConfigFileParams1, ConfigFileParams2};
-}
-
-void KeepBlocks(const Blocks& blocks) {
-    ConfigFileHeader = blocks.header;
-    ConfigFileParams1 = blocks.params1;
-    ConfigFileParams2 = blocks.params2;
-}
-
-Blocks SplitIntoBlocks(const QByteArray& image) {
-    Blocks blocks;
+HeldBlocks SplitIntoBlocks(const QByteArray& image) {
+    HeldBlocks blocks;
     std::memcpy(blocks.header.data(), image.constData(), kHeaderSize);
     std::memcpy(blocks.params1.data(), image.constData() + kParams1Offset, kParams1Size);
     std::memcpy(blocks.params2.data(), image.constData() + kParams2Offset, kParams2Size);
     return blocks;
 }
 
-const QDate kOleEpoch(1899, 12, 30);
+QDate OleEpoch() {
+    return {1899, 12, 30};
+}
 constexpr double kMsecsPerDay = 86400000.0;
 
-QString StoreTitle() {
-    return MainModule::JaEn(QStringLiteral("QMX-001設定ファイル書込"),
-                            QStringLiteral("Store QMX-001 config file"));
+QString StoreTitle(Language lang) {
+    return lang.JaEn(QStringLiteral("QMX-001設定ファイル書込"),
+                     QStringLiteral("Store QMX-001 config file"));
 }
 
-QString LoadTitle() {
-    return MainModule::JaEn(QStringLiteral("QMX-001設定ファイル読込"),
-                            QStringLiteral("Load QMX-001 config file"));
+QString LoadTitle(Language lang) {
+    return lang.JaEn(QStringLiteral("QMX-001設定ファイル読込"),
+                     QStringLiteral("Load QMX-001 config file"));
 }
 
 // Serial number as the file holds it: one byte per character, 0 where the text runs out.
@@ -89,24 +82,10 @@ std::array<quint8, kSerialChars> SerialBytes(const QString& serialNo) {
     return bytes;
 }
 
-void PutSerial(const QString& serialNo) {
-    const auto bytes = SerialBytes(serialNo);
-    std::memcpy(ConfigFileHeader.data() + kSerialOffset, bytes.data(), bytes.size());
-}
-
-void PutNow(int offset, double now) {
-    qToLittleEndian<double>(now, ConfigFileHeader.data() + offset);
-}
-
-void PutVersion() {
-    qToLittleEndian<qint16>(kVersionMajor, ConfigFileHeader.data() + kVersionMajorOffset);
-    qToLittleEndian<qint16>(kVersionMinor, ConfigFileHeader.data() + kVersionMinorOffset);
-}
-
 // A folder, a device or a pipe is never a configuration file: replacing one would destroy it,
 // and reading a pipe would wait for a writer forever.
-QString NotRegularText(const QString& fileName) {
-    return MainModule::JaEn(
+QString NotRegularText(const QString& fileName, Language lang) {
+    return lang.JaEn(
         QStringLiteral("%1 は通常のファイルではありません (フォルダ、デバイスまたはパイプ)。"
                        "ファイルを選んでください。")
             .arg(fileName),
@@ -120,38 +99,65 @@ bool IsSpecial(const QString& fileName) {
     return info.exists() && !info.isFile();
 }
 
+} // namespace
+
+struct FileModule::Blocks : HeldBlocks {};
+
+FileModule::Blocks FileModule::HeldBlocks() const {
+    return {{ConfigFileHeader, ConfigFileParams1, ConfigFileParams2}};
+}
+
+void FileModule::KeepBlocks(const Blocks& blocks) {
+    ConfigFileHeader = blocks.header;
+    ConfigFileParams1 = blocks.params1;
+    ConfigFileParams2 = blocks.params2;
+}
+
+void FileModule::PutSerial(const QString& serialNo) {
+    const auto bytes = SerialBytes(serialNo);
+    std::memcpy(ConfigFileHeader.data() + kSerialOffset, bytes.data(), bytes.size());
+}
+
+void FileModule::PutNow(int offset, double now) {
+    qToLittleEndian<double>(now, ConfigFileHeader.data() + offset);
+}
+
+void FileModule::PutVersion() {
+    qToLittleEndian<qint16>(kVersionMajor, ConfigFileHeader.data() + kVersionMajorOffset);
+    qToLittleEndian<qint16>(kVersionMinor, ConfigFileHeader.data() + kVersionMinorOffset);
+}
+
 // Writes the held blocks.
-Result WriteHeld(const QString& fileName) {
+Result FileModule::WriteHeld(const QString& fileName) {
     if (IsSpecial(fileName))
-        return Failure{StoreTitle(), NotRegularText(fileName)};
+        return Failure{StoreTitle(Lang()), NotRegularText(fileName, Lang())};
     QString error;
-    if (!WriteWholeFile(fileName, FileImage(), error))
-        return Failure{StoreTitle(), error};
+    if (!WriteWholeFile(fileName, FileImage(), error, Lang()))
+        return Failure{StoreTitle(Lang()), error};
     return {};
 }
 
 // Writes the held blocks as a new file; a file already there is replaced only when the
 // operator says so.
-Result WriteNew(const QString& fileName, const AskOperator& ask) {
+Result FileModule::WriteNew(const QString& fileName, const AskOperator& ask) {
     if (IsSpecial(fileName))
-        return Failure{StoreTitle(), NotRegularText(fileName)};
+        return Failure{StoreTitle(Lang()), NotRegularText(fileName, Lang())};
     // A symbolic link to nothing counts as a file: the save would make its target.
     if ((QFileInfo::exists(fileName) || QFileInfo(fileName).isSymLink()) &&
-        !ask({StoreTitle(),
-              MainModule::JaEn(QStringLiteral("設定ファイルが既に存在します。上書きしますか？"),
-                               QStringLiteral("Already config file. Over write ?"))}))
+        !ask({StoreTitle(Lang()),
+              Lang().JaEn(QStringLiteral("設定ファイルが既に存在します。上書きしますか？"),
+                          QStringLiteral("Already config file. Over write ?"))}))
         return Result::Declined();
     return WriteHeld(fileName);
 }
 
-} // namespace
-
 // The old file is replaced only once the new one is complete, so a full disk or a crash never
 // leaves a truncated file behind. Unbuffered, because a short write hidden in the buffer's
 // final flush would otherwise still be committed.
-bool WriteWholeFile(const QString& fileName, const QByteArray& bytes, QString& error) {
+bool FileModule::WriteWholeFile(const QString& fileName, const QByteArray& bytes, QString& error,
+                                Language language) {
     if (IsSpecial(fileName)) {
-        error = NotRegularText(fileName);
+        error = NotRegularText(fileName, language);
         return false;
     }
     QSaveFile file(fileName);
@@ -168,11 +174,11 @@ bool WriteWholeFile(const QString& fileName, const QByteArray& bytes, QString& e
     return true;
 }
 
-bool IsSpecialFile(const QString& fileName) {
+bool FileModule::IsSpecialFile(const QString& fileName) {
     return IsSpecial(fileName);
 }
 
-QByteArray FileImage() {
+QByteArray FileModule::FileImage() const {
     QByteArray image(kFileSize, '\0');
     std::memcpy(image.data(), ConfigFileHeader.data(), kHeaderSize);
     std::memcpy(image.data() + kParams1Offset, ConfigFileParams1.data(), kParams1Size);
@@ -181,7 +187,7 @@ QByteArray FileImage() {
 }
 
 // Booleans are kept exactly as the record holds them.
-void RecordToImage(const ConfigRecord& record, QByteArray& image) {
+void FileModule::RecordToImage(const ConfigRecord& record, QByteArray& image) {
     Q_ASSERT(image.size() >= kFileSize);
     for (const RecordField* field : RecordFields::FileFields()) {
         char* at = image.data() + field->fileOffset;
@@ -192,7 +198,7 @@ void RecordToImage(const ConfigRecord& record, QByteArray& image) {
     }
 }
 
-void ImageToRecord(const QByteArray& image, ConfigRecord& record) {
+void FileModule::ImageToRecord(const QByteArray& image, ConfigRecord& record) {
     Q_ASSERT(image.size() >= kFileSize);
     for (const RecordField* field : RecordFields::FileFields()) {
         const char* at = image.constData() + field->fileOffset;
@@ -203,19 +209,19 @@ void ImageToRecord(const QByteArray& image, ConfigRecord& record) {
     }
 }
 
-void FillFileRecord() {
+void FileModule::FillFileRecord() {
     QByteArray image = FileImage();
-    RecordToImage(MainModule::Config, image);
-    const Blocks blocks = SplitIntoBlocks(image);
+    RecordToImage(program_.Config, image);
+    const auto blocks = SplitIntoBlocks(image);
     ConfigFileParams1 = blocks.params1;
     ConfigFileParams2 = blocks.params2;
 }
 
-Result SaveConfigFile() {
-    return SaveConfigFile(MainModule::State.CurrentFileName);
+Result FileModule::SaveConfigFile() {
+    return SaveConfigFile(program_.State.CurrentFileName);
 }
 
-Result CreateConfigFile(const QString& fileName, const AskOperator& ask) {
+Result FileModule::CreateConfigFile(const QString& fileName, const AskOperator& ask) {
     const Blocks before = HeldBlocks();
     const double now = ToOleDate(QDateTime::currentDateTime());
 
@@ -224,8 +230,8 @@ Result CreateConfigFile(const QString& fileName, const AskOperator& ask) {
     PutNow(kCreatedOffset, now);
     PutNow(kUpdatedOffset, now);
     PutVersion();
-    PutSerial(IsTrue(MainModule::State.IsConnected) ? MainModule::State.ControllerSerialNo
-                                                    : QStringLiteral("0000000000"));
+    PutSerial(IsTrue(program_.State.IsConnected) ? program_.State.ControllerSerialNo
+                                                 : QStringLiteral("0000000000"));
     std::memset(ConfigFileHeader.data() + kTextAreaOffset, ' ', kTextAreaSize);
     ConfigFileParams1.fill(0);
     ConfigFileParams2.fill(0);
@@ -237,12 +243,12 @@ Result CreateConfigFile(const QString& fileName, const AskOperator& ask) {
     return written;
 }
 
-Result SaveConfigFile(const QString& fileName) {
+Result FileModule::SaveConfigFile(const QString& fileName) {
     const Blocks before = HeldBlocks();
     PutNow(kUpdatedOffset, ToOleDate(QDateTime::currentDateTime()));
     PutVersion();
-    if (IsTrue(MainModule::State.IsConnected))
-        PutSerial(MainModule::State.ControllerSerialNo);
+    if (IsTrue(program_.State.IsConnected))
+        PutSerial(program_.State.ControllerSerialNo);
     FillFileRecord();
     Result written = WriteHeld(fileName);
     if (!written)
@@ -250,36 +256,37 @@ Result SaveConfigFile(const QString& fileName) {
     return written;
 }
 
-Result LoadConfigFile(const QString& fileName, const AskOperator& ask) {
+Result FileModule::LoadConfigFile(const QString& fileName, const AskOperator& ask) {
     // Everything is checked on a copy: a refused file leaves record and blocks untouched.
     QByteArray image;
     QString error;
-    if (!ReadFileImage(fileName, image, error))
-        return Failure{LoadTitle(), error};
+    if (!ReadFileImage(fileName, image, error, Lang()))
+        return Failure{LoadTitle(Lang()), error};
     if (!HasIdentity(image))
-        return Failure{LoadTitle(),
-                       MainModule::JaEn(QStringLiteral("QMX-001の設定ファイルではありません。"),
-                                        QStringLiteral("Not QMX-001 config file, Cannot loaded."))};
+        return Failure{LoadTitle(Lang()),
+                       Lang().JaEn(QStringLiteral("QMX-001の設定ファイルではありません。"),
+                                   QStringLiteral("Not QMX-001 config file, Cannot loaded."))};
     // The file holds at most ten characters, so a controller is recognised by what a Save
     // would have written for it.
     const bool sameSerial =
         std::memcmp(image.constData() + kSerialOffset,
-                    SerialBytes(MainModule::State.ControllerSerialNo).data(), kSerialChars) == 0;
-    if (IsTrue(MainModule::Options.CheckSerialNo) && IsTrue(MainModule::State.IsConnected) &&
+                    SerialBytes(program_.State.ControllerSerialNo).data(), kSerialChars) == 0;
+    if (IsTrue(program_.Options.CheckSerialNo) && IsTrue(program_.State.IsConnected) &&
         !sameSerial &&
-        !ask({LoadTitle(),
-              MainModule::JaEn(
+        !ask({LoadTitle(Lang()),
+              Lang().JaEn(
                   QStringLiteral("接続されたQMXと設定ファイルが異なります。読込を続けますか？"),
                   QStringLiteral("Mismuch QMX and Config file,Contiue load file ?"))}))
         return Result::Declined();
-    ImageToRecord(image, MainModule::Config);
-    KeepBlocks(SplitIntoBlocks(image));
+    ImageToRecord(image, program_.Config);
+    KeepBlocks({SplitIntoBlocks(image)});
     return {};
 }
 
-bool ReadFileImage(const QString& fileName, QByteArray& image, QString& error) {
+bool FileModule::ReadFileImage(const QString& fileName, QByteArray& image, QString& error,
+                               Language language) {
     if (IsSpecial(fileName)) {
-        error = NotRegularText(fileName);
+        error = NotRegularText(fileName, language);
         return false;
     }
     QFile file(fileName);
@@ -293,7 +300,7 @@ bool ReadFileImage(const QString& fileName, QByteArray& image, QString& error) {
         return false;
     }
     if (bytes.size() < kFileSize) {
-        error = MainModule::JaEn(
+        error = language.JaEn(
             QStringLiteral("ファイルが短すぎます。QMX-001の設定ファイルではありません。"),
             QStringLiteral("The file is too short to be a QMX-001 config file."));
         return false;
@@ -302,42 +309,42 @@ bool ReadFileImage(const QString& fileName, QByteArray& image, QString& error) {
     return true;
 }
 
-bool HasIdentity(const QByteArray& image) {
+bool FileModule::HasIdentity(const QByteArray& image) {
     return image.left(kIdentitySize) == QByteArray(kIdentity);
 }
 
-QString ImageSerialNo(const QByteArray& image) {
+QString FileModule::ImageSerialNo(const QByteArray& image) {
     const QByteArray field = image.mid(kSerialOffset, kSerialChars);
     const qsizetype end = field.indexOf('\0');
     return QString::fromLatin1(end < 0 ? field : field.left(end));
 }
 
-QString ImageDateText(const QByteArray& image, int offset) {
+QString FileModule::ImageDateText(const QByteArray& image, int offset) {
     const QDateTime when = FromOleDate(ImageDate(image, offset));
     return when.isValid() ? when.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))
                           : QStringLiteral("invalid date");
 }
 
-QString ImageVersion(const QByteArray& image) {
+QString FileModule::ImageVersion(const QByteArray& image) {
     const auto major = qFromLittleEndian<qint16>(image.constData() + kVersionMajorOffset);
     const auto minor = qFromLittleEndian<qint16>(image.constData() + kVersionMinorOffset);
     return QStringLiteral("%1.%2").arg(major).arg(minor, 2, 10, QLatin1Char('0'));
 }
 
-double ImageDate(const QByteArray& image, int offset) {
+double FileModule::ImageDate(const QByteArray& image, int offset) {
     Q_ASSERT(image.size() >= offset + 8);
     return qFromLittleEndian<double>(image.constData() + offset);
 }
 
-double ToOleDate(const QDateTime& when) {
+double FileModule::ToOleDate(const QDateTime& when) {
     const QDateTime local = when.toLocalTime();
-    const qint64 days = kOleEpoch.daysTo(local.date());
+    const qint64 days = OleEpoch().daysTo(local.date());
     const double fraction = local.time().msecsSinceStartOfDay() / kMsecsPerDay;
     // Before the epoch the whole part counts back while the fraction still counts forward.
     return days >= 0 ? double(days) + fraction : double(days) - fraction;
 }
 
-QDateTime FromOleDate(double date) {
+QDateTime FileModule::FromOleDate(double date) {
     // Outside the years 100 to 9999 (and NaN) the eight bytes hold no date.
     constexpr double kFirstDay = -657434.0;
     constexpr double kLastDay = 2958466.0;
@@ -351,7 +358,5 @@ QDateTime FromOleDate(double date) {
         msecs -= qint64(kMsecsPerDay);
         days += 1;
     }
-    return QDateTime(kOleEpoch.addDays(days), QTime::fromMSecsSinceStartOfDay(int(msecs)));
+    return QDateTime(OleEpoch().addDays(days), QTime::fromMSecsSinceStartOfDay(int(msecs)));
 }
-
-} // namespace FileModule

@@ -8,6 +8,8 @@
 #include <QStringDecoder>
 #include <QStringList>
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 
 namespace ParameterText {
@@ -17,11 +19,20 @@ namespace {
 using RecordFields::Name;
 
 // Header lines of show, taken as they are and not imported.
-const QStringList kHeaderNames{"created", "updated", "version", "serial number"};
+constexpr std::array<QLatin1String, 4> kHeaderNames{
+    QLatin1String("created"), QLatin1String("updated"), QLatin1String("version"),
+    QLatin1String("serial number")};
+
+bool IsHeaderName(const QString& name) {
+    return std::find(kHeaderNames.begin(), kHeaderNames.end(), name) != kHeaderNames.end();
+}
 
 // A Boolean the window did not write (1, 2, -32768...) keeps its stored value in the text.
-const QRegularExpression kStoredAs(QStringLiteral("^True *\\(stored as ([^)]*)\\)$"),
-                                   QRegularExpression::CaseInsensitiveOption);
+QRegularExpressionMatch MatchStoredAs(const QString& text) {
+    const QRegularExpression storedAs(QStringLiteral("^True *\\(stored as ([^)]*)\\)$"),
+                                      QRegularExpression::CaseInsensitiveOption);
+    return storedAs.match(text);
+}
 
 QString ValueText(const RecordField& field, double value) {
     if (field.type != FieldType::Boolean || value == kTrue || value == kFalse)
@@ -89,7 +100,7 @@ std::optional<double> Reader::Boolean(int line, const RecordField& field, const 
         return double(kTrue);
     if (text.compare(QLatin1String("False"), Qt::CaseInsensitive) == 0)
         return double(kFalse);
-    const QRegularExpressionMatch stored = kStoredAs.match(text);
+    const QRegularExpressionMatch stored = MatchStoredAs(text);
     const std::optional<double> number = WholeNumber(stored.hasMatch() ? stored.captured(1) : text);
     if (!number || (stored.hasMatch() && *number == 0)) {
         Fail(line, QStringLiteral("\"%1\" is no value of %2 (True or False)")
@@ -151,7 +162,7 @@ void Reader::Line(int number, QStringView line) {
     if (eq < 0)
         return Fail(number, QStringLiteral("expected \"name = value\""));
     const QString name = line.left(eq).trimmed().toString();
-    if (kHeaderNames.contains(name))
+    if (IsHeaderName(name))
         return;
     const RecordField* field = RecordFields::Named(name);
     if (!field || field->fileOffset < 0)
@@ -237,8 +248,7 @@ QString Export(const ConfigRecord& record, const QStringList& header) {
 Imported Import(const QString& text, const ConfigRecord& base) {
     Reader reader;
     reader.result.record = base;
-    static const QRegularExpression lineEnd(QStringLiteral("\r\n|\r|\n"));
-    const QStringList lines = text.split(lineEnd);
+    const QStringList lines = text.split(QRegularExpression(QStringLiteral("\r\n|\r|\n")));
     for (int i = 0; i < lines.size(); ++i)
         reader.Line(i + 1, lines[i]);
     if (reader.result.errors.isEmpty())
