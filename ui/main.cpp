@@ -15,6 +15,5 @@ int main(int argc, char* argv[]) {
     if (!arguments.isEmpty())
         arguments.removeFirst();
     const std::unique_ptr<frmMain> window(StartProgram(arguments.join(u' ')));
-    window->InstallWidgetSeams();
     return QApplication::exec();
 }

@@ -35,9 +35,10 @@ QLabel* NamedLabel(const char* name, QWidget* parent) {
 
 } // namespace
 
-frmAbout::frmAbout(QWidget* owner)
+frmAbout::frmAbout(Language language, QWidget* owner)
     : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                         Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint) {
+                         Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
+      language_(language) {
     InstallAccessibility();
     setObjectName(QStringLiteral("frmAbout"));
 
@@ -94,14 +95,14 @@ frmAbout::frmAbout(QWidget* owner)
     Form_Load();
 }
 
-int frmAbout::ShowModal(QWidget* owner) {
-    frmAbout box(owner);
+int frmAbout::ShowModal(QWidget* owner, Language language) {
+    frmAbout box(language, owner);
     return box.exec();
 }
 
 void frmAbout::Form_Load() {
     lblVersion->setText(QLatin1String(MainModule::kVersionText));
-    ApplyCaptions(this, kCaptions, MainModule::English());
+    ApplyCaptions(this, kCaptions, language_.IsEnglish());
 }
 
 QPixmap frmAbout::ProgramIcon(int size) {

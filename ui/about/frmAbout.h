@@ -1,5 +1,7 @@
 #pragma once
 
+#include "shell/Language.h"
+
 #include <QDialog>
 
 class QFrame;
@@ -10,10 +12,10 @@ class QPushButton;
 class frmAbout : public QDialog {
     Q_OBJECT
 public:
-    explicit frmAbout(QWidget* owner = nullptr);
+    explicit frmAbout(Language language, QWidget* owner = nullptr);
 
     // Opens a fresh box modally over owner and returns when it is closed.
-    static int ShowModal(QWidget* owner);
+    static int ShowModal(QWidget* owner, Language language);
 
     // The program's icon, drawn at size x size pixels.
     static QPixmap ProgramIcon(int size);
@@ -28,4 +30,6 @@ public:
 
 private:
     void Form_Load();
+
+    Language language_;
 };

@@ -16,6 +16,7 @@
 #include <QTabWidget>
 
 #include <iterator>
+#include <string_view>
 #include <type_traits>
 
 namespace MainControls {
@@ -545,8 +546,12 @@ const MenuRow kMenus[] = {
     {QMX_ONE(mnuFileSaveAs), MenuKind::Entry, {"名前を付けて保存(&A)...", "Save &As"}},
     {QMX_ONE(mnuFileBar1), MenuKind::Separator, {"-", nullptr}},
     {QMX_ONE(mnuFileExit), MenuKind::Entry, {"終了(&X)", "E&xit"}},
+    {QMX_ONE(mnuEdit), MenuKind::Menu, {"編集(&E)", "&Edit"}},
+    {QMX_ONE(mnuEditUndo), MenuKind::Undo, {"元に戻す(&U)", "&Undo"}},
+    {QMX_ONE(mnuEditRedo), MenuKind::Redo, {"やり直し(&R)", "&Redo"}},
     {QMX_ONE(mnuTools), MenuKind::Menu, {"ﾂｰﾙ(&T)", "Tools(&T)"}},
     {QMX_ONE(mnuToolsOptions), MenuKind::Entry, {"ｵﾌﾟｼｮﾝ(&O)...", "&Options"}},
+    {QMX_ONE(mnuToolsCompare), MenuKind::Entry, {"QMXと比較(&C)...", "&Compare with QMX-001..."}},
     {QMX_ONE(mnuHelp), MenuKind::Menu, {"ﾍﾙﾌﾟ(&H)", "Help(&H)"}},
     {QMX_ONE(mnuHelpAbout), MenuKind::Entry, {"ﾊﾞｰｼﾞｮﾝ情報(&A)", "&About Version"}},
 };
@@ -562,6 +567,26 @@ const MenuRow kMenus[] = {
 
 std::span<const ControlRow> Controls() {
     return kControls;
+}
+
+const ControlRow* Named(const char* name) {
+    for (const ControlRow& row : kControls)
+        if (std::string_view(row.name) == name)
+            return &row;
+    return nullptr;
+}
+
+const char* InLanguage(const JaEn& text, bool english) {
+    return english ? text.english : text.japanese;
+}
+
+QString Description(const ControlRow& row, bool english) {
+    const char* range = InLanguage(row.range, english);
+    const char* help = InLanguage(row.help, english);
+    if (!range || !help)
+        return QString::fromUtf8(range ? range : help ? help : "");
+    return QString::fromUtf8(range) + (english ? QStringLiteral(". ") : QStringLiteral("。")) +
+           QString::fromUtf8(help);
 }
 
 std::span<const MenuRow> Menus() {

@@ -2,6 +2,8 @@
 
 #include "shell/EditRules.h"
 
+#include <QString>
+
 #include <span>
 
 class frmMain;
@@ -84,7 +86,8 @@ struct ControlRow {
     JaEn help = {}; // what the parameter does, its unit and range: tooltip and description
 };
 
-enum class MenuKind { Menu, Entry, Separator };
+// Undo and Redo are the undo stack's own entries: their caption is the prefix of the step's name.
+enum class MenuKind { Menu, Entry, Separator, Undo, Redo };
 
 struct MenuRow {
     const char* name;
@@ -95,6 +98,13 @@ struct MenuRow {
 };
 
 std::span<const ControlRow> Controls();
+// The row of the control of that name ("DefSpeedText(0)"), or nullptr.
+const ControlRow* Named(const char* name);
+
+// The text in the language; nullptr where it has none.
+const char* InLanguage(const JaEn& text, bool english);
+// A control's accessible description: its range, then what the parameter does.
+QString Description(const ControlRow& row, bool english);
 // Menus on the bar, each followed by its entries top to bottom.
 std::span<const MenuRow> Menus();
 

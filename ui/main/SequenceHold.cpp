@@ -6,8 +6,9 @@
 #include <QGuiApplication>
 #include <QPushButton>
 
-SequenceHold::SequenceHold(SequenceControls controls, QPushButton* running)
-    : controls_(std::move(controls)) {
+SequenceHold::SequenceHold(SequenceControls controls, QPushButton* running,
+                           const ProgramState& state)
+    : controls_(std::move(controls)), state_(state) {
     focus_ = controls_.connect->window()->focusWidget();
     // Each keeps its own state (a page greyed for want of "/EXT", Save without a file), to
     // have it back afterwards.
@@ -20,6 +21,7 @@ SequenceHold::SequenceHold(SequenceControls controls, QPushButton* running)
         command->setEnabled(false);
     }
     controls_.options->setEnabled(false);
+    controls_.compare->setEnabled(false);
     for (QPushButton* button : {controls_.connect, controls_.load, controls_.store})
         if (button != running)
             button->setEnabled(false);
@@ -34,8 +36,9 @@ SequenceHold::~SequenceHold() {
     for (const auto& [command, enabled] : commandsEnabled_)
         if (command)
             command->setEnabled(enabled);
-    const bool connected = IsTrue(MainModule::State.IsConnected);
+    const bool connected = IsTrue(state_.IsConnected);
     controls_.options->setEnabled(!connected);
+    controls_.compare->setEnabled(connected);
     controls_.connect->setEnabled(true);
     controls_.load->setEnabled(connected);
     controls_.store->setEnabled(connected);

@@ -5,6 +5,7 @@
 #include <utility>
 #include <vector>
 
+struct ProgramState;
 class QAction;
 class QPushButton;
 class QWidget;
@@ -17,6 +18,7 @@ struct SequenceControls {
     QPushButton* connect = nullptr; // CONNECT, DISCONNECT while connected
     QPushButton* load = nullptr;
     QPushButton* store = nullptr;
+    QAction* compare = nullptr; // Tools > Compare: available only while connected
 };
 
 // While a command series talks to the controller, nothing that would change what is sent or
@@ -27,7 +29,7 @@ struct SequenceControls {
 // along the Tab chain to INITIALIZED DEFAULT.
 class SequenceHold {
 public:
-    SequenceHold(SequenceControls controls, QPushButton* running);
+    SequenceHold(SequenceControls controls, QPushButton* running, const ProgramState& state);
     ~SequenceHold();
     SequenceHold(const SequenceHold&) = delete;
     SequenceHold& operator=(const SequenceHold&) = delete;
@@ -36,6 +38,7 @@ private:
     void MoveFocusToSafety() const;
 
     SequenceControls controls_;
+    const ProgramState& state_;
     std::vector<std::pair<QPointer<QWidget>, bool>> editorsEnabled_;
     std::vector<std::pair<QPointer<QAction>, bool>> commandsEnabled_;
     QPointer<QWidget> focus_;

@@ -4,7 +4,6 @@
 #include "link/WireTrace.h"
 #include "shell/MainModule.h"
 #include "shell/StatusMessages.h"
-#include "ui/main/MainCommands.h"
 #include "ui/main/frmMain.h"
 
 #include <QCoreApplication>
@@ -19,22 +18,22 @@
 namespace {
 
 // QMX_TRACE=FILE: the wire trace for service staff, appended to FILE.
-void StartTraceFromEnvironment() {
+void StartTraceFromEnvironment(WireTrace& trace) {
     const QString path = qEnvironmentVariable("QMX_TRACE");
     QString error;
-    if (path.isEmpty() || WireTrace::StartFile(path, error))
+    if (path.isEmpty() || trace.StartFile(path, error))
         return;
     std::fprintf(stderr, "qmxconfig: cannot write the trace: %s\n", qUtf8Printable(error));
 }
 
 // Qt's own texts (standard buttons, file dialogs, context menus) in the window's language.
 // Without Qt's Japanese translations installed they stay English; nothing else changes.
-void LoadQtTranslation() {
+void LoadQtTranslation(Language language) {
     static QPointer<QTranslator> translator;
     if (!translator)
         translator = new QTranslator(QCoreApplication::instance());
     QCoreApplication::removeTranslator(translator);
-    if (MainModule::English())
+    if (language.IsEnglish())
         return;
     if (translator->load(QStringLiteral("qtbase_ja"),
                          QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
@@ -43,29 +42,26 @@ void LoadQtTranslation() {
 
 } // namespace
 
-frmMain* StartProgram(const QString& commandLine) {
-    MainModule::InitProgram(commandLine);
-    LoadQtTranslation();
-
-    // Loading the window restores its placement, presents the record and picks the language.
-    auto* window = new frmMain;
-    new MainCommands(*window);
+frmMain* StartProgram(const QString& commandLine, WindowSeams seams) {
+    // Loading the window takes the command line, restores its placement, presents the record
+    // and picks the language.
+    auto* window = new frmMain(commandLine, seams);
+    LoadQtTranslation(window->Lang());
     window->show();
 
-    window->setWindowTitle(MainModule::WindowTitle());
+    const Program& program = window->program();
+    window->setWindowTitle(MainModule::WindowTitle(window->Lang()));
     window->SetFileEntriesEnabled(false);
-    if (!IsTrue(MainModule::State.ExtendedMode)) {
+    if (!IsTrue(program.State.ExtendedMode)) {
         window->MainTab->setTabEnabled(3, false);
         window->MainTab->setTabEnabled(4, false);
     }
     window->DispStatusMsg(StatusMsg::Welcome);
 
-    ComSupport::Link.ReplyTicks = 0;
-    ComSupport::Link.WaitTicks = 0;
     window->Timer1->setInterval(ComSupport::kTickMs);
     window->Timer1->start();
 
-    ComSupport::ComInit(MainModule::Options.ComPort, MainModule::Options.ComSpeed);
-    StartTraceFromEnvironment();
+    window->Link().ComInit(program.Options.ComPort, program.Options.ComSpeed);
+    StartTraceFromEnvironment(window->Link().Trace());
     return window;
 }

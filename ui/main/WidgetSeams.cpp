@@ -5,7 +5,8 @@
 #include <QMessageBox>
 
 platform::MsgAnswer WidgetMessageBoxes::Show(const QString& text, const QString& title,
-                                             platform::MsgIcon icon, platform::MsgButtons buttons) {
+                                             platform::MsgIcon icon, platform::MsgButtons buttons,
+                                             const QString& details) {
     QMessageBox::Icon boxIcon = QMessageBox::NoIcon;
     switch (icon) {
     case platform::MsgIcon::Critical:
@@ -23,6 +24,8 @@ platform::MsgAnswer WidgetMessageBoxes::Show(const QString& text, const QString&
     const bool question = buttons == platform::MsgButtons::YesNo;
     QMessageBox box(boxIcon, title, text,
                     question ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok, owner_);
+    if (!details.isEmpty())
+        box.setInformativeText(details);
     if (question) {
         box.setDefaultButton(QMessageBox::Yes);
         box.setEscapeButton(QMessageBox::No);

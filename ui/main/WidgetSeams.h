@@ -11,7 +11,7 @@ class WidgetMessageBoxes : public platform::MessageBoxes {
 public:
     explicit WidgetMessageBoxes(QWidget* owner) : owner_(owner) {}
     platform::MsgAnswer Show(const QString& text, const QString& title, platform::MsgIcon icon,
-                             platform::MsgButtons buttons) override;
+                             platform::MsgButtons buttons, const QString& details = {}) override;
 
 private:
     QPointer<QWidget> owner_;

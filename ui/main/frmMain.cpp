@@ -7,6 +7,8 @@
 #include "shell/MainModule.h"
 #include "shell/StatusMessages.h"
 #include "ui/Accessibility.h"
+#include "ui/main/ChangeMarks.h"
+#include "ui/main/MainCommands.h"
 #include "ui/main/WidgetSeams.h"
 
 #include <QAction>
@@ -29,14 +31,7 @@
 #include <QTabWidget>
 #include <QTime>
 #include <QTimer>
-
-namespace {
-
-frmMain* instance = nullptr;
-
-using MainModule::JaEn;
-
-} // namespace
+#include <QUndoStack>
 
 LampShape::LampShape(QWidget* parent) : QWidget(parent), fill_(255, 0, 0) {}
 
@@ -53,16 +48,25 @@ void LampShape::paintEvent(QPaintEvent*) {
     painter.drawEllipse(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5));
 }
 
-frmMain::frmMain(QWidget* parent) : QMainWindow(parent) {
-    instance = this;
+frmMain::frmMain(const QString& commandLine, WindowSeams seams, QWidget* parent)
+    : QMainWindow(parent) {
+    MainModule::InitProgram(program_, commandLine);
+    ownBoxes_ = seams.boxes ? nullptr : std::make_unique<WidgetMessageBoxes>(this);
+    ownDialogs_ = seams.dialogs ? nullptr : std::make_unique<WidgetFileDialogs>(this);
+    boxes_ = seams.boxes ? seams.boxes : ownBoxes_.get();
+    dialogs_ = seams.dialogs ? seams.dialogs : ownDialogs_.get();
     InstallAccessibility();
     setObjectName(QStringLiteral("frmMain"));
     setFont(UiFont());
+    undoStack_ = new QUndoStack(this);
     BuildWindow();
+    tabMarks_ = new TabMarks(MainTab->tabBar());
 
     // Started by the start-up.
-    Timer1 = ComSupport::CreateTickTimer(this, false);
+    Timer1 = MakeTickTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
+    link_ = new ComSupport(Lang(), this);
+    link_->UseTicksOf(Timer1);
 
     clockTimer_ = new QTimer(this);
     clockTimer_->setInterval(1000);
@@ -74,21 +78,15 @@ frmMain::frmMain(QWidget* parent) : QMainWindow(parent) {
     SetLamp(false);
     ConnectReactions();
     Form_Load();
+    commands_ = new MainCommands(*this);
 }
 
+// The commands go first: a series they run must not report into a window half gone.
 frmMain::~frmMain() {
-    if (messageBoxes_ && &platform::Boxes() == messageBoxes_.get())
-        platform::SetMessageBoxes(nullptr);
-    if (fileDialogs_ && &platform::Dialogs() == fileDialogs_.get())
-        platform::SetFileDialogs(nullptr);
-    if (&platform::Progress() == this)
-        platform::SetProgressDisplay(nullptr);
-    if (instance == this)
-        instance = nullptr;
-}
-
-frmMain* frmMain::Instance() {
-    return instance;
+    delete commands_;
+    commands_ = nullptr;
+    delete link_;
+    link_ = nullptr;
 }
 
 void frmMain::SetJapaneseCaptions() {
@@ -100,7 +98,7 @@ void frmMain::ApplyEnglishCaptions() {
 }
 
 void frmMain::DispStatusMsg(StatusMsg message) {
-    statusPanel_[0]->setText(StatusMessageText(int(message)));
+    statusPanel_[0]->setText(StatusMessageText(int(message), Lang()));
 }
 
 QString frmMain::StatusText() const {
@@ -116,14 +114,15 @@ void frmMain::UpdateClock() {
 // The lamp's colour in words, for those who cannot see it.
 void frmMain::SetLamp(bool connected) {
     Shape->SetFillColor(connected ? QColor(0, 255, 0) : QColor(255, 0, 0));
-    Shape->setAccessibleName(connected ? JaEn(QStringLiteral("接続ランプ：接続中"),
-                                              QStringLiteral("Connection lamp: connected"))
-                                       : JaEn(QStringLiteral("接続ランプ：未接続"),
-                                              QStringLiteral("Connection lamp: not connected")));
+    Shape->setAccessibleName(connected
+                                 ? Lang().JaEn(QStringLiteral("接続ランプ：接続中"),
+                                               QStringLiteral("Connection lamp: connected"))
+                                 : Lang().JaEn(QStringLiteral("接続ランプ：未接続"),
+                                               QStringLiteral("Connection lamp: not connected")));
 }
 
 void frmMain::DispControllerInfo(bool identified) {
-    const ProgramState& s = MainModule::State;
+    const ProgramState& s = program_.State;
     infoLabel[3]->setText(identified ? s.ControllerSerialNo : QStringLiteral("xxxxxxxxxx"));
     infoLabel[4]->setText(identified ? s.ControllerVersionText : QStringLiteral("x.xx"));
     infoLabel[5]->setText(identified ? s.ControllerRevision : QStringLiteral("xxx"));
@@ -132,10 +131,12 @@ void frmMain::DispControllerInfo(bool identified) {
 
 void frmMain::SetConnectedControls(bool connected) {
     SetLamp(connected);
-    CmdConnect->setText(connected ? JaEn(QStringLiteral("切断"), QStringLiteral("DISCONNECT"))
-                                  : JaEn(QStringLiteral("接続"), QStringLiteral("CONNECT")));
+    CmdConnect->setText(connected
+                            ? Lang().JaEn(QStringLiteral("切断"), QStringLiteral("DISCONNECT"))
+                            : Lang().JaEn(QStringLiteral("接続"), QStringLiteral("CONNECT")));
     CmdLoad->setEnabled(connected);
     CmdStore->setEnabled(connected);
+    mnuToolsCompare->setEnabled(connected);
 }
 
 void frmMain::SetFileEntriesEnabled(bool enabled) {
@@ -156,20 +157,10 @@ void frmMain::HideProgress() {
     ProgressBar->setVisible(false);
 }
 
-void frmMain::InstallWidgetSeams() {
-    if (!messageBoxes_)
-        messageBoxes_ = std::make_unique<WidgetMessageBoxes>(this);
-    if (!fileDialogs_)
-        fileDialogs_ = std::make_unique<WidgetFileDialogs>(this);
-    platform::SetMessageBoxes(messageBoxes_.get());
-    platform::SetFileDialogs(fileDialogs_.get());
-    platform::SetProgressDisplay(this);
-}
-
 void frmMain::Form_Load() {
     RestorePlacement();
     DispConfigData();
-    if (MainModule::English())
+    if (Lang().IsEnglish())
         ApplyEnglishCaptions();
 }
 

@@ -4,9 +4,11 @@
 // (CmdConnect, DefSpeedText(0) as DefSpeedText[0], CmdInit_Click, DispConfigData), the
 // program's own helpers (TakeEntry, React, SetSensorEnabled), and Qt's overrides (closeEvent).
 
+#include "files/FileModule.h"
 #include "platform/ProgressDisplay.h"
 #include "shell/ConfigRecord.h"
 #include "shell/EditRules.h"
+#include "shell/MainModule.h"
 #include "shell/StatusMessages.h"
 
 #include <QColor>
@@ -39,6 +41,10 @@ class QSlider;
 class QStatusBar;
 class QTabWidget;
 class QTimer;
+class ComSupport;
+class MainCommands;
+class TabMarks;
+class QUndoStack;
 
 namespace platform {
 class MessageBoxes;
@@ -60,20 +66,36 @@ private:
     QColor fill_;
 };
 
+// The message boxes and file dialogs the main window and its dialogs use; none: real ones.
+struct WindowSeams {
+    platform::MessageBoxes* boxes = nullptr;
+    platform::FileDialogs* dialogs = nullptr;
+};
+
 // The program's one working window: controller operation column, five parameter pages, status
-// bar and menus. It builds itself from its control table, presents the record and reacts to
-// the operator's edits; its commands are MainCommands'. The controls that code names are
-// public members, named as in the window's layout; the table finds the others by name.
+// bar and menus. It owns the program's record, state and options, its file blocks and its
+// serial link; it builds itself from its control table, presents the record and reacts to the
+// operator's edits; its commands are MainCommands'. The controls that code names are public
+// members, named as in the window's layout; the table finds the others by name.
 class frmMain : public QMainWindow, public platform::ProgressDisplay {
     Q_OBJECT
 public:
-    explicit frmMain(QWidget* parent = nullptr);
+    // The program's state and options from the command line, then the window.
+    explicit frmMain(const QString& commandLine = {}, WindowSeams seams = {},
+                     QWidget* parent = nullptr);
     ~frmMain() override;
 
-    // The window created by the start-up, or nullptr.
-    static frmMain* Instance();
     // The window's Japanese Gothic font, with its stand-ins where it is missing.
     static QFont UiFont(double pointSize = 9.0, bool bold = false);
+
+    Program& program() { return program_; }
+    ConfigRecord& Config() { return program_.Config; }
+    Language Lang() const { return program_.Lang(); }
+    ComSupport& Link() { return *link_; }
+    FileModule& Files() { return files_; }
+    MainCommands& Commands() { return *commands_; }
+    platform::MessageBoxes& Boxes() { return *boxes_; }
+    platform::FileDialogs& Dialogs() { return *dialogs_; }
 
     void DispConfigData();
     void DispStatusMsg(StatusMsg message);
@@ -87,11 +109,14 @@ public:
     void SetFileEntriesEnabled(bool enabled);
     // Takes over what the operator typed into a number box, as leaving the box would.
     void TakePendingEntry();
+    // What the controller is known to hold (none: not known); presenting marks the controls
+    // and page tabs whose values differ from it.
+    void SetKnownValues(const std::optional<ConfigRecord>& known);
+    void DispChanges();
+    // The marked controls, by name, and the marked pages.
+    QStringList MarkedControls() const;
+    QList<int> MarkedPages() const;
     QString StatusText() const;
-
-    // Real message boxes and file dialogs for the window's commands and dialogs, and this
-    // window's progress bar for the core.
-    void InstallWidgetSeams();
 
     // ProgressDisplay
     void ShowProgress(int value) override;
@@ -100,6 +125,13 @@ public:
 
     // INITIALIZED DEFAULT
     void CmdInit_Click();
+
+    // The operator's changes of the record, one step each, for undo and redo.
+    QUndoStack& UndoStack() { return *undoStack_; }
+    // Adds a step for a change already made (Open, LOAD): none when nothing changed.
+    void AddStep(const ConfigRecord& before, const QString& name);
+    // The record, shown.
+    void ShowRecord(const ConfigRecord& record);
 
     // Menus
     QMenu* mnuFile = nullptr;
@@ -110,8 +142,12 @@ public:
     QAction* mnuFileSaveAs = nullptr;
     QAction* mnuFileBar1 = nullptr;
     QAction* mnuFileExit = nullptr;
+    QMenu* mnuEdit = nullptr;
+    QAction* mnuEditUndo = nullptr;
+    QAction* mnuEditRedo = nullptr;
     QMenu* mnuTools = nullptr;
     QAction* mnuToolsOptions = nullptr;
+    QAction* mnuToolsCompare = nullptr;
     QMenu* mnuHelp = nullptr;
     QAction* mnuHelpAbout = nullptr;
 
@@ -172,6 +208,7 @@ private:
     // Building: the controls from their rows, their texts in the chosen language.
     void BuildWindow();
     void BuildMenus();
+    QAction* AddUndoEntry(QMenu* menu, bool undo, const QString& prefix);
     void BuildControls(QWidget* client);
     void BuildStatusBar();
     void SetJapaneseCaptions();
@@ -190,10 +227,13 @@ private:
     void ConnectRows();
     void TakeEntry(QObject* box);
     using EditRule = std::function<std::optional<ConfigRecord>(const ConfigRecord&)>;
-    void React(const EditRule& rule);
-    void Choice_Click(EditRules::Choice choice, int index);
+    // slider, drag: a slider's moves within one drag make one step.
+    void React(const EditRule& rule, const QWidget* source, int slider = -1, int drag = 0);
+    QString StepName(const QWidget* source) const;
+    bool UndoesTyping(QObject* watched, QEvent* event) const;
+    void Choice_Click(EditRules::Choice choice, int index, const QWidget* button);
     void Check_Click(EditRules::Switch which, const QCheckBox* box);
-    void MotorCmd_Click(int index);
+    void MotorCmd_Click(int index, const QWidget* button);
     void MotorSlider_Change(int index);
     void Number_LostFocus(EditRules::Number number, const QLineEdit* box);
     void PresentRows();
@@ -203,6 +243,8 @@ private:
     void SetJogDialEnabled(bool enabled);
     void SetSliderQuietly(int index, int value);
     void SetComSpeedButtons(int index);
+    int PageOf(const QWidget* control) const;
+    void MarkControl(QWidget* control, bool marked);
 
     bool presenting_ = false;
     QButtonGroup* comSpeedGroup_ = nullptr;
@@ -212,6 +254,16 @@ private:
     std::array<QLabel*, 3> statusPanel_{};
     QTimer* clockTimer_ = nullptr;
     QSize pendingOuterSize_;
-    std::unique_ptr<platform::MessageBoxes> messageBoxes_;
-    std::unique_ptr<platform::FileDialogs> fileDialogs_;
+    Program program_;
+    FileModule files_{program_};
+    ComSupport* link_ = nullptr;
+    MainCommands* commands_ = nullptr;
+    TabMarks* tabMarks_ = nullptr;
+    std::optional<ConfigRecord> known_;
+    QUndoStack* undoStack_ = nullptr;
+    int sliderDrag_ = 0; // counts the drags of the sliders
+    std::unique_ptr<platform::MessageBoxes> ownBoxes_;
+    std::unique_ptr<platform::FileDialogs> ownDialogs_;
+    platform::MessageBoxes* boxes_ = nullptr;
+    platform::FileDialogs* dialogs_ = nullptr;
 };

@@ -1,6 +1,7 @@
 #include "ui/main/frmMain.h"
 
 #include "ui/main/MainControls.h"
+#include "ui/main/RecordStep.h"
 
 #include "shell/ConfigRecord.h"
 #include "shell/EditRules.h"
@@ -10,6 +11,7 @@
 #include <QCheckBox>
 #include <QFocusEvent>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
@@ -18,6 +20,7 @@
 #include <QSlider>
 #include <QStyle>
 #include <QStyleOptionFrame>
+#include <QUndoStack>
 
 // Presenting the record, and the reactions to the operator's edits: each reads the control,
 // hands it to its rule in the core and presents the record that comes back.
@@ -28,7 +31,6 @@ using EditRules::Choice;
 using EditRules::Number;
 using EditRules::Switch;
 using What = MainControls::Drive::What;
-using MainModule::Config;
 
 // Only a move to another control of this window takes an entry: the box's own context menu
 // (Paste, Select All), the menu bar and another program's window are no move away from it,
@@ -102,7 +104,7 @@ void frmMain::DispConfigData() {
     const QScopedValueRollback<bool> presenting(presenting_, true);
     // Enabling first: a focused box that presenting disables lets its entry go before it
     // shows the record's value.
-    const ConfigRecord& c = Config;
+    const ConfigRecord& c = program_.Config;
     const int origin = Chosen(c, Choice::OriginMode);
     if (origin >= 0)
         SetOriginModeEnabled(origin == 0);
@@ -112,12 +114,14 @@ void frmMain::DispConfigData() {
     PresentRows();
     if (Chosen(c, Choice::LineSpeed) < 0)
         SetComSpeedButtons(-1);
+    if (tabMarks_)
+        DispChanges();
 }
 
 // Each control shows what the record holds for it: the button the rule's inverse picks, the
 // state of the box, the number.
 void frmMain::PresentRows() {
-    const ConfigRecord& c = Config;
+    const ConfigRecord& c = program_.Config;
     const auto rows = MainControls::Controls();
     for (size_t i = 0; i < rows.size(); ++i) {
         const MainControls::Drive& drive = rows[i].drive;
@@ -158,8 +162,9 @@ void frmMain::ConnectRows() {
         const auto* button = qobject_cast<QAbstractButton*>(control);
         switch (drive.what) {
         case What::Choice:
-            connect(button, &QAbstractButton::clicked, this,
-                    [this, drive, index] { Choice_Click(Choice(drive.which), index); });
+            connect(button, &QAbstractButton::clicked, this, [this, drive, index, control] {
+                Choice_Click(Choice(drive.which), index, control);
+            });
             break;
         case What::Switch:
             connect(button, &QAbstractButton::clicked, this, [this, drive, control] {
@@ -168,11 +173,13 @@ void frmMain::ConnectRows() {
             break;
         case What::Preset:
             connect(button, &QAbstractButton::clicked, this,
-                    [this, index] { MotorCmd_Click(index); });
+                    [this, index, control] { MotorCmd_Click(index, control); });
             break;
         case What::Slider:
             connect(static_cast<QSlider*>(control), &QAbstractSlider::valueChanged, this,
                     [this, index] { MotorSlider_Change(index); });
+            connect(static_cast<QSlider*>(control), &QAbstractSlider::sliderPressed, this,
+                    [this] { ++sliderDrag_; });
             break;
         case What::Number:
             if (auto* box = qobject_cast<QLineEdit*>(control)) {
@@ -187,11 +194,31 @@ void frmMain::ConnectRows() {
     }
 }
 
-// INITIALIZED DEFAULT: the factory defaults. A running series holds the button.
+// INITIALIZED DEFAULT: the factory defaults, a step that can be undone. A running series holds
+// the button.
 void frmMain::CmdInit_Click() {
     TakePendingEntry();
-    MainModule::ResetToFactoryDefaults();
+    React([](const ConfigRecord&) { return FactoryDefaults(); }, CmdInit);
+}
+
+void frmMain::ShowRecord(const ConfigRecord& record) {
+    program_.Config = record;
     DispConfigData();
+}
+
+void frmMain::AddStep(const ConfigRecord& before, const QString& name) {
+    if (before != program_.Config)
+        undoStack_->push(new RecordStep([this](const ConfigRecord& r) { ShowRecord(r); }, before,
+                                        program_.Config, name));
+}
+
+// A step is named as a screen reader names its control.
+QString frmMain::StepName(const QWidget* source) const {
+    if (!source->accessibleName().isEmpty())
+        return source->accessibleName();
+    if (const auto* button = qobject_cast<const QAbstractButton*>(source))
+        return QString(button->text()).remove(u'&');
+    return source->objectName();
 }
 
 void frmMain::SetOriginModeEnabled(bool offsetEditable) {
@@ -231,46 +258,69 @@ void frmMain::SetComSpeedButtons(int index) {
     comSpeedGroup_->setExclusive(true);
 }
 
-// Every reaction: silent while presenting; the rule's record (unless it refused), then the
-// window shows the record.
-void frmMain::React(const EditRule& rule) {
+// Every reaction: silent while presenting; the rule's record becomes a step of its own, unless
+// the rule refused or nothing changed; then the window shows the record.
+void frmMain::React(const EditRule& rule, const QWidget* source, int slider, int drag) {
     if (presenting_)
         return;
-    if (const std::optional<ConfigRecord> edited = rule(Config))
-        Config = *edited;
-    DispConfigData();
+    const std::optional<ConfigRecord> edited = rule(program_.Config);
+    if (!edited || *edited == program_.Config)
+        return DispConfigData();
+    undoStack_->push(new RecordStep([this](const ConfigRecord& r) { ShowRecord(r); },
+                                    program_.Config, *edited, StepName(source), slider, drag));
 }
 
-void frmMain::Choice_Click(Choice choice, int index) {
-    React([choice, index](const ConfigRecord& r) { return Choose(r, choice, index); });
+void frmMain::Choice_Click(Choice choice, int index, const QWidget* button) {
+    React([choice, index](const ConfigRecord& r) { return Choose(r, choice, index); }, button);
 }
 
 void frmMain::Check_Click(Switch which, const QCheckBox* box) {
     const bool ticked = box->isChecked();
-    React([which, ticked](const ConfigRecord& r) { return Toggle(r, which, ticked); });
+    React([which, ticked](const ConfigRecord& r) { return Toggle(r, which, ticked); }, box);
 }
 
-void frmMain::MotorCmd_Click(int index) {
-    React([index](const ConfigRecord& r) { return EditRules::PressCurrentPreset(r, index); });
+void frmMain::MotorCmd_Click(int index, const QWidget* button) {
+    React([index](const ConfigRecord& r) { return EditRules::PressCurrentPreset(r, index); },
+          button);
 }
 
+// The moves of one drag are one step; each move by key or wheel is one.
 void frmMain::MotorSlider_Change(int index) {
-    const int position = MotorSlider[size_t(index)]->value();
-    React([index, position](const ConfigRecord& r) {
-        return EditRules::MoveCurrentSlider(r, index, position);
-    });
+    const QSlider* slider = MotorSlider[size_t(index)];
+    const int position = slider->value();
+    React([index, position](
+              const ConfigRecord& r) { return EditRules::MoveCurrentSlider(r, index, position); },
+          slider, index, slider->isSliderDown() ? sliderDrag_ : 0);
 }
 
 void frmMain::Number_LostFocus(Number number, const QLineEdit* box) {
     const QString text = box->text();
-    React([number, &text](const ConfigRecord& r) { return Enter(r, number, text); });
+    React([number, &text](const ConfigRecord& r) { return Enter(r, number, text); }, box);
 }
 
 bool frmMain::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::FocusOut &&
         LeavesForAnotherControl(*static_cast<QFocusEvent*>(event)))
         TakeEntry(watched);
+    if (event->type() == QEvent::ShortcutOverride && !UndoesTyping(watched, event)) {
+        event->ignore(); // the Edit menu's undo and redo take the key
+        return true;
+    }
     return QMainWindow::eventFilter(watched, event);
+}
+
+// A number box undoes and redoes what the operator typed into it; once there is nothing of that
+// to undo or redo, the keys undo and redo the record's steps.
+bool frmMain::UndoesTyping(QObject* watched, QEvent* event) const {
+    const auto* box = qobject_cast<const QLineEdit*>(watched);
+    const auto* key = static_cast<const QKeyEvent*>(event);
+    if (!box || !entryReactions_.contains(const_cast<QObject*>(watched)))
+        return true;
+    if (key->matches(QKeySequence::Undo))
+        return box->isModified() && box->isUndoAvailable();
+    if (key->matches(QKeySequence::Redo))
+        return box->isModified() && box->isRedoAvailable();
+    return true;
 }
 
 // The box need not hold the focus: a menu opened from the keyboard has it meanwhile.

@@ -19,6 +19,7 @@
 #include <QStatusBar>
 #include <QTabBar>
 #include <QTabWidget>
+#include <QUndoStack>
 
 // Building the window from its rows: each control of its kind, with its kind's own settings,
 // in its place.
@@ -26,6 +27,8 @@
 namespace {
 
 using MainControls::ControlRow;
+using MainControls::Description;
+using MainControls::InLanguage;
 using MainControls::Kind;
 using MainControls::MenuKind;
 
@@ -187,12 +190,6 @@ QRect Place(const ControlRow& row) {
                          p.width, p.height);
 }
 
-const char* InLanguage(const MainControls::JaEn& text, bool english) {
-    return english ? text.english : text.japanese;
-}
-
-// Option buttons exclude each other only within their group: Qt's automatic exclusivity would
-// also reach into nested frames.
 // Tab enters a group once, at its selected button (at the first while none is selected); the
 // arrow keys move within the group.
 void KeepTabStopOnSelected(const QButtonGroup* group) {
@@ -203,6 +200,8 @@ void KeepTabStopOnSelected(const QButtonGroup* group) {
         button->setFocusPolicy(button == stop ? Qt::StrongFocus : Qt::ClickFocus);
 }
 
+// Option buttons exclude each other only within their group: Qt's automatic exclusivity would
+// also reach into nested frames.
 template <size_t N>
 QButtonGroup* Group(QWidget* owner, const std::array<QRadioButton*, N>& buttons, size_t first = 0,
                     size_t count = N) {
@@ -231,12 +230,25 @@ QFont frmMain::UiFont(double pointSize, bool bold) {
     return font;
 }
 
+// The undo stack's own entry, with the platform's keys for it.
+QAction* frmMain::AddUndoEntry(QMenu* menu, bool undo, const QString& prefix) {
+    QAction* entry = undo ? undoStack_->createUndoAction(menu, prefix)
+                          : undoStack_->createRedoAction(menu, prefix);
+    entry->setShortcuts(undo ? QKeySequence::Undo : QKeySequence::Redo);
+    menu->addAction(entry);
+    return entry;
+}
+
 void frmMain::BuildMenus() {
     QMenu* menu = nullptr;
     for (const MainControls::MenuRow& row : MainControls::Menus()) {
         QObject* item = nullptr;
+        // The undo stack's entries name the step they undo after their caption.
+        const QString prefix = QString::fromUtf8(InLanguage(row.caption, Lang().IsEnglish()));
         if (row.kind == MenuKind::Menu)
             item = menu = menuBar()->addMenu(QString());
+        else if (row.kind == MenuKind::Undo || row.kind == MenuKind::Redo)
+            item = AddUndoEntry(menu, row.kind == MenuKind::Undo, prefix);
         else
             item =
                 row.kind == MenuKind::Separator ? menu->addSeparator() : menu->addAction(QString());
@@ -270,6 +282,7 @@ void frmMain::BuildControls(QWidget* client) {
     MainTab->setCurrentIndex(0);
     CmdLoad->setEnabled(false);
     CmdStore->setEnabled(false);
+    mnuToolsCompare->setEnabled(false);
 }
 
 void frmMain::BuildStatusBar() {
@@ -324,9 +337,11 @@ void frmMain::BuildWindow() {
 // missing in English keeps the Japanese one.
 void frmMain::ApplyControlTexts(bool english) {
     const auto menus = MainControls::Menus();
-    for (size_t i = 0; i < menus.size(); ++i)
-        if (const char* text = InLanguage(menus[i].caption, english))
+    for (size_t i = 0; i < menus.size(); ++i) {
+        const bool undoEntry = menus[i].kind == MenuKind::Undo || menus[i].kind == MenuKind::Redo;
+        if (const char* text = InLanguage(menus[i].caption, english); text && !undoEntry)
             SetCaption(this, menuItems_[i], QString::fromUtf8(text));
+    }
     const auto rows = MainControls::Controls();
     for (size_t i = 0; i < rows.size(); ++i) {
         const ControlRow& row = rows[i];
@@ -336,20 +351,6 @@ void frmMain::ApplyControlTexts(bool english) {
         ApplyAccessibleTexts(row, control, english);
     }
 }
-
-namespace {
-
-// The description: the range, then what the parameter does.
-QString Description(const ControlRow& row, bool english) {
-    const char* range = InLanguage(row.range, english);
-    const char* help = InLanguage(row.help, english);
-    if (!range || !help)
-        return QString::fromUtf8(range ? range : help ? help : "");
-    return QString::fromUtf8(range) + (english ? QStringLiteral(". ") : QStringLiteral("。")) +
-           QString::fromUtf8(help);
-}
-
-} // namespace
 
 // A frame is named by its caption, also inside another frame (Qt would lend it the outer
 // frame's title); the page tabs answer to the tab row's own name.

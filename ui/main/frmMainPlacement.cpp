@@ -10,13 +10,10 @@
 
 #include <cmath>
 
-// Where the window sits: restored from the per-user settings at start, kept there at the end.
-
-// The window's place and size, kept in the settings store in twips between runs.
+// Where the window sits: its place and size, restored from the per-user settings store at start
+// and kept there, in twips, at the end.
 
 namespace {
-
-// Window placement in the settings store, in twips.
 struct PlacementKey {
     const char* key;
     double defaultTwips;

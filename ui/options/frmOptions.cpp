@@ -66,19 +66,19 @@ QVBoxLayout* HeadedLayout(QWidget* page, const char* titleName, QLabel*& title,
 }
 
 // Which device "COM n" opens on this machine, and whether it is there.
-QString PortTooltip(int portNumber, const QList<platform::SerialDevice>& present) {
+QString PortTooltip(int portNumber, const QList<platform::SerialDevice>& present, Language lang) {
     const QString device = platform::ComPortDeviceName(portNumber);
     const bool there = platform::DevicePresent(device, present);
     return device + QStringLiteral(" (") +
-           (there ? MainModule::JaEn(QStringLiteral("存在します"), QStringLiteral("present"))
-                  : MainModule::JaEn(QStringLiteral("見つかりません"),
-                                     QStringLiteral("not present"))) +
+           (there ? lang.JaEn(QStringLiteral("存在します"), QStringLiteral("present"))
+                  : lang.JaEn(QStringLiteral("見つかりません"), QStringLiteral("not present"))) +
            u')';
 }
 
 } // namespace
 
-frmOptions::frmOptions(QWidget* owner) : QDialog(owner) {
+frmOptions::frmOptions(ProgramOptions& options, ComSupport& link, QWidget* owner)
+    : QDialog(owner), options_(options), link_(link), language_(link.Lang()) {
     InstallAccessibility();
     setObjectName(QStringLiteral("frmOptions"));
     OptionTab = Named<QTabWidget>(QStringLiteral("OptionTab"), this);
@@ -132,7 +132,7 @@ QWidget* frmOptions::BuildCommunicationTab() {
     for (int i = 0; i < platform::kComPorts; ++i) {
         ComPortOption[i] = Named<QRadioButton>(Indexed("ComPortOption", i), ComPortFrame);
         ComPortOption[i]->setText(QStringLiteral("COM %1").arg(i + 1));
-        ComPortOption[i]->setToolTip(PortTooltip(i + 1, present));
+        ComPortOption[i]->setToolTip(PortTooltip(i + 1, present, language_));
         ports->addWidget(ComPortOption[i], i / 4, i % 4);
         connect(ComPortOption[i], &QRadioButton::toggled, this, [this, i](bool on) {
             if (on)
@@ -177,8 +177,8 @@ QLayout* frmOptions::BuildButtons() {
     return buttons;
 }
 
-int frmOptions::ShowModal(QWidget* owner) {
-    frmOptions dialog(owner);
+int frmOptions::ShowModal(QWidget* owner, ProgramOptions& options, ComSupport& link) {
+    frmOptions dialog(options, link, owner);
     return dialog.exec();
 }
 
@@ -186,7 +186,7 @@ void frmOptions::Form_Load() {
     OptionsLoaded = kFalse;
     OptionsChanged = kFalse;
 
-    const ProgramOptions& options = MainModule::Options;
+    const ProgramOptions& options = options_;
     for (QCheckBox* box : SysSetupCheck)
         box->setChecked(false);
     SysSetupCheck[0]->setChecked(IsTrue(options.LoadOnConnect));
@@ -199,7 +199,7 @@ void frmOptions::Form_Load() {
         ComSpeedOption[options.ComSpeed]->setChecked(true);
 
     ApplyCaptions(this, kCaptions, false);
-    if (MainModule::English())
+    if (language_.IsEnglish())
         ApplyCaptions(this, kCaptions, true);
     SetAccessibleNames();
 
@@ -213,11 +213,11 @@ void frmOptions::SetAccessibleNames() {
                                                  .arg(ComSpeedFrame->title())
                                                  .arg(kLineSpeeds[j].bitsPerSecond));
     OptionTab->tabBar()->setAccessibleName(
-        MainModule::JaEn(QStringLiteral("オプションのページ"), QStringLiteral("Option pages")));
+        language_.JaEn(QStringLiteral("オプションのページ"), QStringLiteral("Option pages")));
 }
 
 void frmOptions::ApplyOptions() {
-    ProgramOptions& options = MainModule::Options;
+    ProgramOptions& options = options_;
     options.LoadOnConnect = ToBoolean(SysSetupCheck[0]->isChecked());
     options.ConfirmStore = ToBoolean(SysSetupCheck[1]->isChecked());
     options.CheckSerialNo = ToBoolean(SysSetupCheck[2]->isChecked());
@@ -229,7 +229,7 @@ void frmOptions::ApplyOptions() {
         if (ComSpeedOption[j]->isChecked())
             options.ComSpeed = static_cast<qint16>(j);
     }
-    ComSupport::ComInit(options.ComPort, options.ComSpeed);
+    link_.ComInit(options.ComPort, options.ComSpeed);
 }
 
 void frmOptions::cmdOK_Click() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "shell/Language.h"
 #include "shell/Types.h"
 
 #include <QDialog>
@@ -14,16 +15,19 @@ class QLabel;
 class QPushButton;
 class QRadioButton;
 class QTabWidget;
+class ComSupport;
+struct ProgramOptions;
 
 // The Options dialog: serial port, line speed and the three behaviour switches. Created
-// each time it is opened, filled from MainModule::Options; only ApplyOptions writes back.
+// each time it is opened, filled from the program options; only ApplyOptions writes back, and
+// prepares the link for the port and speed chosen.
 class frmOptions : public QDialog {
     Q_OBJECT
 public:
-    explicit frmOptions(QWidget* owner = nullptr);
+    frmOptions(ProgramOptions& options, ComSupport& link, QWidget* owner = nullptr);
 
     // Opens a fresh dialog modally over owner and returns when it is closed.
-    static int ShowModal(QWidget* owner);
+    static int ShowModal(QWidget* owner, ProgramOptions& options, ComSupport& link);
 
     void ApplyOptions();
 
@@ -64,4 +68,8 @@ private:
     QLayout* BuildButtons();
     void MarkChanged();
     void SetAccessibleNames();
+
+    ProgramOptions& options_;
+    ComSupport& link_;
+    Language language_;
 };
