@@ -1,16 +1,28 @@
 #pragma once
 
+#include "files/FileModule.h"
+#include "shell/MainModule.h"
 #include "shell/Result.h"
-#include <QJsonObject>
 
+#include <QJsonObject>
+#include <QObject>
 #include <QString>
 #include <QStringList>
 
 #include <functional>
+#include <memory>
 
+class ComSupport;
+class QJsonValue;
 class QTextStream;
+struct RecordField;
 
-// qmxcli's commands on the core. Each returns the process's exit code.
+namespace platform {
+class ProgressDisplay;
+} // namespace platform
+
+// qmxcli's commands on the core. Each ends with the process's exit code: at once when it needs
+// no link, else as a task in the application's event loop.
 namespace cli {
 
 enum ExitCode { kOk = 0, kBadArguments = 1, kFailed = 2, kNoController = 3, kMismatch = 4 };
@@ -23,7 +35,8 @@ inline constexpr int kSignalBase = 128;
 struct Invocation {
     QString command;
     QStringList files;               // the command's file arguments
-    QString device;                  // empty: the device behind COM Options.ComPort
+    QString device;                  // empty: the device behind COM comPort
+    int comPort = 1;                 // as the program options hold it, 1..16
     QStringList targets;             // several ports: one child process each
     bool targetsAreComPorts = false; // else device paths
     QStringList passOn;              // the options the children get besides their port
@@ -45,6 +58,9 @@ QString CodeMeaning(int code, const QString& command = {});
 // The keys of a command's JSON document, each with its empty value, so that success and
 // failure give the same keys and types.
 QJsonObject JsonSkeleton(const Invocation& call);
+
+// A field's value for JSON: a number, or true/false for a Boolean (by meaning).
+QJsonValue JsonValue(const RecordField& field, double value);
 
 // Standard output; FinishOutput tells whether everything written to it arrived.
 QTextStream& Out();
@@ -68,14 +84,18 @@ const QStringList& Complaints();
 void AnswerQuestions(bool yes);
 void ShowFailure(const Failure& failure, const QString& fileName = {});
 bool Ask(const Question& question, const QString& fileName = {});
+// The result's failure shown, unless the operator declined or a signal stopped the run (the
+// run then says what the controller holds); true when there was none.
+bool Succeeded(const Result& result, const QString& fileName = {});
 // The file module's Open and Save As on one file, its messages naming it.
-bool LoadFile(const QString& fileName);
-bool CreateFile(const QString& fileName);
+bool LoadFile(FileModule& files, const QString& fileName);
+bool CreateFile(FileModule& files, const QString& fileName);
 
 // A standard output that is gone (a closed pipe) is a write error, not the end of the run.
 void IgnoreBrokenPipe();
 // SIGINT and SIGTERM stop the run between two commands, never inside one. From now on a signal
-// asks the link to stop and runs the action given to OnStopSignal.
+// runs, from the event loop, the action given to OnStopSignal: a run on one port asks its link
+// to stop, a run on several passes the signal on to its workers.
 void CatchStopSignals();
 // The signal that stopped the run; 0 while none came.
 int StopSignal();
@@ -112,23 +132,52 @@ QString HoldsText(const QJsonObject& written);
 // "NAME exists; give --yes to replace it", or that it is a link to nothing.
 QString ExistsText(const QString& fileName);
 
-int Info(const Invocation& call);
-int Read(const Invocation& call);
-int Write(const Invocation& call);
-int Show(const Invocation& call);
-int Defaults(const Invocation& call);
-int Diff(const Invocation& call);
-int Export(const Invocation& call);
-int Import(const Invocation& call);
-int Ports(const Invocation& call);
+// What one run owns and passes to its commands: the program (state, options, record), the file
+// module on it, and write --record's file with the line waiting to be appended when the run
+// ends (empty when none).
+struct Run {
+    Program program;
+    FileModule files{program};
+    RecordFile record;
+    QJsonObject pendingLine;
+};
 
-// The same command on every target at once, one child process each; one result line per
+// The commands that need no link; each returns the exit code.
+int Show(Run& run, const Invocation& call);
+int Defaults(Run& run, const Invocation& call);
+int Export(Run& run, const Invocation& call);
+int Import(Run& run, const Invocation& call);
+int Ports(Run& run, const Invocation& call);
+
+// A command that runs in the application's event loop: Start is called from it and returns
+// once the first request is under way; Done tells the exit code when the command has ended.
+class Task : public QObject {
+    Q_OBJECT
+public:
+    using QObject::QObject;
+    virtual void Start() = 0;
+
+signals:
+    void Done(int exitCode);
+};
+
+// What a command on one controller is given: the run, the run's one link, the call, and the
+// progress display on the terminal (none when nobody watches).
+struct LinkContext {
+    Run& run;
+    ComSupport& link;
+    const Invocation& call;
+    platform::ProgressDisplay* progress;
+};
+
+std::unique_ptr<Task> InfoTask(const LinkContext& context);
+std::unique_ptr<Task> ReadTask(const LinkContext& context);
+std::unique_ptr<Task> WriteTask(const LinkContext& context);
+std::unique_ptr<Task> DiffTask(const LinkContext& context);
+
+// The same command on every target at once, one worker process each; one result line per
 // target, and the worst exit code.
-int RunInParallel(const Invocation& call);
-// write --record: the record file of the run, once open; the line waiting to be appended when
-// the run ends (empty when none).
-RecordFile& Record();
-QJsonObject& PendingRecordLine();
+std::unique_ptr<Task> ParallelTask(Run& run, const Invocation& call);
 // The port a single-port run talks to, as the record names it.
 QString PortName(const Invocation& call);
 

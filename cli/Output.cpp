@@ -189,6 +189,12 @@ void ShowFailure(const Failure& failure, const QString& fileName) {
     Kept() << shown;
 }
 
+bool Succeeded(const Result& result, const QString& fileName) {
+    if (result.failure() && !result.Is(FailureKind::Declined) && !StopSignal())
+        ShowFailure(*result.failure(), fileName);
+    return bool(result);
+}
+
 // A question answered No says how to answer Yes.
 bool Ask(const Question& question, const QString& fileName) {
     const QString shown = About(fileName, question.text);

@@ -3,7 +3,6 @@
 #include "files/ParameterText.h"
 
 #include <QCoreApplication>
-#include <QEventLoop>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QProcess>
@@ -47,7 +46,7 @@ bool Recorded(const Child& child) {
 
 // A worker that is gone, or ended otherwise than a run of qmxcli ends, wrote no controller:
 // it counts as 2. A worker stopped by the run's own signal keeps its 130 or 143.
-void Finished(Child& child) {
+void Ended(Child& child) {
     QProcess& p = *child.process;
     child.done = true;
     child.out = QString::fromUtf8(p.readAllStandardOutput());
@@ -64,29 +63,6 @@ void Finished(Child& child) {
         if (child.exitCode <= kMismatch || (child.exitCode > kSignalBase && StopSignal()))
             child.code = child.exitCode;
     }
-}
-
-void Start(const Invocation& call, Child& child, int& running, QEventLoop& loop) {
-    child.process = std::make_unique<QProcess>();
-    QProcess& process = *child.process;
-    const auto end = [&child, &running, &loop] {
-        if (child.done)
-            return;
-        Finished(child);
-        if (--running == 0)
-            loop.quit();
-    };
-    QObject::connect(&process, &QProcess::finished, &loop, end);
-    QObject::connect(&process, &QProcess::errorOccurred, &loop, [end](QProcess::ProcessError e) {
-        if (e == QProcess::FailedToStart)
-            end();
-    });
-    QStringList arguments = call.passOn;
-    arguments << (call.targetsAreComPorts ? QStringLiteral("--com") : QStringLiteral("--device"))
-              << child.target << call.command << call.files;
-    ++running;
-    child.started = true;
-    process.start(QCoreApplication::applicationFilePath(), arguments);
 }
 
 // Everything a child wrote to standard error, each line under its port.
@@ -133,7 +109,7 @@ void PrintResult(const Invocation& call, const Child& child) {
 
 // A worker that never started, or died, wrote no line of its own: the run writes it. What a
 // dead worker had sent is not known.
-bool RecordForChild(const Invocation& call, const Child& child) {
+bool RecordForChild(RecordFile& record, const Invocation& call, const Child& child) {
     QJsonObject line = RecordStart(child.target, call.files.value(0), call.verify);
     if (child.started)
         line.insert(QStringLiteral("written"),
@@ -146,67 +122,116 @@ bool RecordForChild(const Invocation& call, const Child& child) {
     line.insert(QStringLiteral("exitCode"), child.code);
     line.insert(QStringLiteral("reason"), Reason(child));
     QString error;
-    if (Record().Append(line, error))
+    if (record.Append(line, error))
         return true;
     Complain(QStringLiteral("cannot add the line of %1 to the record: %2")
                  .arg(ParameterText::Printable(child.target, 200), error));
     return false;
 }
 
-// Starts a worker per port and waits for all of them in the event loop; a stop signal is passed
-// on to every worker still running.
-void RunWorkers(const Invocation& call, std::vector<Child>& children) {
-    QEventLoop loop;
-    int running = 0;
-    for (Child& child : children) {
+// Starts a worker per port and returns; each worker's end is counted, and the run ends with
+// the last. A stop signal is passed on to every worker still running.
+class ParallelRun final : public Task {
+    Q_OBJECT
+public:
+    ParallelRun(Run& run, const Invocation& call) : run_(run), call_(call) {}
+    ~ParallelRun() override { OnStopSignal(nullptr); }
+    void Start() override;
+
+private:
+    void StartWorker(Child& child);
+    void WorkerEnded(Child& child);
+    void OneLess();
+    void PassOn(int signal);
+    int Summarize();
+
+    Run& run_;
+    const Invocation& call_;
+    std::vector<Child> children_;
+    int running_ = 0;
+};
+
+void ParallelRun::Start() {
+    QString error;
+    if (!call_.record.isEmpty() && !run_.record.Open(call_.record, error)) {
+        Complain(QStringLiteral("cannot open the record %1: %2; nothing was sent")
+                     .arg(ParameterText::Printable(call_.record, 200), error));
+        emit Done(kFailed);
+        return;
+    }
+    children_.resize(size_t(call_.targets.size()));
+    for (qsizetype i = 0; i < call_.targets.size(); ++i)
+        children_[size_t(i)].target = call_.targets.at(i);
+    OnStopSignal([this](int signal) { PassOn(signal); });
+    // Counted as one more worker while they start: one that fails at once ends nothing yet.
+    ++running_;
+    for (Child& child : children_) {
         if (StopSignal()) {
             child.done = true;
             child.code = kSignalBase + StopSignal();
             child.failure = QStringLiteral("not started: interrupted");
             continue;
         }
-        Start(call, child, running, loop);
+        StartWorker(child);
     }
-    OnStopSignal([&children](int signal) {
-        for (Child& child : children)
-            if (!child.done && child.process->state() != QProcess::NotRunning)
-                PassSignalOn(child.process->processId(), signal);
-    });
-    if (running > 0)
-        loop.exec();
-    OnStopSignal(nullptr);
+    OneLess();
 }
 
-} // namespace
+void ParallelRun::StartWorker(Child& child) {
+    child.process = std::make_unique<QProcess>();
+    QProcess& process = *child.process;
+    connect(&process, &QProcess::finished, this, [this, &child] { WorkerEnded(child); });
+    connect(&process, &QProcess::errorOccurred, this, [this, &child](QProcess::ProcessError e) {
+        if (e == QProcess::FailedToStart)
+            WorkerEnded(child);
+    });
+    QStringList arguments = call_.passOn;
+    arguments << (call_.targetsAreComPorts ? QStringLiteral("--com") : QStringLiteral("--device"))
+              << child.target << call_.command << call_.files;
+    ++running_;
+    child.started = true;
+    process.start(QCoreApplication::applicationFilePath(), arguments);
+}
 
-int RunInParallel(const Invocation& call) {
-    QString error;
-    if (!call.record.isEmpty() && !Record().Open(call.record, error)) {
-        Complain(QStringLiteral("cannot open the record %1: %2; nothing was sent")
-                     .arg(ParameterText::Printable(call.record, 200), error));
-        return kFailed;
-    }
-    std::vector<Child> children(size_t(call.targets.size()));
-    for (qsizetype i = 0; i < call.targets.size(); ++i)
-        children[size_t(i)].target = call.targets.at(i);
-    RunWorkers(call, children);
+void ParallelRun::WorkerEnded(Child& child) {
+    if (child.done)
+        return;
+    Ended(child);
+    OneLess();
+}
+
+void ParallelRun::OneLess() {
+    if (--running_ > 0)
+        return;
+    OnStopSignal(nullptr);
+    emit Done(Summarize());
+}
+
+void ParallelRun::PassOn(int signal) {
+    for (Child& child : children_)
+        if (!child.done && child.process && child.process->state() != QProcess::NotRunning)
+            PassSignalOn(child.process->processId(), signal);
+}
+
+// One result line per worker, the record's lines of those that wrote none, and the worst code.
+int ParallelRun::Summarize() {
     int worst = kOk;
     const Child* worstChild = nullptr;
     QJsonArray results;
-    for (const Child& child : children) {
+    for (const Child& child : children_) {
         RelayErrors(child);
-        if (Record().IsOpen() && !Recorded(child) && !RecordForChild(call, child))
+        if (run_.record.IsOpen() && !Recorded(child) && !RecordForChild(run_.record, call_, child))
             worst = kFailed;
         if (Severity(child.code) > Severity(worst)) {
             worst = child.code;
             worstChild = &child;
         }
-        if (call.json)
-            results.append(JsonResult(call, child));
+        if (call_.json)
+            results.append(JsonResult(call_, child));
         else
-            PrintResult(call, child);
+            PrintResult(call_, child);
     }
-    if (call.json)
+    if (call_.json)
         PrintJson({{QStringLiteral("ports"), results}});
     if (StopSignal())
         Complain(QStringLiteral("interrupted: passed on to every port; each says above what its "
@@ -214,10 +239,18 @@ int RunInParallel(const Invocation& call) {
     else if (worstChild)
         Complain(QStringLiteral("%1: %2 (exit %3): %4")
                      .arg(ParameterText::Printable(worstChild->target, 200),
-                          CodeMeaning(worst, call.command))
+                          CodeMeaning(worst, call_.command))
                      .arg(worst)
                      .arg(Reason(*worstChild)));
     return worst;
 }
 
+} // namespace
+
+std::unique_ptr<Task> ParallelTask(Run& run, const Invocation& call) {
+    return std::make_unique<ParallelRun>(run, call);
+}
+
 } // namespace cli
+
+#include "Parallel.moc"

@@ -100,7 +100,7 @@ void ListMapping(const QList<platform::SerialDevice>& present) {
 
 } // namespace
 
-int Ports(const Invocation& call) {
+int Ports(Run& /*run*/, const Invocation& call) {
     if (call.mapPort == 0) {
         const QList<platform::SerialDevice> present = platform::SerialDevicesPresent();
         if (call.json) {

@@ -5,6 +5,7 @@
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonArray>
 #include <QJsonDocument>
 
 #include <cerrno>
@@ -165,6 +166,7 @@ QJsonObject RecordStart(const QString& port, const QString& fileName, bool verif
                      {QStringLiteral("sha256"), QString()},
                      {QStringLiteral("written"), NothingWritten()},
                      {QStringLiteral("differences"), QJsonObject()},
+                     {QStringLiteral("warnings"), QJsonArray()},
                      {QStringLiteral("interrupted"), false},
                      {QStringLiteral("exitCode"), 0},
                      {QStringLiteral("reason"), QString()}};
@@ -188,16 +190,6 @@ QString HoldsText(const QJsonObject& written) {
                           "again")
         .arg(settings)
         .arg(beforeCommit);
-}
-
-RecordFile& Record() {
-    static RecordFile record;
-    return record;
-}
-
-QJsonObject& PendingRecordLine() {
-    static QJsonObject line;
-    return line;
 }
 
 } // namespace cli

@@ -1,7 +1,5 @@
 #include "cli/Cli.h"
 
-#include "link/ComSupport.h"
-
 #include <QCoreApplication>
 #include <QSocketNotifier>
 
@@ -13,7 +11,7 @@
 #endif
 
 // A signal handler may only note the signal and wake the event loop; the stop itself happens
-// there, between two transactions of the link.
+// there, between two transactions of the run's link (the action the run gave OnStopSignal).
 
 namespace cli {
 
@@ -49,7 +47,6 @@ void Stop() {
     char bytes[16];
     while (::read(wakeUp[0], bytes, sizeof bytes) > 0) {
     }
-    ComSupport::RequestStop();
     if (Action())
         Action()(received);
 }

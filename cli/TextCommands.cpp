@@ -2,7 +2,6 @@
 
 #include "files/FileModule.h"
 #include "files/ParameterText.h"
-#include "shell/MainModule.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -54,8 +53,8 @@ int CheckTarget(const Invocation& call, const QString& source, const QString& ta
 }
 
 // The reserved bytes of a .QMX are no parameters: the text does not carry them.
-QStringList ReservedBytesWarning(const QString& source) {
-    const QByteArray image = FileModule::FileImage();
+QStringList ReservedBytesWarning(const FileModule& files, const QString& source) {
+    const QByteArray image = files.FileImage();
     for (const auto& [offset, size] : {std::pair{FileModule::kHeaderReservedOffset, 19},
                                        std::pair{FileModule::kParams1Offset + 48, 48},
                                        std::pair{FileModule::kFileSize - 10, 10}})
@@ -66,13 +65,13 @@ QStringList ReservedBytesWarning(const QString& source) {
     return {};
 }
 
-QString ExportText(const QString& source) {
-    const QByteArray image = FileModule::FileImage();
+QString ExportText(const Run& run, const QString& source) {
+    const QByteArray image = run.files.FileImage();
     const auto date = [&image](int offset) {
         return FileModule::ImageDateText(image, offset);
     };
     return ParameterText::Export(
-        MainModule::Config, {QStringLiteral("QMX-001 parameters, exported by qmxcli"),
+        run.program.Config, {QStringLiteral("QMX-001 parameters, exported by qmxcli"),
                              QStringLiteral("source: ") + source,
                              QStringLiteral("created: ") + date(FileModule::kCreatedOffset),
                              QStringLiteral("updated: ") + date(FileModule::kUpdatedOffset),
@@ -107,12 +106,12 @@ std::optional<QString> ReadText(const QString& fileName, int& rc) {
 }
 
 // The record the parameters a text omits come from: --base FILE or --defaults.
-std::optional<ConfigRecord> BaseRecord(const Invocation& call) {
+std::optional<ConfigRecord> BaseRecord(Run& run, const Invocation& call) {
     if (call.baseIsDefaults || call.base.isEmpty())
         return FactoryDefaults();
-    if (!LoadFile(call.base))
+    if (!LoadFile(run.files, call.base))
         return std::nullopt;
-    return MainModule::Config;
+    return run.program.Config;
 }
 
 // "a, b, c", or the first few and how many more.
@@ -163,16 +162,16 @@ QString ExistsText(const QString& fileName) {
     return QStringLiteral("%1 exists; give --yes to replace it").arg(name);
 }
 
-int Export(const Invocation& call) {
+int Export(Run& run, const Invocation& call) {
     const QString source = call.files.at(0);
     const QString target = call.files.value(1, QStringLiteral("-"));
     if (!IsStandardStream(target))
         if (const int rc = CheckTarget(call, source, target))
             return rc;
-    if (!LoadFile(source))
+    if (!LoadFile(run.files, source))
         return kFailed;
-    const QString text = ExportText(source);
-    const QStringList warnings = ReservedBytesWarning(source);
+    const QString text = ExportText(run, source);
+    const QStringList warnings = ReservedBytesWarning(run.files, source);
     for (const QString& warning : warnings)
         std::fprintf(stderr, "qmxcli: warning: %s\n", qUtf8Printable(warning));
     if (call.json)
@@ -184,29 +183,29 @@ int Export(const Invocation& call) {
         return kOk;
     }
     QString error;
-    if (!FileModule::WriteWholeFile(target, text.toUtf8(), error)) {
+    if (!FileModule::WriteWholeFile(target, text.toUtf8(), error, run.program.Lang())) {
         Complain(QStringLiteral("%1: %2").arg(ParameterText::Printable(target, 200), error));
         return kFailed;
     }
     return kOk;
 }
 
-int Import(const Invocation& call) {
+int Import(Run& run, const Invocation& call) {
     if (const int rc = CheckTarget(call, call.files.at(0), call.files.at(1)))
         return rc;
     int rc = kOk;
     const std::optional<QString> text = ReadText(call.files.at(0), rc);
     if (!text)
         return rc;
-    const std::optional<ConfigRecord> base = BaseRecord(call);
+    const std::optional<ConfigRecord> base = BaseRecord(run, call);
     if (!base)
         return kFailed;
     const ParameterText::Imported imported = ParameterText::Import(*text, *base);
     if (!ReportImport(call, imported))
         return kBadArguments; // nothing is written
-    MainModule::Config = imported.record;
+    run.program.Config = imported.record;
     // --yes was checked above; the file is new or may be replaced.
-    return CreateFile(call.files.at(1)) ? kOk : kFailed;
+    return CreateFile(run.files, call.files.at(1)) ? kOk : kFailed;
 }
 
 } // namespace cli

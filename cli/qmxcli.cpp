@@ -5,7 +5,6 @@
 #include "files/ParameterText.h"
 #include "link/ComSupport.h"
 #include "link/WireTrace.h"
-#include "platform/MessageBoxes.h"
 #include "platform/Ports.h"
 #include "platform/ProgressDisplay.h"
 #include "shell/LineSpeeds.h"
@@ -21,6 +20,7 @@
 #include <QJsonObject>
 #include <QStringDecoder>
 #include <QTextStream>
+#include <QTimer>
 
 #include <algorithm>
 #include <csignal>
@@ -98,25 +98,27 @@ Exit codes:
   1  bad arguments, a text file that import refuses, or diff found differences
   2  operation failed (port cannot be opened, no reply, refused reply, file error)
   3  controller not found or refused (no answer to identification, wrong name, old version)
-  4  write --verify: the controller holds other values than were sent
+  4  write: the controller holds other values than were sent (found by --verify, or by
+     the read-back of a store that met trouble)
   130, 143  stopped by SIGINT or SIGTERM between two commands; says what each controller holds
 )";
 
+// A command runs at once without the link, or as a task on a controller.
 struct Command {
     const char* name;
     int minFiles; // file arguments taken
     int maxFiles;
-    bool needsLink;
     bool manyPorts; // may run on several ports at once
-    int (*run)(const Invocation& call);
+    int (*run)(Run& run, const Invocation& call);
+    std::unique_ptr<Task> (*task)(const LinkContext& context);
 };
 
 const Command kCommands[] = {
-    {"info", 0, 0, true, true, Info},           {"read", 1, 1, true, false, Read},
-    {"write", 1, 1, true, true, Write},         {"show", 1, 1, false, false, Show},
-    {"defaults", 1, 1, false, false, Defaults}, {"diff", 1, 1, true, true, Diff},
-    {"export", 1, 2, false, false, Export},     {"import", 2, 2, false, false, Import},
-    {"ports", 0, 0, false, false, Ports},
+    {"info", 0, 0, true, nullptr, InfoTask},      {"read", 1, 1, false, nullptr, ReadTask},
+    {"write", 1, 1, true, nullptr, WriteTask},    {"show", 1, 1, false, Show, nullptr},
+    {"defaults", 1, 1, false, Defaults, nullptr}, {"diff", 1, 1, true, nullptr, DiffTask},
+    {"export", 1, 2, false, Export, nullptr},     {"import", 2, 2, false, Import, nullptr},
+    {"ports", 0, 0, false, Ports, nullptr},
 };
 
 // Progress on standard error, only when a person watches it.
@@ -233,8 +235,9 @@ QString NamedTwice(const Invocation& call) {
 
 // The port, speed and language options into the program options; an error text when one is
 // not acceptable.
-QString ApplyLinkOptions(const QCommandLineParser& parser, const Options& o, Invocation& call) {
-    ProgramOptions& options = MainModule::Options;
+QString ApplyLinkOptions(const QCommandLineParser& parser, const Options& o, Invocation& call,
+                         Program& program) {
+    ProgramOptions& options = program.Options;
     if (parser.isSet(o.com) && parser.isSet(o.device))
         return QStringLiteral("give --com or --device, not both");
     const QStringList coms = parser.values(o.com).join(u',').split(u',');
@@ -243,6 +246,7 @@ QString ApplyLinkOptions(const QCommandLineParser& parser, const Options& o, Inv
         if (!port)
             return QStringLiteral("--com takes port numbers from 1 to 16");
         options.ComPort = static_cast<qint16>(*port);
+        call.comPort = *port;
     }
     QStringList devices = parser.values(o.device);
     if (devices.contains(QString()))
@@ -270,7 +274,7 @@ QString ApplyLinkOptions(const QCommandLineParser& parser, const Options& o, Inv
         const QString value = parser.value(o.lang);
         if (value != u"en" && value != u"ja")
             return QStringLiteral("--lang takes en or ja");
-        MainModule::State.UILanguage = value == u"en" ? 1 : 0;
+        program.State.UILanguage = value == u"en" ? 1 : 0;
     }
     return {};
 }
@@ -359,55 +363,82 @@ QString TakeCommand(const QStringList& args, Invocation& call, const Command*& c
 
 // --trace on standard error; QMX_TRACE=FILE otherwise. A trace that cannot be written is
 // no reason to leave the controller alone: the command runs without it.
-void StartTrace(bool toStandardError) {
-    static QFile standardError;
+void StartTrace(WireTrace& trace, QFile& standardError, bool toStandardError) {
     if (toStandardError) {
         if (!standardError.isOpen())
             standardError.open(stderr, QIODevice::WriteOnly);
-        WireTrace::Start(&standardError);
+        trace.Start(&standardError);
         return;
     }
     const QString path = qEnvironmentVariable("QMX_TRACE");
     QString error;
-    if (!path.isEmpty() && !WireTrace::StartFile(path, error))
+    if (!path.isEmpty() && !trace.StartFile(path, error))
         std::fprintf(stderr, "qmxcli: warning: cannot write the trace, going on without: %s\n",
                      qUtf8Printable(MessageText(error)));
 }
 
-int RunHere(const Command& command, const Invocation& call) {
-    // Before the first byte goes to any controller.
-    if (command.needsLink)
-        CatchStopSignals();
-    if (!call.targets.isEmpty())
-        return RunInParallel(call);
-    if (command.needsLink)
-        StartTrace(call.trace);
+// Starts the task from the application's event loop and runs that loop until it is done.
+int RunTask(Task& task) {
+    int code = kFailed;
+    QObject::connect(&task, &Task::Done, &task, [&code](int exitCode) {
+        code = exitCode;
+        QCoreApplication::exit(exitCode);
+    });
+    QMetaObject::invokeMethod(
+        &task, [&task] { task.Start(); }, Qt::QueuedConnection);
+    QCoreApplication::exec();
+    return code;
+}
+
+// One port: the run's one link, counting the ticks of a timer of its own; a stop signal asks
+// it to stop before its next command.
+int RunOnLink(Run& run, const Command& command, const Invocation& call) {
+    QFile standardError;
+    ComSupport link(run.program.Lang());
+    StartTrace(link.Trace(), standardError, call.trace);
     AnswerQuestions(call.yes);
     TerminalProgress progress;
-    if (QMX_ISATTY(2) && !call.trace)
-        platform::SetProgressDisplay(&progress);
-    if (command.needsLink) {
-        ComSupport::CreateTickTimer(QCoreApplication::instance());
-        ComSupport::ComInit(MainModule::Options.ComPort, MainModule::Options.ComSpeed);
-    }
-    const int rc = command.run(call);
-    WireTrace::Stop();
-    platform::SetProgressDisplay(nullptr);
-    platform::SetMessageBoxes(nullptr);
+    const bool watched = QMX_ISATTY(2) && !call.trace;
+    QTimer* ticks = MakeTickTimer(&link);
+    link.UseTicksOf(ticks);
+    ticks->start();
+    link.ComInit(run.program.Options.ComPort, run.program.Options.ComSpeed);
+    OnStopSignal([&link](int) { link.RequestStop(); });
+    const std::unique_ptr<Task> task =
+        command.task({run, link, call, watched ? &progress : nullptr});
+    const int rc = RunTask(*task);
+    OnStopSignal(nullptr);
+    link.Trace().Stop();
     return rc;
 }
 
-// What an interrupted run leaves behind.
-QString InterruptedText(const Invocation& call, int signal) {
+int RunHere(Run& run, const Command& command, const Invocation& call) {
+    if (command.run) {
+        AnswerQuestions(call.yes);
+        return command.run(run, call);
+    }
+    // Before the first byte goes to any controller.
+    CatchStopSignals();
+    if (call.targets.isEmpty())
+        return RunOnLink(run, command, call);
+    const std::unique_ptr<Task> task = ParallelTask(run, call);
+    return RunTask(*task);
+}
+
+// What an interrupted run leaves behind; rc: the command's own exit code.
+QString InterruptedText(const Run& run, const Invocation& call, int signal, int rc) {
     QString by = QStringLiteral("interrupted by %1")
                      .arg(signal == SIGINT    ? QStringLiteral("SIGINT")
                           : signal == SIGTERM ? QStringLiteral("SIGTERM")
                                               : QStringLiteral("signal %1").arg(signal));
-    const QJsonObject& line = PendingRecordLine();
+    const QJsonObject& line = run.pendingLine;
     if (call.command == u"read")
         return by + QStringLiteral("; no file was written");
     if (call.command != u"write" || line.isEmpty())
         return by;
+    if (rc == kMismatch)
+        return by + QStringLiteral(": the controller holds other values than were sent: write "
+                                   "again");
     const QJsonObject written = line.value(QStringLiteral("written")).toObject();
     const bool notVerified = call.verify && !line.value(QStringLiteral("verified")).toBool();
     return by + QStringLiteral(": ") + HoldsText(written) +
@@ -418,8 +449,8 @@ QString InterruptedText(const Invocation& call, int signal) {
 
 // write: the controller's line, with the run's final exit code and why it is not 0, into the
 // record and the JSON document.
-int AppendRecordLine(const Invocation& call, int rc) {
-    QJsonObject& line = PendingRecordLine();
+int AppendRecordLine(Run& run, const Invocation& call, int rc) {
+    QJsonObject& line = run.pendingLine;
     if (line.isEmpty())
         return rc;
     const auto settle = [&line](int code) {
@@ -432,7 +463,7 @@ int AppendRecordLine(const Invocation& call, int rc) {
     line.insert(QStringLiteral("interrupted"), StopSignal() != 0);
     settle(rc);
     QString error;
-    if (Record().IsOpen() && !Record().Append(line, error)) {
+    if (run.record.IsOpen() && !run.record.Append(line, error)) {
         Complain(QStringLiteral("cannot add to the record %1: %2")
                      .arg(ParameterText::Printable(call.record, 200), error));
         rc = StopSignal() ? rc : kFailed;
@@ -446,15 +477,15 @@ int AppendRecordLine(const Invocation& call, int rc) {
 // said, the text on standard output checked, the record's line appended, the JSON document
 // printed. Output that does not arrive is exit 2, whatever the result; only a signal's code
 // stands above it.
-int Finish(const Invocation& call, int rc) {
+int Finish(Run& run, const Invocation& call, int rc) {
     if (const int signal = StopSignal()) {
         if (call.targets.isEmpty())
-            Complain(InterruptedText(call, signal));
+            Complain(InterruptedText(run, call, signal, rc));
         rc = kSignalBase + signal;
     }
     if (!call.json && !FinishOutput() && !StopSignal())
         rc = kFailed;
-    rc = AppendRecordLine(call, rc);
+    rc = AppendRecordLine(run, call, rc);
     if (call.json) {
         PrintJsonDocument(call, rc);
         if (!FinishOutput() && !StopSignal())
@@ -484,12 +515,13 @@ int main(int argc, char* argv[]) {
         return std::fflush(stdout) == 0 && !std::ferror(stdout) ? kOk : kFailed;
     }
 
-    MainModule::InitProgram(QString());
+    Run run;
+    MainModule::InitProgram(run.program, QString());
     Invocation call;
     call.yes = parser.isSet(o.yes);
     const Command* command = nullptr;
     for (const QString& error : {TakeCommand(parser.positionalArguments(), call, command),
-                                 ApplyLinkOptions(parser, o, call)})
+                                 ApplyLinkOptions(parser, o, call, run.program)})
         if (!error.isEmpty())
             return BadArguments(error, command ? call : Invocation());
     for (const QString& error :
@@ -497,5 +529,5 @@ int main(int argc, char* argv[]) {
           ApplyFileOptions(parser, o, call)})
         if (!error.isEmpty())
             return BadArguments(error, call);
-    return Finish(call, RunHere(*command, call));
+    return Finish(run, call, RunHere(run, *command, call));
 }
