@@ -1,5 +1,6 @@
 #include "sim/DeviceModel.h"
 
+#include <algorithm>
 #include <array>
 
 namespace sim {
@@ -67,6 +68,7 @@ std::optional<qint64> ParseValue(QStringView text) {
 
 DeviceModel::DeviceModel() {
     ResetToFactory();
+    KeepAsStored();
 }
 
 void DeviceModel::ResetToFactory() {
@@ -78,6 +80,29 @@ void DeviceModel::ResetToFactory() {
 void DeviceModel::ResetCounters() {
     commandCount_ = 0;
     silenced_ = false;
+    busyGiven_.clear();
+    restarted_ = false;
+    restartCommandsLeft_ = 0;
+}
+
+// Quiet from the restart on, until both its commands and its time have passed; the parameters
+// go back when it begins.
+bool DeviceModel::Restarting(const QString& command) {
+    if (!restarted_ && !faults.restartAt.isEmpty() && command == faults.restartAt) {
+        restarted_ = true;
+        restartCommandsLeft_ = std::max(1, faults.restartSilentCommands);
+        restartClock_.start();
+        if (faults.restartToFactory)
+            ResetToFactory();
+        else
+            params_ = stored_;
+    }
+    if (restartCommandsLeft_ <= 0 &&
+        (!restarted_ || restartClock_.elapsed() >= faults.restartSilentMs))
+        return false;
+    if (restartCommandsLeft_ > 0)
+        --restartCommandsLeft_;
+    return true;
 }
 
 std::optional<qint64> DeviceModel::Parameter(const QString& code) const {
@@ -109,8 +134,12 @@ std::optional<QString> DeviceModel::Respond(const QString& command) {
         silenced_ = true;
     if (faults.silentAfter >= 0 && commandCount_ > faults.silentAfter)
         silenced_ = true;
-    if (silenced_)
+    if (silenced_ || Restarting(command))
         return std::nullopt;
+    if (faults.busyFirst.contains(command) && !busyGiven_.contains(command)) {
+        busyGiven_.insert(command);
+        return faults.busyFirst.value(command);
+    }
 
     const auto scripted = faults.replies.constFind(command);
     if (scripted != faults.replies.constEnd())
@@ -138,6 +167,8 @@ QString DeviceModel::OwnReply(const QString& command) {
         return Query(QStringLiteral("N"));
     if (c == u"Z:UW") {
         const bool kept = !onPersist || onPersist();
+        if (kept)
+            KeepAsStored();
         return QLatin1String(kept ? kOk : kRefused);
     }
     if (c.startsWith(u"S:N"))
@@ -231,6 +262,7 @@ bool DeviceModel::LoadStateText(const QByteArray& text, QString* error) {
         loaded[code] = *value;
     }
     params_ = std::move(loaded);
+    KeepAsStored();
     return true;
 }
 

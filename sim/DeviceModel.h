@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QMap>
 #include <QSet>
 #include <QString>
@@ -53,6 +54,18 @@ struct Faults {
     // lateMs says; a negative value leaves the repeat unanswered.
     QMap<QString, int> repeatAfterMs;
     QMap<QString, int> twiceGapMs; // the first reply to it goes out again this many ms later
+    // In-process only: this line goes out this many ms after the first reply to the command.
+    QMap<QString, QPair<int, QString>> lineAfter;
+    // The first time this command arrives, this word goes out instead of the reply ("BUSY").
+    QMap<QString, QString> busyFirst;
+    // A restart: the first time restartAt arrives the controller goes quiet, for
+    // restartSilentCommands command lines (that one included) or restartSilentMs, whichever
+    // lasts longer, and then answers from its stored parameters (those of the last "Z:UW"), or
+    // from its factory ones. What came meanwhile is lost.
+    QString restartAt;
+    int restartSilentCommands = 0;
+    int restartSilentMs = 0;
+    bool restartToFactory = false;
 };
 
 // Time of one byte at a line speed: 10 bits (start, 8 data, stop) per byte.
@@ -86,6 +99,8 @@ public:
     // Sets a parameter without the controller's checks; false for an unknown code.
     bool SetParameter(const QString& code, qint64 value);
     void ResetToFactory();
+    // The parameters kept as if by "Z:UW": a restart goes back to them.
+    void KeepAsStored() { stored_ = params_; }
     // Number of commands received since construction (or the last ResetCounters).
     int CommandCount() const { return commandCount_; }
     void ResetCounters();
@@ -100,14 +115,20 @@ public:
 
 private:
     QString OwnReply(const QString& command);
+    bool Restarting(const QString& command);
     QString Query(const QString& code) const;
     QString Setting(const QString& code, const QString& valueText);
     bool Accepts(const QString& code, qint64 value) const;
 
     std::map<QString, qint64> params_;
+    std::map<QString, qint64> stored_;
     QStringList log_;
     int commandCount_ = 0;
     bool silenced_ = false;
+    QSet<QString> busyGiven_;
+    bool restarted_ = false;
+    int restartCommandsLeft_ = 0;
+    QElapsedTimer restartClock_;
 };
 
 } // namespace sim

@@ -97,6 +97,10 @@ void SimEndpoint::Answer(const QString& command, const QString& reply, qsizetype
     Schedule(FrameReply(reply, faults, commandBytes, before, after), delay);
     if (earlier == 0 && faults.twiceGapMs.contains(command))
         Schedule(FrameReply(reply, faults, 0), std::max(0, faults.twiceGapMs.value(command)));
+    if (earlier == 0 && faults.lineAfter.contains(command)) {
+        const auto& [afterMs, line] = faults.lineAfter[command];
+        Schedule({{0.0, line.toLatin1() + "\r\n"}}, std::max(0, afterMs));
+    }
 }
 
 void SimEndpoint::Reset() {

@@ -218,6 +218,23 @@ QList<QCommandLineOption> Options() {
                "COMMAND=MS"),
         option("twice", "Send the first reply to COMMAND a second time, MS after it (repeatable).",
                "COMMAND=MS"),
+        option("busy",
+               "The first time COMMAND arrives, answer WORD (e.g. BUSY) instead of its reply "
+               "(repeatable).",
+               "COMMAND=WORD"),
+        option("flood",
+               "Just before the first reply to COMMAND, send N characters C without a line end "
+               "(repeatable).",
+               "COMMAND=N:C"),
+        option("restart-at",
+               "Restart the first time COMMAND arrives: answer nothing for --restart-commands "
+               "command lines or --restart-ms, whichever lasts longer, then answer from the "
+               "parameters of the last Z:UW (or --restart-to factory).",
+               "COMMAND"),
+        option("restart-commands", "Command lines a restart leaves unanswered (default 1).", "N"),
+        option("restart-ms", "How long a restart answers nothing, in ms (default 0).", "MS"),
+        option("restart-to", "What a restart comes back with: stored (default) or factory.",
+               "WHAT"),
     };
 }
 
@@ -309,8 +326,40 @@ bool ApplyReplyFaults(const QCommandLineParser& parser, sim::Faults& faults) {
            ReadPairs(parser, "noise-after", noise(faults.noiseAfter));
 }
 
+// N copies of a character: "10000:9".
+bool TakeFlood(QMap<QString, QByteArray>& into, const QString& command, const QString& value) {
+    const qsizetype colon = value.indexOf(u':');
+    bool ok = false;
+    const int count = value.left(colon).toInt(&ok);
+    if (colon <= 0 || !ok || count < 1 || count > 1000000 || value.size() != colon + 2)
+        return false;
+    into.insert(command, into.value(command) + QByteArray(count, value.back().toLatin1()));
+    return true;
+}
+
+// A restart and the words a busy controller gives.
+bool ApplyRestartFaults(const QCommandLineParser& parser, sim::Faults& faults) {
+    faults.restartAt = parser.value(QStringLiteral("restart-at"));
+    const QString to = parser.value(QStringLiteral("restart-to"));
+    if (!to.isEmpty() && to != u"stored" && to != u"factory") {
+        Fail(QStringLiteral("--restart-to takes stored or factory"));
+        return false;
+    }
+    faults.restartToFactory = to == u"factory";
+    return ReadInt(parser, QStringLiteral("restart-commands"), 1, faults.restartSilentCommands) &&
+           ReadInt(parser, QStringLiteral("restart-ms"), 0, faults.restartSilentMs) &&
+           ReadPairs(parser, "busy",
+                     [&faults](const QString& command, const QString& word) {
+                         faults.busyFirst.insert(command, word);
+                         return !word.isEmpty();
+                     }) &&
+           ReadPairs(parser, "flood", [&faults](const QString& command, const QString& value) {
+               return TakeFlood(faults.noiseBefore, command, value);
+           });
+}
+
 bool ApplyFaults(const QCommandLineParser& parser, sim::Faults& faults, int& baud) {
-    if (!ApplyReplyFaults(parser, faults) ||
+    if (!ApplyReplyFaults(parser, faults) || !ApplyRestartFaults(parser, faults) ||
         !ReadInt(parser, QStringLiteral("silent-after"), 0, faults.silentAfter) ||
         !ReadInt(parser, QStringLiteral("split-gap"), 0, faults.splitGapMs) ||
         !ReadInt(parser, QStringLiteral("baud"), 1, baud) ||
