@@ -20,22 +20,22 @@ void Check(bool holds, const char* what) {
     std::abort();
 }
 
-void CheckOptions() {
-    Check(MainModule::Options.ComPort >= 1 && MainModule::Options.ComPort <= 16,
-          "the port left 1..16");
-    Check(MainModule::State.UILanguage == 0 || MainModule::State.UILanguage == 1,
+void CheckOptions(const Program& program) {
+    Check(program.Options.ComPort >= 1 && program.Options.ComPort <= 16, "the port left 1..16");
+    Check(program.State.UILanguage == 0 || program.State.UILanguage == 1,
           "the language is neither Japanese nor English");
-    Check(MainModule::State.ExtendedMode == kFalse || MainModule::State.ExtendedMode == kTrue,
+    Check(program.State.ExtendedMode == kFalse || program.State.ExtendedMode == kTrue,
           "the extended-mode switch is neither true nor false");
 }
 
 void RunStartUp(const QString& commandLine) {
-    MainModule::InitProgram(commandLine);
-    CheckOptions();
+    Program program;
+    MainModule::InitProgram(program, commandLine);
+    CheckOptions(program);
     // Parsed again on top of a chosen port, as a second start-up would.
-    MainModule::Options.ComPort = 16;
-    MainModule::ParseCommandLine(commandLine);
-    CheckOptions();
+    program.Options.ComPort = 16;
+    MainModule::ParseCommandLine(program, commandLine);
+    CheckOptions(program);
 }
 
 } // namespace

@@ -23,7 +23,7 @@
 
 namespace {
 
-using namespace FileModule;
+using Files = FileModule;
 
 void Fail(const char* what) {
     std::fprintf(stderr, "fuzz_qmx_file: %s\n", what);
@@ -32,29 +32,29 @@ void Fail(const char* what) {
 
 // Bytes 176..223 and 246..255 lie between the file's fields: no record field is kept there.
 bool IsFieldByte(int offset) {
-    return !(offset >= 176 && offset < 224) && !(offset >= 246 && offset < kFileSize);
+    return !(offset >= 176 && offset < 224) && !(offset >= 246 && offset < Files::kFileSize);
 }
 
 // A record and blocks unlike anything a file loads, so that any change shows.
-void PrepareHeldState(quint8 situation) {
-    MainModule::InitProgram(QString());
-    ConfigRecord& r = MainModule::Config;
+void PrepareHeldState(Program& program, FileModule& files, quint8 situation) {
+    MainModule::InitProgram(program, QString());
+    ConfigRecord& r = program.Config;
     r.defaultSpeedMin = 12345;
     r.jogDialPulses = 4321;
     r.limitSensorMode = {7, -7};
-    ConfigFileHeader.fill(0xA5);
-    ConfigFileParams1.fill(0x5A);
-    ConfigFileParams2.fill(0x3C);
-    MainModule::State.IsConnected = ToBoolean(situation & 1);
-    MainModule::Options.CheckSerialNo = ToBoolean(situation & 4);
-    MainModule::State.ControllerSerialNo = QStringLiteral("1234567890");
+    files.ConfigFileHeader.fill(0xA5);
+    files.ConfigFileParams1.fill(0x5A);
+    files.ConfigFileParams2.fill(0x3C);
+    program.State.IsConnected = ToBoolean(situation & 1);
+    program.Options.CheckSerialNo = ToBoolean(situation & 4);
+    program.State.ControllerSerialNo = QStringLiteral("1234567890");
 }
 
-void ShowEverything() {
+void ShowEverything(const ConfigRecord& record) {
     for (const RecordField* field : RecordFields::FileFields())
-        if (RecordFields::ShowValue(*field, MainModule::Config).isEmpty())
+        if (RecordFields::ShowValue(*field, record).isEmpty())
             Fail("a field shows as empty text");
-    if (const auto commands = QMXModule::StoreCommands(MainModule::Config)) {
+    if (const auto commands = QMXModule::StoreCommands(record)) {
         for (const QString& command : *commands)
             for (const QChar c : command)
                 if (c.unicode() < 0x20 || c.unicode() > 0x7e)
@@ -64,19 +64,19 @@ void ShowEverything() {
 
 // Any eight bytes give a date or none, never undefined behaviour.
 void DecodeDates(const QByteArray& image) {
-    for (const int offset : {kCreatedOffset, kUpdatedOffset})
-        if (ImageDateText(image, offset).isEmpty())
+    for (const int offset : {Files::kCreatedOffset, Files::kUpdatedOffset})
+        if (Files::ImageDateText(image, offset).isEmpty())
             Fail("a date shows as empty text");
 }
 
-void CheckSavesBack(const QByteArray& file) {
-    if (std::memcmp(ConfigFileHeader.data(), file.constData(), kHeaderSize) != 0)
+void CheckSavesBack(FileModule& files, const QByteArray& file) {
+    if (std::memcmp(files.ConfigFileHeader.data(), file.constData(), Files::kHeaderSize) != 0)
         Fail("the held header differs from the file's");
-    FillFileRecord();
-    const QByteArray saved = FileImage();
-    if (std::memcmp(saved.constData(), file.constData(), kHeaderSize) != 0)
+    files.FillFileRecord();
+    const QByteArray saved = files.FileImage();
+    if (std::memcmp(saved.constData(), file.constData(), Files::kHeaderSize) != 0)
         Fail("saving changed the header");
-    for (int offset = kParams1Offset; offset < kFileSize; ++offset)
+    for (int offset = Files::kParams1Offset; offset < Files::kFileSize; ++offset)
         if (IsFieldByte(offset) && saved[offset] != file[offset])
             Fail("a field does not save back to the bytes it was loaded from");
 }
@@ -93,23 +93,26 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         Fail("cannot write the input file");
     file.close();
 
-    const quint8 situation = size > size_t(kFileSize) ? data[kFileSize] : 0;
-    PrepareHeldState(situation);
+    const quint8 situation = size > size_t(Files::kFileSize) ? data[Files::kFileSize] : 0;
+    Program program;
+    FileModule files(program);
+    PrepareHeldState(program, files, situation);
     const bool answerYes = (situation & 2) != 0;
-    const ConfigRecord recordBefore = MainModule::Config;
-    const QByteArray blocksBefore = FileImage();
+    const ConfigRecord recordBefore = program.Config;
+    const QByteArray blocksBefore = files.FileImage();
 
-    const Result loaded = LoadConfigFile(path, [answerYes](const Question&) { return answerYes; });
+    const Result loaded =
+        files.LoadConfigFile(path, [answerYes](const Question&) { return answerYes; });
     if (!loaded) {
-        if (!(MainModule::Config == recordBefore) || FileImage() != blocksBefore)
+        if (!(program.Config == recordBefore) || files.FileImage() != blocksBefore)
             Fail("a refused file changed the record or the held blocks");
         return 0;
     }
-    if (size < size_t(kFileSize))
+    if (size < size_t(Files::kFileSize))
         Fail("a file shorter than 256 bytes loaded");
-    const QByteArray image = bytes.first(kFileSize);
-    ShowEverything();
+    const QByteArray image = bytes.first(Files::kFileSize);
+    ShowEverything(program.Config);
     DecodeDates(image);
-    CheckSavesBack(image);
+    CheckSavesBack(files, image);
     return 0;
 }

@@ -1,7 +1,7 @@
 // The reply path: a scripted serial line answers identification, load and store with replies
 // the input chooses (right, split, junk, oversize, with NUL bytes, late, none, or the device
-// vanishing). Time is virtual: every pass of the event loop is one tick, so a time-out costs
-// no wall time.
+// vanishing). Time is virtual: the target steps the ticks by hand, every pass of the event loop
+// one tick of the line and of the link, so a time-out costs no wall time.
 //
 // Properties: identification succeeds only with a name beginning "QMX001" and a version of at
 // least 1.1 on the line as whole lines; a store succeeds only when every setting was answered
@@ -16,7 +16,7 @@
 #include "tests/support/Protocol.h"
 
 #include <QCoreApplication>
-#include <QTimer>
+#include <QObject>
 
 #include <fuzzer/FuzzedDataProvider.h>
 
@@ -24,6 +24,7 @@
 #include <charconv>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <vector>
 
 namespace {
@@ -259,28 +260,30 @@ double LeadingNumber(QByteArray text) {
 
 // ---- One small function per step of the link, so that API changes stay local. ----------------
 
-bool OpenLink(ScriptedLine& line) {
-    ComSupport::SetSerialControl(&line);
-    ComSupport::ComInit(1, 1);
-    return bool(ComSupport::ComOpen());
+bool OpenLink(ComSupport& link, ScriptedLine& line) {
+    link.SetSerialControl(&line);
+    link.ComInit(1, 1);
+    return bool(link.ComOpen());
 }
 
-void CloseLink() {
-    ComSupport::ComClose();
-    ComSupport::SetSerialControl(nullptr);
-}
-
-// Runs one series; a failure must say what to tell the operator.
-bool RunStep(Result (*step)()) {
-    const Result result = step();
-    if (!result && (!result.failure() || result.failure()->text.isEmpty()))
+// Runs the series to its end, each pass of the event loop one tick of the line and of the link
+// (the line stops a series that would wait for ever); a failure must say what to tell the
+// operator.
+bool RunStep(Series* series, ComSupport& link, ScriptedLine& line) {
+    std::optional<Result> result;
+    QObject::connect(series, &Series::Finished, [&result](const Result& r) { result = r; });
+    while (!result) {
+        QCoreApplication::processEvents();
+        line.Tick();
+        link.ComTick();
+    }
+    if (!*result && (!result->failure() || result->failure()->text.isEmpty()))
         Fail("a series failed without a word for the operator");
-    return bool(result);
+    return bool(*result);
 }
 
-void CheckConnected(const std::vector<Exchange>& exchanges, size_t first) {
+void CheckConnected(const std::vector<Exchange>& exchanges, size_t first, const ControllerInfo& s) {
     CheckSeries(exchanges, first, testing::kIdentifyCommands);
-    const ProgramState& s = MainModule::State;
     const QByteArray name = s.ControllerName.toLatin1();
     if (!name.startsWith("QMX001") || !PossibleReplies(exchanges, "?:N").contains(name))
         Fail("connected without a name beginning QMX001 on the line");
@@ -300,44 +303,35 @@ void CheckStored(const std::vector<Exchange>& exchanges, size_t first,
             Fail("stored although a setting was not answered OK");
 }
 
-// The zero-interval timer that stands in for the link's 20 ms tick.
-QTimer* ticker = nullptr;
-
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
     static QCoreApplication app(*argc, *argv);
-    // Virtual time: the link's 20 ms tick becomes every pass of the event loop.
-    static QTimer timer;
-    timer.setInterval(0);
-    timer.start();
-    ticker = &timer;
     return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzedDataProvider input(data, size);
-    MainModule::InitProgram(QStringLiteral("/L:E"));
+    Program program;
+    MainModule::InitProgram(program, QStringLiteral("/L:E"));
     ScriptedLine line(input);
-    const QMetaObject::Connection tick = QObject::connect(ticker, &QTimer::timeout, [&line] {
-        line.Tick();
-        ComSupport::ComTick();
-    });
-    if (!OpenLink(line))
+    ComSupport link(program.Lang());
+    QObject series; // owns the series: none outlives its input
+    if (!OpenLink(link, line))
         Fail("the scripted line did not open");
 
     size_t first = line.Exchanges().size();
-    if (RunStep(QMXModule::ConnectController))
-        CheckConnected(line.Exchanges(), first);
+    if (RunStep(QMXModule::ConnectController(link, program.State, &series), link, line))
+        CheckConnected(line.Exchanges(), first, program.State);
     first = line.Exchanges().size();
-    if (RunStep(QMXModule::LoadConfigFromController))
+    if (RunStep(QMXModule::LoadConfigFromController(link, program.Config, &series), link, line))
         CheckSeries(line.Exchanges(), first, testing::kLoadQueries);
-    const std::optional<QStringList> commands = QMXModule::StoreCommands(MainModule::Config);
+    const std::optional<QStringList> commands = QMXModule::StoreCommands(program.Config);
     first = line.Exchanges().size();
-    if (RunStep(QMXModule::StoreConfigToController) && commands)
+    if (RunStep(QMXModule::StoreConfigToController(link, program.Config, &series), link, line) &&
+        commands)
         CheckStored(line.Exchanges(), first, *commands);
 
-    CloseLink();
-    QObject::disconnect(tick);
+    link.ComClose();
     return 0;
 }

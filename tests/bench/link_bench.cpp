@@ -8,10 +8,13 @@
 #include "shell/MainModule.h"
 #include "sim/DeviceModel.h"
 #include "tests/support/Protocol.h"
+#include "tests/support/Scripted.h"
 #include "tests/support/SimHarness.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTimer>
 
 #include <algorithm>
 #include <cstdio>
@@ -51,11 +54,30 @@ Floor FloorSeconds(const QStringList& commands) {
     return floor;
 }
 
-// A series as a run that tells whether it succeeded.
-std::function<bool()> Series(Result (*series)()) {
-    return [series] {
-        return bool(series());
+// Lets the event loop run until the series has finished; whether it succeeded.
+bool Finished(Series* series) {
+    return bool(testing::Await(series));
+}
+
+// A series, made and started anew on each run, as a run that tells whether it succeeded.
+template <typename Make> std::function<bool()> Run(Make make) {
+    return [make] {
+        return Finished(make());
     };
+}
+
+// One transaction, waited for; whether it was answered.
+bool Answered(ComSupport& link, const QString& command) {
+    QEventLoop loop;
+    bool ok = false;
+    QObject::connect(&link, &ComSupport::QueryFinished, &loop,
+                     [&loop, &ok](const QueryReport& report) {
+                         ok = report.Answered();
+                         loop.quit();
+                     });
+    link.ComQuery(command);
+    loop.exec();
+    return ok;
 }
 
 void Measure(const char* name, int rounds, Floor floor, const std::function<bool()>& run) {
@@ -89,39 +111,49 @@ int main(int argc, char* argv[]) {
         return 1;
     }
     qputenv("QMX_COM1", sim.PtyPath().toLocal8Bit());
-    MainModule::InitProgram("/L:E");
-    ComSupport::CreateTickTimer(&app);
-    ComSupport::ComInit(1, 1);
-    if (!ComSupport::ComOpen())
+    Program program;
+    MainModule::InitProgram(program, "/L:E");
+    ComSupport link(program.Lang());
+    QTimer* ticks = MakeTickTimer(&app);
+    link.UseTicksOf(ticks);
+    ticks->start();
+    link.ComInit(1, 1);
+    if (!link.ComOpen())
         return 1;
 
+    const auto identify =
+        Run([&] { return QMXModule::ConnectController(link, program.State, nullptr); });
+    const auto load =
+        Run([&] { return QMXModule::LoadConfigFromController(link, program.Config, nullptr); });
+    const auto store =
+        Run([&] { return QMXModule::StoreConfigToController(link, program.Config, nullptr); });
     std::printf("qmx-sim at %d bit/s, mean of %d rounds\n", kBaud, rounds);
-    Measure("connect", rounds, FloorSeconds(testing::kIdentifyCommands),
-            Series(QMXModule::ConnectController));
-    Measure("load", rounds, FloorSeconds(testing::kLoadQueries),
-            Series(QMXModule::LoadConfigFromController));
+    Measure("connect", rounds, FloorSeconds(testing::kIdentifyCommands), identify);
+    Measure("load", rounds, FloorSeconds(testing::kLoadQueries), load);
     // The store waits after the OK to "Z:UW" until five time-outs after it went out: a stale
     // OK would be followed by the real answer. Above the floor by that guard.
-    Measure("store", rounds, FloorSeconds(*QMXModule::StoreCommands(MainModule::Config)),
-            Series(QMXModule::StoreConfigToController));
-    ComSupport::ComClose();
+    Measure("store", rounds, FloorSeconds(*QMXModule::StoreCommands(program.Config)), store);
+    link.ComClose();
 
     // The same load from controllers that misbehave once at "?:IS"; each such load had
     // trouble, so it ends with a quiet wait of five time-outs.
     const QStringList slowArgs{"--baud", QString::number(kBaud), "--log", "/dev/null"};
-    const auto measureSlowLoad = [&](const char* name, const QStringList& faults, int runs) {
+    const auto measureSlow = [&](const char* name, const QStringList& faults, int runs,
+                                 const std::function<bool()>& series, const QStringList& floor) {
         testing::SimProcess slow;
         if (!slow.Start(slowArgs + faults, &error)) {
             std::fprintf(stderr, "cannot start qmx-sim: %s\n", qPrintable(error));
             return false;
         }
         qputenv("QMX_COM1", slow.PtyPath().toLocal8Bit());
-        if (!ComSupport::ComOpen())
+        if (!link.ComOpen())
             return false;
-        Measure(name, runs, FloorSeconds(testing::kLoadQueries),
-                Series(QMXModule::LoadConfigFromController));
-        ComSupport::ComClose();
+        Measure(name, runs, FloorSeconds(floor), series);
+        link.ComClose();
         return true;
+    };
+    const auto measureSlowLoad = [&](const char* name, const QStringList& faults, int runs) {
+        return measureSlow(name, faults, runs, load, testing::kLoadQueries);
     };
     // Answered 250 ms late: one time-out, the repeat, and the wait for the repeat's reply.
     // Stalled 250 ms: both replies back to back, in one read. Answered 250 ms late and the
@@ -131,6 +163,16 @@ int main(int argc, char* argv[]) {
         !measureSlowLoad("load, ?:IS repeat +0.7 s",
                          {"--late", "?:IS=250", "--repeat-after", "?:IS=700"}, 1))
         return 1;
+    // A restart (0.3 s without an answer) from the 10th query on, back with its factory values:
+    // the first reading lost lines and differs from the next, so a third is read. A restart
+    // from the 16th setting on, back with the values it had stored: the store reads back what
+    // it sent, which the controller holds again here.
+    if (!measureSlowLoad("load, restart 0.3 s mid-load",
+                         {"--restart-at", "?:EP", "--restart-ms", "300", "--restart-to", "factory"},
+                         1) ||
+        !measureSlow("store, restart mid-store", {"--restart-at", "Z:EP1", "--restart-ms", "300"},
+                     1, store, *QMXModule::StoreCommands(program.Config)))
+        return 1;
 
     // A controller that never answers: five time-outs of 9 to 10 ticks each, then one more
     // in which a late reply would be waited out, spent sleeping in the event loop.
@@ -138,12 +180,10 @@ int main(int argc, char* argv[]) {
     if (!silent.Start({"--silent-after", "0", "--log", "/dev/null"}, &error))
         return 1;
     qputenv("QMX_COM1", silent.PtyPath().toLocal8Bit());
-    if (!ComSupport::ComOpen())
+    if (!link.ComOpen())
         return 1;
-    Measure("no reply", 1, Floor{1.1, 1.2}, [] {
-        QString reply;
-        return !ComSupport::ComQuery(QStringLiteral("?:N"), reply);
-    });
-    ComSupport::ComClose();
+    Measure("no reply", 1, Floor{1.1, 1.2},
+            [&link] { return !Answered(link, QStringLiteral("?:N")); });
+    link.ComClose();
     return 0;
 }

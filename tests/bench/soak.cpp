@@ -7,13 +7,16 @@
 #include "link/QMXModule.h"
 #include "platform/QtSerialControl.h"
 #include "shell/MainModule.h"
+#include "tests/support/Scripted.h"
 #include "tests/support/SimHarness.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <algorithm>
 #include <cstdio>
@@ -50,13 +53,18 @@ void PrintUsage(const char* when, qint64 soakPid, qint64 simPid) {
                 when, soak.rssKiB, soak.descriptors, sim.rssKiB, sim.descriptors);
 }
 
+// Lets the event loop run until the series has finished; whether it succeeded.
+bool Finished(Series* series) {
+    return bool(testing::Await(series));
+}
+
 // One operator session: open the port, identify, load, store, close.
-bool RunCycle() {
-    bool ok = bool(ComSupport::ComOpen());
-    ok = ok && QMXModule::ConnectController();
-    ok = ok && QMXModule::LoadConfigFromController();
-    ok = ok && QMXModule::StoreConfigToController();
-    ComSupport::ComClose();
+bool RunCycle(ComSupport& link, Program& program) {
+    bool ok = bool(link.ComOpen());
+    ok = ok && Finished(QMXModule::ConnectController(link, program.State, nullptr));
+    ok = ok && Finished(QMXModule::LoadConfigFromController(link, program.Config, nullptr));
+    ok = ok && Finished(QMXModule::StoreConfigToController(link, program.Config, nullptr));
+    link.ComClose();
     return ok;
 }
 
@@ -83,15 +91,19 @@ int main(int argc, char* argv[]) {
         return 1;
     }
     qputenv("QMX_COM1", sim.PtyPath().toLocal8Bit());
-    MainModule::InitProgram(QStringLiteral("/L:E"));
+    Program program;
+    MainModule::InitProgram(program, QStringLiteral("/L:E"));
     platform::QtSerialControl serial;
-    ComSupport::SetSerialControl(&serial);
-    ComSupport::CreateTickTimer(&app);
-    ComSupport::ComInit(1, 1);
+    ComSupport link(program.Lang());
+    link.SetSerialControl(&serial);
+    QTimer* ticks = MakeTickTimer(&app);
+    link.UseTicksOf(ticks);
+    ticks->start();
+    link.ComInit(1, 1);
 
     const qint64 self = QCoreApplication::applicationPid();
     // The first cycle warms up the libraries and the port, so the start is measured after it.
-    if (!RunCycle()) {
+    if (!RunCycle(link, program)) {
         std::fprintf(stderr, "the first cycle failed\n");
         return 1;
     }
@@ -101,7 +113,7 @@ int main(int argc, char* argv[]) {
     for (int i = 1; i <= cycles; ++i) {
         QElapsedTimer timer;
         timer.start();
-        if (!RunCycle()) {
+        if (!RunCycle(link, program)) {
             std::fprintf(stderr, "cycle %d failed\n", i);
             return 1;
         }
@@ -111,6 +123,5 @@ int main(int argc, char* argv[]) {
     }
     PrintUsage("end", self, sim.Pid());
     PrintTimes(seconds);
-    ComSupport::SetSerialControl(nullptr);
     return 0;
 }

@@ -5,7 +5,6 @@
 #include "link/QMXModule.h"
 #include "shell/MainModule.h"
 #include "tests/support/Protocol.h"
-#include "tests/support/Reset.h"
 #include "tests/support/Scripted.h"
 #include "tests/support/SimHarness.h"
 
@@ -23,7 +22,9 @@
 #include <QTimer>
 
 #include <csignal>
+#include <fcntl.h>
 #include <memory>
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <unistd.h>
 #include <vector>
@@ -102,7 +103,6 @@ QByteArray WithoutDates(QByteArray image) {
 class TestCli : public QObject {
     Q_OBJECT
 private slots:
-    void init() { testing::ResetCore(); }
     void initTestCase();
     void info();
     void lateReplies_data();
@@ -193,11 +193,17 @@ void TestCli::lateReplies_data() {
     QTest::addColumn<QString>("late");     // the command answered 250 ms late
     QTest::addColumn<QStringList>("call"); // @dir: the test's folder
     QTest::addColumn<QString>("check");    // what to compare with the controller afterwards
+    QTest::addColumn<int>("sent");         // times the late command went out
+    QTest::addColumn<int>("readings");     // times every parameter was read
 
-    QTest::newRow("identification") << "?:S" << QStringList{"info"} << "";
-    QTest::newRow("load") << "?:IS" << QStringList{"read", "@dir/late.QMX"} << "@dir/late.QMX";
-    QTest::newRow("store") << "Z:IS1" << QStringList{"--yes", "write", "@dir/factory.QMX"}
-                           << "@dir/factory.QMX";
+    // Late but whole: nothing is read again. The serial number is asked twice. A store with
+    // trouble reads every parameter back, once: that is its verify.
+    QTest::newRow("identification") << "?:S" << QStringList{"info"} << "" << 4 << 0;
+    QTest::newRow("load") << "?:IS" << QStringList{"read", "@dir/late.QMX"} << "@dir/late.QMX" << 2
+                          << 1;
+    QTest::newRow("store, verified by its read-back")
+        << "Z:IS1" << QStringList{"--yes", "--json", "write", "--verify", "@dir/factory.QMX"}
+        << "@dir/factory.QMX" << 2 << 1;
 }
 
 // One reply 250 ms late (the others 30 ms after their command): the right values, success.
@@ -205,6 +211,8 @@ void TestCli::lateReplies() {
     QFETCH(QString, late);
     QFETCH(QStringList, call);
     QFETCH(QString, check);
+    QFETCH(int, sent);
+    QFETCH(int, readings);
     QVERIFY(RunCli({"defaults", Path("factory.QMX")}).code == 0 ||
             QFile::exists(Path("factory.QMX")));
     QFile::remove(Path("late.QMX"));
@@ -216,7 +224,10 @@ void TestCli::lateReplies() {
         argument.replace("@dir", dir_.path());
     const CliResult r = RunCli(Device(sim) + call);
     QCOMPARE(r.code, 0);
-    QCOMPARE(LogLines(Path("log.txt")).count(late), 2);
+    QCOMPARE(LogLines(Path("log.txt")).count(late), sent);
+    QCOMPARE(LogLines(Path("log.txt")).count("?:D0"), readings);
+    if (call.contains("--verify"))
+        QCOMPARE(QJsonDocument::fromJson(r.out.toUtf8())["verified"], QJsonValue(true));
     if (check.isEmpty()) {
         QVERIFY(r.out.contains("serial number = SIM0000001\n"));
         return;
@@ -283,32 +294,36 @@ void TestCli::readMatchesWindowSaveAs() {
     QCOMPARE(cli.size(), FileModule::kFileSize);
 
     // What the window does: CONNECT, LOAD, then Save As.
-    MainModule::InitProgram("/L:E");
+    Program program;
+    MainModule::InitProgram(program, "/L:E");
+    FileModule files(program);
     qputenv("QMX_COM1", sim.PtyPath().toLocal8Bit());
-    ComSupport::SetSerialControl(nullptr);
-    QTimer* ticks = ComSupport::CreateTickTimer(this);
-    ComSupport::ComInit(1, 1);
+    ComSupport link(program.Lang());
+    QTimer* ticks = MakeTickTimer(&link);
+    link.UseTicksOf(ticks);
+    ticks->start();
+    link.ComInit(1, 1);
     testing::ScriptedMessageBoxes boxes;
     testing::ScriptedFileDialogs dialogs;
-    QVERIFY(ComSupport::ComOpen());
-    QVERIFY(QMXModule::ConnectController());
-    MainModule::State.IsConnected = kTrue;
-    QVERIFY(QMXModule::LoadConfigFromController());
-    ComSupport::ComClose();
-    delete ticks;
-    testing::ScriptedFileView view;
+    QVERIFY(link.ComOpen());
+    QVERIFY(testing::Await(QMXModule::ConnectController(link, program.State, nullptr)));
+    program.State.IsConnected = kTrue;
+    QVERIFY(testing::Await(QMXModule::LoadConfigFromController(link, program.Config, nullptr)));
+    link.ComClose();
+    testing::ScriptedFileView view(dialogs, boxes);
     dialogs.names.enqueue(Path("window.QMX"));
-    FileCommands::FileSaveAs(view);
+    FileCommands(program, files, link, view).FileSaveAs();
     QVERIFY(boxes.shown.isEmpty());
 
     QCOMPARE(WithoutDates(cli), WithoutDates(ReadAll(Path("window.QMX"))));
     QCOMPARE(cli.mid(FileModule::kSerialOffset, 10), QByteArray("SIM0000001"));
-    QCOMPARE(MainModule::Config.originOffset, -250);
+    QCOMPARE(program.Config.originOffset, -250);
 }
 
 void TestCli::writeStoresTheFile() {
-    MainModule::InitProgram("");
-    ConfigRecord& r = MainModule::Config;
+    Program program;
+    MainModule::InitProgram(program, "");
+    ConfigRecord& r = program.Config;
     r.defaultSpeedMin = 300;
     r.originOffset = -250;
     r.jogAccelTime = 0;
@@ -316,10 +331,13 @@ void TestCli::writeStoresTheFile() {
     r.limitSensorMode = {0, -1};
     r.runCurrent = 660;
     r.stopCurrent = 330;
-    MainModule::State.CurrentFileName = Path("edited.QMX");
+    program.State.CurrentFileName = Path("edited.QMX");
     QFile::remove(Path("edited.QMX"));
     testing::ScriptedMessageBoxes boxes;
-    QVERIFY(FileModule::CreateConfigFile(Path("edited.QMX"), testing::AskInBox));
+    FileModule files(program);
+    QVERIFY(files.CreateConfigFile(Path("edited.QMX"), [&boxes](const Question& question) {
+        return testing::AskInBox(boxes, question);
+    }));
 
     SimProcess sim;
     QVERIFY(StartSim(sim, {"--state", Path("written-state.txt")}));
@@ -581,69 +599,86 @@ void TestCli::unwritableSettingsAndTrace() {
 }
 
 void TestCli::writeVerify_data() {
-    QTest::addColumn<QStringList>("simArguments");
-    QTest::addColumn<bool>("json");
+    QTest::addColumn<QStringList>("simArguments"); // @dir: the test's folder
+    QTest::addColumn<QStringList>("options");
     QTest::addColumn<int>("code");
     QTest::addColumn<QString>("report");
     QTest::addColumn<QString>("commit"); // the record's written.commit
     QTest::addColumn<int>("settings");   // settings answered OK
-    QTest::addColumn<int>("sent");       // setting commands in the controller's log
+    QTest::addColumn<int>("sent");       // setting commands in the controller's log; -1: any
+    QTest::addColumn<int>("readings");   // times every parameter was read back
+    const QStringList verify{"--verify"};
     QTest::newRow("holds what was sent")
-        << QStringList{} << false << 0 << "verify: the controller holds every parameter sent\n"
-        << "ok" << 35 << 35;
+        << QStringList{} << verify << 0 << "verify: the controller holds every parameter sent\n"
+        << "ok" << 35 << 35 << 1;
     QTest::newRow("OK but keeps its old run current")
-        << QStringList{"--ignore-setting", "CR"} << false << 4
+        << QStringList{"--ignore-setting", "CR"} << verify << 4
         << "verify: runCurrent: sent 660 mA, read back 350 mA (controller 1375, 729)\n"
-        << "ok" << 35 << 35;
-    QTest::newRow("the same, as JSON") << QStringList{"--ignore-setting", "CR"} << true << 4 << ""
-                                       << "ok" << 35 << 35;
+        << "ok" << 35 << 35 << 2;
+    QTest::newRow("the same, as JSON")
+        << QStringList{"--ignore-setting", "CR"} << QStringList{"--json", "--verify"} << 4 << ""
+        << "ok" << 35 << 35 << 2;
     QTest::newRow("store refused: nothing verified")
-        << QStringList{"--reply", "Z:EP1=NG"} << false << 2 << ""
-        << "not sent" << 15 << 16;
-    QTest::newRow("store refused at Z:UW") << QStringList{"--reply", "Z:UW=NG"} << false << 2 << ""
-                                           << "refused" << 35 << 35;
-    QTest::newRow("Z:UW unanswered") << QStringList{"--silent-at", "Z:UW"} << false << 2 << ""
-                                     << "unanswered" << 35 << 35;
+        << QStringList{"--reply", "Z:EP1=NG"} << verify << 2 << ""
+        << "not sent" << 15 << 16 << 0;
+    QTest::newRow("store refused at Z:UW") << QStringList{"--reply", "Z:UW=NG"} << verify << 2 << ""
+                                           << "refused" << 35 << 35 << 0;
+    QTest::newRow("Z:UW unanswered") << QStringList{"--silent-at", "Z:UW"} << verify << 2 << ""
+                                     << "unanswered" << 35 << 35 << 0;
     QTest::newRow("a stale OK to Z:UW, then its NG")
         << QStringList{"--stale-before", "Z:UW", "--reply", "Z:UW=NG", "--late", "Z:UW=100"}
-        << false << 2 << ""
-        << "uncertain" << 35 << 35;
+        << verify << 2 << ""
+        << "uncertain" << 35 << 35 << 0;
     QTest::newRow("read-back unanswered: a failure, not a mismatch")
-        << QStringList{"--silent-at", "?:MS"} << false << 2 << ""
-        << "ok" << 35 << 35;
+        << QStringList{"--silent-at", "?:MS"} << verify << 2 << ""
+        << "ok" << 35 << 35 << 1;
+    QTest::newRow("a restart mid-store: back with its stored values, without --verify")
+        << QStringList{"--state", "@dir/restart.txt", "--restart-at",
+                       "Z:IS1",   "--restart-ms",     "300"}
+        << QStringList{} << 4
+        << "verify: defaultSpeedMin: sent 500 pulses/s, read back 700 pulses/s (controller 500, "
+           "700)\n"
+        << "ok" << 35 << -1 << 2;
 }
 
 // The exit code, the report, and the record's line: what the controller holds, as its own log
 // shows it, and verified only when every value read back matched.
 void TestCli::writeVerify() {
     QFETCH(QStringList, simArguments);
-    QFETCH(bool, json);
+    QFETCH(QStringList, options);
     QFETCH(int, code);
     QFETCH(QString, report);
     QFETCH(QString, commit);
     QFETCH(int, settings);
     QFETCH(int, sent);
+    QFETCH(int, readings);
+    const bool json = options.contains("--json");
     QVERIFY(WriteFile(Path("660.txt"), "runCurrent = 660\nstopCurrent = 330\n"));
+    QVERIFY(WriteFile(Path("restart.txt"), "D0=700\n"));
     for (const char* name : {"660.QMX", "base.QMX", "verify.log"})
         QFile::remove(Path(name));
     QCOMPARE(RunCli({"defaults", Path("base.QMX")}).code, 0);
     QCOMPARE(RunCli({"import", "--base", Path("base.QMX"), Path("660.txt"), Path("660.QMX")}).code,
              0);
     SimProcess sim;
-    QVERIFY(StartSim(sim, simArguments));
-    const QStringList call{"--yes",        "write", "--verify", "--record", Path("verify.log"),
-                           Path("660.QMX")};
-    const CliResult r = RunCli(Device(sim) + (json ? QStringList{"--json"} : QStringList{}) + call);
+    QVERIFY(StartSim(sim, simArguments.replaceInStrings("@dir", dir_.path())));
+    const QStringList call{"--yes", "write", "--record", Path("verify.log"), Path("660.QMX")};
+    const CliResult r = RunCli(Device(sim) + options + call);
     QCOMPARE(r.code, code);
     const QList<QJsonObject> record = RecordLines(Path("verify.log"));
     QCOMPARE(record.size(), 1);
     QCOMPARE(record[0].value("exitCode").toInt(), code);
+    QCOMPARE(record[0].contains("verified"), options.contains("--verify"));
     QCOMPARE(record[0].value("verified").toBool(), code == 0);
     QCOMPARE(record[0].value("reason").toString().isEmpty(), code == 0);
+    QCOMPARE(record[0].value("differences").toObject().size(), code == 4 ? 1 : 0);
     const QJsonObject written = record[0].value("written").toObject();
     QCOMPARE(written.value("commit").toString(), commit);
     QCOMPARE(written.value("settings").toInt(), settings);
-    QCOMPARE(SettingsSent(Path("log.txt")), sent);
+    if (sent >= 0)
+        QCOMPARE(SettingsSent(Path("log.txt")), sent);
+    QCOMPARE(LogLines(Path("log.txt")).count("?:D0"), readings);
+    QCOMPARE(record[0].value("warnings").toArray(), QJsonArray()); // at the file's line speed
     if (code == 2 && commit != "ok")
         QVERIFY2(r.err.contains(commit == "uncertain"
                                     ? QString("whether \"Z:UW\" stored them is not known")
@@ -809,6 +844,11 @@ void TestCli::jsonOutputs_data() {
     QTest::newRow("read, file exists") << "read" << a + QStringList{"read", file} << 2 << "";
     QTest::newRow("write") << "write" << a + QStringList{"--yes", "write", file} << 0
                            << "written.commit=\"ok\"";
+    QTest::newRow("write at another speed than the file's: warned, written")
+        << "write" << a + QStringList{"--speed", "4800", "--yes", "write", file} << 0
+        << "warnings=[\"the file sets the controller's line speed to 9600 bit/s, but this run "
+           "talks at 4800 bit/s: after it restarts, the controller may answer only at 9600 "
+           "bit/s; give --speed 9600 then\"]";
     QTest::newRow("write, no port")
         << "write" << none + QStringList{"--yes", "write", file} << 2 << "written.settings=0";
     QTest::newRow("write, bad argument") << "write" << a + QStringList{"write"} << 1 << "";
@@ -895,6 +935,8 @@ void TestCli::jsonOutputs() {
         for (const QJsonValue& message : messages)
             QVERIFY(!message.toString().contains(QChar(0x1b)));
     }
+    for (const QJsonValue& warning : document.value("warnings").toArray())
+        QVERIFY2(r.err.contains("warning: " + warning.toString()), qPrintable(r.err));
     QMap<QString, int> types;
     for (auto it = document.begin(); it != document.end(); ++it)
         types.insert(it.key(), int(it.value().type()));
@@ -1136,6 +1178,22 @@ void TestCli::recordAppendsWhole() {
     QCOMPARE(lines[1], QByteArray("{\"torn"));
     for (const int i : {0, 2})
         QVERIFY(QJsonDocument::fromJson(lines[i]).isObject());
+
+    // Another run holds the record: the line waits for its lock, then goes on whole.
+    const int held = ::open(QFile::encodeName(Path("whole.log")).constData(), O_RDWR | O_CLOEXEC);
+    QVERIFY(held >= 0 && ::flock(held, LOCK_EX) == 0);
+    const qsizetype before = ReadAll(Path("whole.log")).size();
+    const qsizetype commits = LogLines(Path("log.txt")).count("Z:UW");
+    QProcess waiting;
+    waiting.start(CliProgram(), write);
+    QVERIFY(
+        QTest::qWaitFor([&] { return LogLines(Path("log.txt")).count("Z:UW") > commits; }, 20000));
+    QVERIFY(!waiting.waitForFinished(2500)); // the store is done, the record is not
+    QCOMPARE(ReadAll(Path("whole.log")).size(), before);
+    ::close(held);
+    QVERIFY(waiting.waitForFinished(10000));
+    QCOMPARE(waiting.exitCode(), 0);
+    QCOMPARE(ReadAll(Path("whole.log")).split('\n').size(), 5);
 }
 
 // "-" and pipes for standard input and output, file names that are not UTF-8, reserved bytes

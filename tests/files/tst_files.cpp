@@ -5,7 +5,6 @@
 #include "platform/SerialControl.h"
 #include "shell/MainModule.h"
 #include "shell/RecordFields.h"
-#include "tests/support/Reset.h"
 #include "tests/support/Scripted.h"
 
 #include <QDir>
@@ -35,11 +34,19 @@ using platform::MsgButtons;
 using platform::MsgIcon;
 
 struct FakeView : testing::ScriptedFileView {
+    using ScriptedFileView::ScriptedFileView;
     void DispConfigData() override { ++displayed; }
     void SetFileEntriesEnabled(bool enabled) override { entries.append(enabled); }
     void DispStatusMsg(StatusMsg message) override { messages.append(int(message)); }
     void UnloadMainWindow() override { ++unloaded; }
     bool Untouched() const { return displayed == 0 && entries.isEmpty() && messages.isEmpty(); }
+    // Forgets what was shown so far.
+    void Clear() {
+        displayed = 0;
+        entries.clear();
+        messages.clear();
+        unloaded = 0;
+    }
 
     int displayed = 0;
     QList<bool> entries;
@@ -147,35 +154,42 @@ private:
     // Save As through the menu; the file becomes current.
     void SaveAs(const QString& path, const ConfigRecord& record);
     void Open(const QString& path) {
-        dialogs.names.enqueue(path);
-        FileCommands::FileOpen(view);
+        dialogs->names.enqueue(path);
+        commands->FileOpen();
     }
 
+    // Each test's own, made in init.
     std::unique_ptr<QTemporaryDir> dir;
-    testing::ScriptedMessageBoxes boxes;
-    testing::ScriptedFileDialogs dialogs;
-    FakeView view;
+    std::unique_ptr<Program> program;
+    std::unique_ptr<FileModule> files;
+    std::unique_ptr<ComSupport> link;
+    std::unique_ptr<testing::ScriptedMessageBoxes> boxes;
+    std::unique_ptr<testing::ScriptedFileDialogs> dialogs;
+    std::unique_ptr<FakeView> view;
+    std::unique_ptr<FileCommands> commands;
 };
 
 void TestFiles::init() {
-    testing::ResetCore(QStringLiteral("/L:E"));
     dir = std::make_unique<QTemporaryDir>();
     QVERIFY(dir->isValid());
-    boxes.shown.clear();
-    boxes.answers.clear();
-    dialogs.shown.clear();
-    dialogs.names.clear();
-    view = FakeView{};
+    program = std::make_unique<Program>();
+    MainModule::InitProgram(*program, QStringLiteral("/L:E"));
+    files = std::make_unique<FileModule>(*program);
+    link = std::make_unique<ComSupport>(program->Lang());
+    boxes = std::make_unique<testing::ScriptedMessageBoxes>();
+    dialogs = std::make_unique<testing::ScriptedFileDialogs>();
+    view = std::make_unique<FakeView>(*dialogs, *boxes);
+    commands = std::make_unique<FileCommands>(*program, *files, *link, *view);
 }
 
 void TestFiles::SaveAs(const QString& path, const ConfigRecord& record) {
-    MainModule::Config = record;
-    dialogs.names.enqueue(path);
-    FileCommands::FileSaveAs(view);
-    QCOMPARE(MainModule::State.CurrentFileName, path);
-    boxes.shown.clear();
-    dialogs.shown.clear();
-    view = FakeView{};
+    program->Config = record;
+    dialogs->names.enqueue(path);
+    commands->FileSaveAs();
+    QCOMPARE(program->State.CurrentFileName, path);
+    boxes->shown.clear();
+    dialogs->shown.clear();
+    view->Clear();
 }
 
 void TestFiles::goldenSaveAs() {
@@ -349,19 +363,19 @@ void TestFiles::roundTrip_data() {
 void TestFiles::roundTrip() {
     QFETCH(ConfigRecord, record);
     SaveAs(Path("trip.QMX"), record);
-    MainModule::ResetToFactoryDefaults();
-    MainModule::Config.chValue = 1;
-    MainModule::Config.clValue = 2;
-    MainModule::Config.currentScale = 3;
-    MainModule::Config.ctScale = 4.5;
+    program->Config = FactoryDefaults();
+    program->Config.chValue = 1;
+    program->Config.clValue = 2;
+    program->Config.currentScale = 3;
+    program->Config.ctScale = 4.5;
     Open(Path("trip.QMX"));
-    QVERIFY(boxes.shown.isEmpty());
+    QVERIFY(boxes->shown.isEmpty());
     ConfigRecord expected = record;
     expected.chValue = 1;
     expected.clValue = 2;
     expected.currentScale = 3;
     expected.ctScale = 4.5;
-    QVERIFY(MainModule::Config == expected);
+    QVERIFY(program->Config == expected);
 }
 
 void TestFiles::openThenSave_data() {
@@ -396,16 +410,16 @@ void TestFiles::openThenSave() {
     original.replace(246, 10, QByteArray(10, '\x66'));
     WriteBytes(path, original);
 
-    MainModule::Options.CheckSerialNo = kFalse;
-    MainModule::State.IsConnected = ToBoolean(connected);
-    MainModule::State.ControllerSerialNo = controllerSerial;
+    program->Options.CheckSerialNo = kFalse;
+    program->State.IsConnected = ToBoolean(connected);
+    program->State.ControllerSerialNo = controllerSerial;
     Open(path);
-    QCOMPARE(view.messages, QList<int>{6});
+    QCOMPARE(view->messages, QList<int>{6});
     const double before = OleNow();
-    FileCommands::FileSave(view);
+    commands->FileSave();
     const double after = OleNow();
-    QVERIFY(boxes.shown.isEmpty());
-    QCOMPARE(view.messages, (QList<int>{6, 7}));
+    QVERIFY(boxes->shown.isEmpty());
+    QCOMPARE(view->messages, (QList<int>{6, 7}));
 
     const QByteArray saved = ReadBytes(path);
     QCOMPARE(saved.size(), 256);
@@ -455,7 +469,7 @@ void TestFiles::refusedOpen() {
     QFETCH(bool, english);
     QFETCH(QString, text);
     QFETCH(int, icon);
-    MainModule::State.UILanguage = english ? 1 : 0;
+    program->State.UILanguage = english ? 1 : 0;
 
     // A file whose bytes must never reach memory: other values, odd reserved bytes.
     SaveAs(Path("rejected.QMX"), With([](ConfigRecord& r) { r.jogDialPulses = 77; }));
@@ -466,9 +480,9 @@ void TestFiles::refusedOpen() {
     const QString previous = Path("previous.QMX");
     SaveAs(previous, With([](ConfigRecord& r) { r.originOffset = 123; }));
     const QByteArray previousBytes = ReadBytes(previous);
-    MainModule::Config.runCurrent = 660; // an unsaved edit
-    const ConfigRecord record = MainModule::Config;
-    const QByteArray blocks = FileModule::FileImage();
+    program->Config.runCurrent = 660; // an unsaved edit
+    const ConfigRecord record = program->Config;
+    const QByteArray blocks = files->FileImage();
 
     QString target = Path("target.QMX");
     if (kind == "lower") {
@@ -496,8 +510,8 @@ void TestFiles::refusedOpen() {
 #endif
     } else if (kind == "mismatch") {
         WriteBytes(target, rejected);
-        MainModule::State.IsConnected = kTrue;
-        MainModule::State.ControllerSerialNo = QStringLiteral("SN00000001");
+        program->State.IsConnected = kTrue;
+        program->State.ControllerSerialNo = QStringLiteral("SN00000001");
     }
     if (text.isEmpty()) {
         QFile file(target);
@@ -507,21 +521,21 @@ void TestFiles::refusedOpen() {
     text.replace(u'@', target);
 
     Open(target);
-    QCOMPARE(boxes.shown.size(), 1);
-    QCOMPARE(boxes.shown[0].text, text);
-    QCOMPARE(boxes.shown[0].title, english ? QStringLiteral("Load QMX-001 config file")
-                                           : QStringLiteral("QMX-001設定ファイル読込"));
-    QCOMPARE(int(boxes.shown[0].icon), icon);
-    QCOMPARE(boxes.shown[0].buttons,
+    QCOMPARE(boxes->shown.size(), 1);
+    QCOMPARE(boxes->shown[0].text, text);
+    QCOMPARE(boxes->shown[0].title, english ? QStringLiteral("Load QMX-001 config file")
+                                            : QStringLiteral("QMX-001設定ファイル読込"));
+    QCOMPARE(int(boxes->shown[0].icon), icon);
+    QCOMPARE(boxes->shown[0].buttons,
              icon == int(MsgIcon::Warning) ? MsgButtons::YesNo : MsgButtons::Ok);
-    QVERIFY(MainModule::Config == record);
-    QCOMPARE(FileModule::FileImage().toHex(), blocks.toHex());
-    QCOMPARE(MainModule::State.CurrentFileName, previous);
-    QVERIFY(view.Untouched());
+    QVERIFY(program->Config == record);
+    QCOMPARE(files->FileImage().toHex(), blocks.toHex());
+    QCOMPARE(program->State.CurrentFileName, previous);
+    QVERIFY(view->Untouched());
 
     // Save still writes the previous file, with its own header and the edited record.
-    MainModule::State.IsConnected = kFalse;
-    FileCommands::FileSave(view);
+    program->State.IsConnected = kFalse;
+    commands->FileSave();
     const QByteArray saved = ReadBytes(previous);
     QByteArray expected = previousBytes;
     expected.replace(15, 8, saved.mid(15, 8));
@@ -565,18 +579,18 @@ void TestFiles::serialQuestion() {
     SaveAs(path, With([](ConfigRecord& r) { r.stepMode = 0; }));
     QByteArray bytes = ReadBytes(path);
     WriteBytes(path, bytes.replace(27, 10, fileSerial));
-    MainModule::ResetToFactoryDefaults();
-    MainModule::State.IsConnected = ToBoolean(connected);
-    MainModule::Options.CheckSerialNo = ToBoolean(check);
-    MainModule::State.ControllerSerialNo = controllerSerial;
-    boxes.answers.enqueue(MsgAnswer::Yes);
+    program->Config = FactoryDefaults();
+    program->State.IsConnected = ToBoolean(connected);
+    program->Options.CheckSerialNo = ToBoolean(check);
+    program->State.ControllerSerialNo = controllerSerial;
+    boxes->answers.enqueue(MsgAnswer::Yes);
 
     Open(path);
-    QCOMPARE(boxes.shown.size(), asked ? 1 : 0);
+    QCOMPARE(boxes->shown.size(), asked ? 1 : 0);
     if (asked)
-        QCOMPARE(boxes.shown[0].text, QString(kMismatchEn));
-    QCOMPARE(MainModule::Config.stepMode == 0, loaded);
-    QCOMPARE(view.messages, loaded ? QList<int>{6} : QList<int>{});
+        QCOMPARE(boxes->shown[0].text, QString(kMismatchEn));
+    QCOMPARE(program->Config.stepMode == 0, loaded);
+    QCOMPARE(view->messages, loaded ? QList<int>{6} : QList<int>{});
 }
 
 void TestFiles::saveAsExisting_data() {
@@ -593,7 +607,7 @@ void TestFiles::saveAsExisting() {
     QFETCH(bool, english);
     QFETCH(bool, replace);
     QFETCH(bool, dangling);
-    MainModule::State.UILanguage = english ? 1 : 0;
+    program->State.UILanguage = english ? 1 : 0;
     const QString current = Path("current.QMX");
     SaveAs(current, FactoryDefaults());
     const QString existing = Path("existing.QMX");
@@ -601,29 +615,29 @@ void TestFiles::saveAsExisting() {
         QVERIFY(QFile::link(Path("nowhere.QMX"), existing));
     else
         WriteBytes(existing, "not a config file");
-    const QByteArray blocks = FileModule::FileImage();
-    boxes.answers.enqueue(replace ? MsgAnswer::Yes : MsgAnswer::No);
+    const QByteArray blocks = files->FileImage();
+    boxes->answers.enqueue(replace ? MsgAnswer::Yes : MsgAnswer::No);
 
-    dialogs.names.enqueue(existing);
-    FileCommands::FileSaveAs(view);
-    QCOMPARE(boxes.shown.size(), 1);
-    QCOMPARE(boxes.shown[0].text,
+    dialogs->names.enqueue(existing);
+    commands->FileSaveAs();
+    QCOMPARE(boxes->shown.size(), 1);
+    QCOMPARE(boxes->shown[0].text,
              english ? QStringLiteral("Already config file. Over write ?")
                      : QStringLiteral("設定ファイルが既に存在します。上書きしますか？"));
-    QCOMPARE(boxes.shown[0].title, english ? QStringLiteral("Store QMX-001 config file")
-                                           : QStringLiteral("QMX-001設定ファイル書込"));
-    QCOMPARE(boxes.shown[0].icon, MsgIcon::Warning);
-    QCOMPARE(boxes.shown[0].buttons, MsgButtons::YesNo);
+    QCOMPARE(boxes->shown[0].title, english ? QStringLiteral("Store QMX-001 config file")
+                                            : QStringLiteral("QMX-001設定ファイル書込"));
+    QCOMPARE(boxes->shown[0].icon, MsgIcon::Warning);
+    QCOMPARE(boxes->shown[0].buttons, MsgButtons::YesNo);
     if (replace) {
         QCOMPARE(ReadBytes(existing).size(), 256);
-        QCOMPARE(MainModule::State.CurrentFileName, existing);
-        QCOMPARE(view.messages, QList<int>{7});
+        QCOMPARE(program->State.CurrentFileName, existing);
+        QCOMPARE(view->messages, QList<int>{7});
     } else {
         QCOMPARE(ReadBytes(existing), dangling ? QByteArray() : QByteArray("not a config file"));
         QVERIFY(!QFile::exists(Path("nowhere.QMX")));
-        QCOMPARE(MainModule::State.CurrentFileName, current);
-        QCOMPARE(FileModule::FileImage().toHex(), blocks.toHex());
-        QVERIFY(view.Untouched());
+        QCOMPARE(program->State.CurrentFileName, current);
+        QCOMPARE(files->FileImage().toHex(), blocks.toHex());
+        QVERIFY(view->Untouched());
     }
 }
 
@@ -643,7 +657,7 @@ void TestFiles::writeFailure() {
         target = Path(target);
     const QString current = Path("current.QMX");
     SaveAs(current, FactoryDefaults());
-    const QByteArray blocks = FileModule::FileImage();
+    const QByteArray blocks = files->FileImage();
     QString text;
     {
         QSaveFile probe(target);
@@ -652,15 +666,15 @@ void TestFiles::writeFailure() {
     }
     QVERIFY(!text.isEmpty());
 
-    dialogs.names.enqueue(target);
-    FileCommands::FileSaveAs(view);
-    QCOMPARE(boxes.shown.size(), 1);
-    QCOMPARE(boxes.shown[0].text, text);
-    QCOMPARE(boxes.shown[0].title, QStringLiteral("Store QMX-001 config file"));
-    QCOMPARE(boxes.shown[0].icon, MsgIcon::Critical);
-    QCOMPARE(MainModule::State.CurrentFileName, current);
-    QCOMPARE(FileModule::FileImage().toHex(), blocks.toHex());
-    QVERIFY(view.Untouched());
+    dialogs->names.enqueue(target);
+    commands->FileSaveAs();
+    QCOMPARE(boxes->shown.size(), 1);
+    QCOMPARE(boxes->shown[0].text, text);
+    QCOMPARE(boxes->shown[0].title, QStringLiteral("Store QMX-001 config file"));
+    QCOMPARE(boxes->shown[0].icon, MsgIcon::Critical);
+    QCOMPARE(program->State.CurrentFileName, current);
+    QCOMPARE(files->FileImage().toHex(), blocks.toHex());
+    QVERIFY(view->Untouched());
     QVERIFY(!QFile::exists(target));
 }
 
@@ -679,7 +693,7 @@ void TestFiles::failedWriteKeepsOldFile() {
     QFETCH(QString, kind);
     QString path = Path("old.QMX");
     SaveAs(path, FactoryDefaults());
-    MainModule::Config.runCurrent = 750;
+    program->Config.runCurrent = 750;
     struct rlimit limit {};
     getrlimit(RLIMIT_FSIZE, &limit);
     const rlimit oldLimit = limit;
@@ -692,7 +706,7 @@ void TestFiles::failedWriteKeepsOldFile() {
         path = QStringLiteral("/proc/version");
         if (!QFile::exists(path))
             QSKIP("no /proc");
-        MainModule::State.CurrentFileName = path;
+        program->State.CurrentFileName = path;
     } else if (kind == "fifo") {
         QVERIFY(QFile::remove(path));
         QCOMPARE(mkfifo(QFile::encodeName(path).constData(), 0600), 0);
@@ -706,7 +720,7 @@ void TestFiles::failedWriteKeepsOldFile() {
         QVERIFY(setrlimit(RLIMIT_FSIZE, &limit) == 0);
     }
 
-    FileCommands::FileSave(view);
+    commands->FileSave();
 
     if (kind == "limit") {
         setrlimit(RLIMIT_FSIZE, &oldLimit);
@@ -714,11 +728,11 @@ void TestFiles::failedWriteKeepsOldFile() {
     }
     QFile::setPermissions(dir->path(),
                           QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-    QCOMPARE(boxes.shown.size(), 1);
-    QCOMPARE(boxes.shown[0].title, QStringLiteral("Store QMX-001 config file"));
-    QCOMPARE(boxes.shown[0].icon, MsgIcon::Critical);
-    QVERIFY(!boxes.shown[0].text.isEmpty());
-    QVERIFY(view.Untouched());
+    QCOMPARE(boxes->shown.size(), 1);
+    QCOMPARE(boxes->shown[0].title, QStringLiteral("Store QMX-001 config file"));
+    QCOMPARE(boxes->shown[0].icon, MsgIcon::Critical);
+    QVERIFY(!boxes->shown[0].text.isEmpty());
+    QVERIFY(view->Untouched());
     if (kind == "fifo") {
         QVERIFY(!QFileInfo(path).isFile() && QFileInfo::exists(path));
         return;
@@ -739,20 +753,20 @@ void TestFiles::cancelledDialog() {
     QFETCH(bool, save);
     const QString current = Path("current.QMX");
     SaveAs(current, FactoryDefaults());
-    MainModule::Config.jogDialPulses = 5;
-    const ConfigRecord record = MainModule::Config;
-    const QByteArray blocks = FileModule::FileImage();
+    program->Config.jogDialPulses = 5;
+    const ConfigRecord record = program->Config;
+    const QByteArray blocks = files->FileImage();
     if (save)
-        FileCommands::FileSaveAs(view);
+        commands->FileSaveAs();
     else
-        FileCommands::FileOpen(view);
-    QCOMPARE(dialogs.shown.size(), 1);
-    QCOMPARE(dialogs.shown[0].save, save);
-    QVERIFY(boxes.shown.isEmpty());
-    QVERIFY(view.Untouched());
-    QVERIFY(MainModule::Config == record);
-    QCOMPARE(FileModule::FileImage(), blocks);
-    QCOMPARE(MainModule::State.CurrentFileName, current);
+        commands->FileOpen();
+    QCOMPARE(dialogs->shown.size(), 1);
+    QCOMPARE(dialogs->shown[0].save, save);
+    QVERIFY(boxes->shown.isEmpty());
+    QVERIFY(view->Untouched());
+    QVERIFY(program->Config == record);
+    QCOMPARE(files->FileImage(), blocks);
+    QCOMPARE(program->State.CurrentFileName, current);
     QCOMPARE(QDir(dir->path()).entryList(QDir::Files), QStringList{"current.QMX"});
 }
 
@@ -773,67 +787,67 @@ void TestFiles::dialogTexts() {
     QFETCH(QString, openTitle);
     QFETCH(QString, saveTitle);
     QFETCH(QString, filter);
-    MainModule::State.UILanguage = english ? 1 : 0;
-    FileCommands::FileOpen(view);
-    FileCommands::FileSaveAs(view);
-    QCOMPARE(dialogs.shown.size(), 2);
-    QCOMPARE(dialogs.shown[0].save, false);
-    QCOMPARE(dialogs.shown[0].title, openTitle);
-    QCOMPARE(dialogs.shown[0].filter, filter);
-    QCOMPARE(dialogs.shown[1].save, true);
-    QCOMPARE(dialogs.shown[1].title, saveTitle);
-    QCOMPARE(dialogs.shown[1].filter, filter);
+    program->State.UILanguage = english ? 1 : 0;
+    commands->FileOpen();
+    commands->FileSaveAs();
+    QCOMPARE(dialogs->shown.size(), 2);
+    QCOMPARE(dialogs->shown[0].save, false);
+    QCOMPARE(dialogs->shown[0].title, openTitle);
+    QCOMPARE(dialogs->shown[0].filter, filter);
+    QCOMPARE(dialogs->shown[1].save, true);
+    QCOMPARE(dialogs->shown[1].title, saveTitle);
+    QCOMPARE(dialogs->shown[1].filter, filter);
 }
 
 void TestFiles::nameUsedAsTyped() {
     const QString plain = Path("plainname");
-    dialogs.names.enqueue(plain);
-    FileCommands::FileSaveAs(view);
+    dialogs->names.enqueue(plain);
+    commands->FileSaveAs();
     QCOMPARE(QDir(dir->path()).entryList(QDir::Files), QStringList{"plainname"});
-    QCOMPARE(MainModule::State.CurrentFileName, plain);
+    QCOMPARE(program->State.CurrentFileName, plain);
     Open(plain);
-    QVERIFY(boxes.shown.isEmpty());
-    QCOMPARE(view.messages, (QList<int>{7, 6}));
+    QVERIFY(boxes->shown.isEmpty());
+    QCOMPARE(view->messages, (QList<int>{7, 6}));
 }
 
 // Successes report through the view; Save asks nothing; Close keeps the values.
 void TestFiles::commandsReport() {
     const QString path = Path("report.QMX");
-    MainModule::Config.jogDialPulses = 42;
-    dialogs.names.enqueue(path);
-    FileCommands::FileSaveAs(view);
-    QCOMPARE(view.entries, QList<bool>{true});
-    QCOMPARE(view.messages, QList<int>{7});
-    QCOMPARE(view.displayed, 0);
+    program->Config.jogDialPulses = 42;
+    dialogs->names.enqueue(path);
+    commands->FileSaveAs();
+    QCOMPARE(view->entries, QList<bool>{true});
+    QCOMPARE(view->messages, QList<int>{7});
+    QCOMPARE(view->displayed, 0);
 
-    FileCommands::FileSave(view);
-    QCOMPARE(view.messages, (QList<int>{7, 7}));
-    QCOMPARE(dialogs.shown.size(), 1);
+    commands->FileSave();
+    QCOMPARE(view->messages, (QList<int>{7, 7}));
+    QCOMPARE(dialogs->shown.size(), 1);
 
-    FileCommands::FileClose(view);
-    QCOMPARE(view.entries, (QList<bool>{true, false}));
-    QVERIFY(MainModule::State.CurrentFileName.isEmpty());
-    QCOMPARE(MainModule::Config.jogDialPulses, qint16(42));
+    commands->FileClose();
+    QCOMPARE(view->entries, (QList<bool>{true, false}));
+    QVERIFY(program->State.CurrentFileName.isEmpty());
+    QCOMPARE(program->Config.jogDialPulses, qint16(42));
 
     Open(path);
-    QCOMPARE(view.displayed, 1);
-    QCOMPARE(view.entries, (QList<bool>{true, false, true}));
-    QCOMPARE(view.messages, (QList<int>{7, 7, 6}));
-    QCOMPARE(MainModule::State.CurrentFileName, path);
-    QVERIFY(boxes.shown.isEmpty());
+    QCOMPARE(view->displayed, 1);
+    QCOMPARE(view->entries, (QList<bool>{true, false, true}));
+    QCOMPARE(view->messages, (QList<int>{7, 7, 6}));
+    QCOMPARE(program->State.CurrentFileName, path);
+    QVERIFY(boxes->shown.isEmpty());
 }
 
 void TestFiles::exitClosesLink() {
     FakeSerial serial;
-    ComSupport::SetSerialControl(&serial);
-    ComSupport::Link.PortIsOpen = kTrue;
-    FileCommands::FileExit(view);
-    ComSupport::SetSerialControl(nullptr);
+    link->SetSerialControl(&serial);
+    QVERIFY(link->ComOpenDevice(QStringLiteral("/dev/ttyFake")));
+    commands->FileExit();
+    link->SetSerialControl(nullptr);
     QCOMPARE(serial.closes, 1);
-    QVERIFY(!IsTrue(ComSupport::Link.PortIsOpen));
-    QCOMPARE(view.unloaded, 1);
-    QVERIFY(view.Untouched());
-    QVERIFY(boxes.shown.isEmpty());
+    QVERIFY(!link->PortIsOpen());
+    QCOMPARE(view->unloaded, 1);
+    QVERIFY(view->Untouched());
+    QVERIFY(boxes->shown.isEmpty());
 }
 
 void TestFiles::oleDates_data() {
@@ -881,24 +895,24 @@ void TestFiles::refusingTheCurrentFile() {
     QFETCH(QString, how);
     const QString current = Path("a.QMX");
     SaveAs(current, FactoryDefaults());
-    QCOMPARE(MainModule::State.CurrentFileName, current);
+    QCOMPARE(program->State.CurrentFileName, current);
     if (how == u"foreign")
         WriteBytes(current, QByteArray(256, 'x'));
     QByteArray before = ReadBytes(current);
     if (how == u"serial") {
-        MainModule::State.IsConnected = kTrue;
-        MainModule::State.ControllerSerialNo = QStringLiteral("SN00000001");
+        program->State.IsConnected = kTrue;
+        program->State.ControllerSerialNo = QStringLiteral("SN00000001");
     }
-    boxes.answers.enqueue(MsgAnswer::No);
+    boxes->answers.enqueue(MsgAnswer::No);
     if (how == u"declined") {
-        dialogs.names.enqueue(current);
-        FileCommands::FileSaveAs(view);
+        dialogs->names.enqueue(current);
+        commands->FileSaveAs();
     } else {
         Open(current);
     }
-    QCOMPARE(boxes.shown.size(), 1);
-    QCOMPARE(MainModule::State.CurrentFileName, QString());
-    QCOMPARE(view.entries, QList<bool>{false});
+    QCOMPARE(boxes->shown.size(), 1);
+    QCOMPARE(program->State.CurrentFileName, QString());
+    QCOMPARE(view->entries, QList<bool>{false});
     QCOMPARE(ReadBytes(current), before);
 }
 
@@ -923,13 +937,13 @@ void TestFiles::saveAsOntoSpecialFile() {
     const QString current = Path("current.QMX");
     SaveAs(current, FactoryDefaults());
     const QFileInfo before(target);
-    dialogs.names.enqueue(target);
-    FileCommands::FileSaveAs(view);
-    QCOMPARE(boxes.shown.size(), 1);
-    QVERIFY2(boxes.shown[0].text.contains("is not a regular file"),
-             qPrintable(boxes.shown[0].text));
-    QCOMPARE(boxes.shown[0].buttons, MsgButtons::Ok);
-    QCOMPARE(MainModule::State.CurrentFileName, current);
+    dialogs->names.enqueue(target);
+    commands->FileSaveAs();
+    QCOMPARE(boxes->shown.size(), 1);
+    QVERIFY2(boxes->shown[0].text.contains("is not a regular file"),
+             qPrintable(boxes->shown[0].text));
+    QCOMPARE(boxes->shown[0].buttons, MsgButtons::Ok);
+    QCOMPARE(program->State.CurrentFileName, current);
     QVERIFY(!QFileInfo(target).isFile());
     QCOMPARE(QFileInfo(target).isDir(), before.isDir());
 }

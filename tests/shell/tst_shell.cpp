@@ -3,7 +3,6 @@
 #include "shell/MainModule.h"
 #include "shell/Numbers.h"
 #include "shell/RecordFields.h"
-#include "tests/support/Reset.h"
 
 #include <set>
 
@@ -12,7 +11,6 @@
 class TestShell : public QObject {
     Q_OBJECT
 private slots:
-    void init() { testing::ResetCore(); }
     void commandLine_data();
     void commandLine();
     void roundHalfEven_data();
@@ -63,19 +61,20 @@ void TestShell::commandLine() {
     QFETCH(int, port);
     QFETCH(int, language);
     QFETCH(bool, extended);
-    MainModule::InitProgram(line);
-    QCOMPARE(MainModule::Options.ComPort, port);
-    QCOMPARE(MainModule::State.UILanguage, language);
-    QCOMPARE(IsTrue(MainModule::State.ExtendedMode), extended);
+    Program program;
+    MainModule::InitProgram(program, line);
+    QCOMPARE(program.Options.ComPort, port);
+    QCOMPARE(program.State.UILanguage, language);
+    QCOMPARE(IsTrue(program.State.ExtendedMode), extended);
     // The rest of the state always starts the same.
-    QCOMPARE(MainModule::Options.ComSpeed, 1);
-    QCOMPARE(MainModule::Options.LoadOnConnect, kFalse);
-    QCOMPARE(MainModule::Options.ConfirmStore, kTrue);
-    QCOMPARE(MainModule::Options.CheckSerialNo, kTrue);
-    QCOMPARE(MainModule::State.IsConnected, kFalse);
-    QCOMPARE(MainModule::State.ControllerSerialNo, QString("xxxxxxxxxx"));
-    QCOMPARE(MainModule::State.ControllerName, QString(16, 'x'));
-    QCOMPARE(MainModule::State.ControllerVersionText, QString("x.xx"));
+    QCOMPARE(program.Options.ComSpeed, 1);
+    QCOMPARE(program.Options.LoadOnConnect, kFalse);
+    QCOMPARE(program.Options.ConfirmStore, kTrue);
+    QCOMPARE(program.Options.CheckSerialNo, kTrue);
+    QCOMPARE(program.State.IsConnected, kFalse);
+    QCOMPARE(program.State.ControllerSerialNo, QString("xxxxxxxxxx"));
+    QCOMPARE(program.State.ControllerName, QString(16, 'x'));
+    QCOMPARE(program.State.ControllerVersionText, QString("x.xx"));
 }
 
 void TestShell::roundHalfEven_data() {
@@ -173,9 +172,10 @@ void TestShell::conversionFailures() {
 }
 
 void TestShell::factoryDefaults() {
-    MainModule::Config.runCurrent = 1;
-    MainModule::ResetToFactoryDefaults();
-    const ConfigRecord& r = MainModule::Config;
+    Program program;
+    program.Config.runCurrent = 1;
+    program.Config = FactoryDefaults();
+    const ConfigRecord& r = program.Config;
     QCOMPARE(r.defaultSpeedMin, 500);
     QCOMPARE(r.defaultSpeedMax, 5000);
     QCOMPARE(r.defaultAccelTime, 200);
@@ -211,11 +211,13 @@ void TestShell::factoryDefaults() {
 }
 
 void TestShell::title() {
-    MainModule::InitProgram("");
-    QVERIFY(MainModule::WindowTitle().startsWith(
-        QString::fromUtf8("QMX-001 設定プログラム  Ver 1.23  ")));
-    MainModule::InitProgram("/L:E");
-    QVERIFY(MainModule::WindowTitle().startsWith("QMX-001 Configuration  Ver 1.23  "));
+    Program program;
+    MainModule::InitProgram(program, "");
+    QVERIFY(MainModule::WindowTitle(program.Lang())
+                .startsWith(QString::fromUtf8("QMX-001 設定プログラム  Ver 1.23  ")));
+    MainModule::InitProgram(program, "/L:E");
+    QVERIFY(
+        MainModule::WindowTitle(program.Lang()).startsWith("QMX-001 Configuration  Ver 1.23  "));
 }
 
 // Every field of the record has one row of its own: names differ, and each row's setter
@@ -396,5 +398,4 @@ void TestShell::presentingReadsTheRules() {
 }
 
 QTEST_GUILESS_MAIN(TestShell)
-#include "tests/support/Reset.h"
 #include "tst_shell.moc"

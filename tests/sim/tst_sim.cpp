@@ -447,6 +447,18 @@ void TestSim::answerFaults_data() {
     other.serialNo = "X123456789";
     QTest::newRow("another identity") << sim::Faults{} << other << QStringList{"?:N", "?:V", "?:S"}
                                       << QStringList{"ABC", "V0.95", "X123456789"} << "500";
+    f = {};
+    f.busyFirst = {{"?:S", "BUSY"}};
+    QTest::newRow("busy once") << f << id << QStringList{"?:S", "?:S"}
+                               << QStringList{"BUSY", "SIM0000001"} << "500";
+    // A restart loses what came while it was quiet and comes back with the values last stored
+    // (the factory ones here), or the factory ones.
+    f = {};
+    f.restartAt = "?:N";
+    f.restartSilentCommands = 2;
+    QTest::newRow("restart for two commands")
+        << f << id << QStringList{"Z:D0600", "?:N", "Z:D0700", "?:D0"}
+        << QStringList{"OK", "-", "-", "500"} << "500";
 }
 
 void TestSim::answerFaults() {
@@ -741,6 +753,13 @@ void TestSim::ptyOptions_data() {
     QTest::newRow("stale reply") << QStringList{"--stale-before", "?:D1"}
                                  << QStringList{"?:D0", "?:D1"} << QByteArray("500\r\n5000\r\n")
                                  << 2;
+    QTest::newRow("busy word") << QStringList{"--busy", "?:D0=BUSY"} << QStringList{"?:D0"}
+                               << QByteArray("BUSY\r\n") << 1;
+    QTest::newRow("flood") << QStringList{"--flood", "?:D0=3:9"} << QStringList{"?:D0"}
+                           << QByteArray("999500\r\n") << 1;
+    QTest::newRow("restart to factory")
+        << QStringList{"--restart-at", "?:N", "--restart-to", "factory"}
+        << QStringList{"Z:D0600", "?:N", "?:D0"} << QByteArray("500\r\n") << 1;
     QTest::newRow("reply twice") << QStringList{"--twice", "?:D0=50"} << QStringList{"?:D0"}
                                  << QByteArray("500\r\n500\r\n") << 2;
     QTest::newRow("repeat answered later")

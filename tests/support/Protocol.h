@@ -8,7 +8,8 @@
 // the program's own tables shows in every suite that uses them.
 namespace testing {
 
-inline const QStringList kIdentifyCommands{"Z:IE0", "?:N", "?:B", "?:S", "?:V", "?:-"};
+// The serial number is asked twice: it goes into files and records, so two answers must agree.
+inline const QStringList kIdentifyCommands{"Z:IE0", "?:N", "?:B", "?:S", "?:S", "?:V", "?:-"};
 
 inline const QStringList kLoadQueries{
     "?:D0", "?:D1", "?:D2", "?:J0", "?:J1", "?:J2", "?:O0",  "?:O1",  "?:O2", "?:EP", "?:EA",
@@ -31,6 +32,12 @@ inline constexpr std::array<StoreLine, 36> kFactoryStore{{
     {"Z:CS365", 75}, {"Z:CT4", 80},     {"Z:MT0", 82},    {"Z:ED0", 84},    {"Z:EM10", 86},
     {"Z:UW", 100},
 }};
+
+// A store's read-back, and a verify: every parameter the store sent, queried in store order.
+inline const QStringList kReadBackQueries{"?:D0", "?:D1", "?:D2", "?:J0",  "?:J1",  "?:J2", "?:O0",
+                                          "?:O1", "?:O2", "?:EP", "?:EA",  "?:EF",  "?:EJ", "?:IS",
+                                          "?:IF", "?:MO", "V:N",  "?:ML0", "?:ML1", "?:MD", "?:MS",
+                                          "?:CR", "?:CS", "?:CT", "?:MT",  "?:ED",  "?:EM"};
 
 inline QStringList FactoryStoreCommands() {
     QStringList commands;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "files/FileCommands.h"
+#include "link/ControllerCommands.h"
 #include "platform/FileDialogs.h"
 #include "platform/MessageBoxes.h"
 #include "platform/ProgressDisplay.h"
@@ -10,8 +11,13 @@
 #include <QQueue>
 #include <QString>
 
+#include <functional>
+
+class Series;
+
 // Test stand-ins for the operator: questions are answered from a queue (No when it runs dry),
-// every box, dialog and progress value is recorded, and nothing ever blocks.
+// every box, dialog and progress value is recorded, and nothing ever blocks. Each test owns
+// its own and passes them to what it runs.
 namespace testing {
 
 struct ShownBox {
@@ -19,15 +25,13 @@ struct ShownBox {
     QString title;
     platform::MsgIcon icon;
     platform::MsgButtons buttons;
+    QString details{};
 };
 
 class ScriptedMessageBoxes : public platform::MessageBoxes {
 public:
-    ScriptedMessageBoxes() { platform::SetMessageBoxes(this); }
-    ~ScriptedMessageBoxes() override { platform::SetMessageBoxes(nullptr); }
-
     platform::MsgAnswer Show(const QString& text, const QString& title, platform::MsgIcon icon,
-                             platform::MsgButtons buttons) override;
+                             platform::MsgButtons buttons, const QString& details = {}) override;
 
     QList<ShownBox> shown;
     QQueue<platform::MsgAnswer> answers;
@@ -41,9 +45,6 @@ struct ShownDialog {
 
 class ScriptedFileDialogs : public platform::FileDialogs {
 public:
-    ScriptedFileDialogs() { platform::SetFileDialogs(this); }
-    ~ScriptedFileDialogs() override { platform::SetFileDialogs(nullptr); }
-
     QString OpenFileName(const QString& title, const QString& filter) override;
     QString SaveFileName(const QString& title, const QString& filter) override;
 
@@ -53,9 +54,6 @@ public:
 
 class RecordingProgress : public platform::ProgressDisplay {
 public:
-    RecordingProgress() { platform::SetProgressDisplay(this); }
-    ~RecordingProgress() override { platform::SetProgressDisplay(nullptr); }
-
     void ShowProgress(int value) override;
     void SetProgress(int value) override;
     void HideProgress() override;
@@ -66,21 +64,47 @@ public:
 
 // The core's failures and questions as the window shows them: a failure in an error box, a
 // question in a Yes/No box, so that the scripted boxes record them.
-void ShowInBox(const Failure& failure);
-bool AskInBox(const Question& question);
+void ShowInBox(platform::MessageBoxes& boxes, const Failure& failure);
+bool AskInBox(platform::MessageBoxes& boxes, const Question& question);
 // The result, its failure shown in a box; true when it succeeded.
-bool Boxed(const Result& result);
+bool Boxed(platform::MessageBoxes& boxes, const Result& result);
+
+// An operator who answers in the scripted boxes.
+class BoxedOperator : public OperatorView {
+public:
+    explicit BoxedOperator(platform::MessageBoxes& boxes) : boxes_(boxes) {}
+    bool Ask(const Question& question) override { return AskInBox(boxes_, question); }
+    void ShowFailure(const Failure& failure) override { ShowInBox(boxes_, failure); }
+
+private:
+    platform::MessageBoxes& boxes_;
+};
 
 // A File menu view that asks through the scripted dialogs and boxes, and shows nothing else.
-struct ScriptedFileView : FileCommandsView {
+class ScriptedFileView : public FileCommandsView {
+public:
+    ScriptedFileView(ScriptedFileDialogs& dialogs, platform::MessageBoxes& boxes)
+        : dialogs_(dialogs), boxes_(boxes) {}
     void DispConfigData() override {}
     void SetFileEntriesEnabled(bool) override {}
     void DispStatusMsg(StatusMsg) override {}
     void UnloadMainWindow() override {}
     QString AskFileName(bool save, const QString& title, const QString& filter) override;
-    bool Ask(const Question& question) override { return AskInBox(question); }
-    void ShowFailure(const Failure& failure) override { ShowInBox(failure); }
+    bool Ask(const Question& question) override { return AskInBox(boxes_, question); }
+    void ShowFailure(const Failure& failure) override { ShowInBox(boxes_, failure); }
+
+private:
+    ScriptedFileDialogs& dialogs_;
+    platform::MessageBoxes& boxes_;
 };
+
+// Lets the event loop run until the series has finished (a test may wait in a loop of its
+// own); its result, or a failure after timeoutMs. keep is called when it finishes, before it
+// goes, to take what it holds.
+Result Await(Series* series, const std::function<void()>& keep = {}, int timeoutMs = 60000);
+// Starts a command with start and waits for the commands' Finished; its report.
+ControllerCommands::Report Await(ControllerCommands& commands, const std::function<void()>& start,
+                                 int timeoutMs = 60000);
 
 // A test run in both languages: the column "english" with the rows "japanese" and "english".
 void AddLanguageRows();

@@ -1,5 +1,6 @@
 #include "tests/support/WindowDriver.h"
 
+#include "ui/main/MainCommands.h"
 #include "ui/main/frmMain.h"
 
 #include <QAbstractButton>
@@ -9,6 +10,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QSlider>
 #include <QTabBar>
 #include <QTabWidget>
@@ -16,6 +18,14 @@
 #include <QWheelEvent>
 
 namespace testing {
+
+// An event loop that ends with the signal: QTest::qWaitFor would sleep 10 ms between its rounds,
+// which slows the link's ticks to that pace.
+bool AwaitSequenceEnd(frmMain& window, int timeoutMs) {
+    MainCommands& commands = window.Commands();
+    QSignalSpy ended(&commands, &MainCommands::SequenceEnded);
+    return !commands.SequenceRunning() || ended.wait(timeoutMs);
+}
 
 void Reveal(frmMain& window, QWidget* widget) {
     for (int i = 0; i < window.MainTab->count(); ++i)

@@ -11,6 +11,10 @@ class frmMain;
 // Driving the main window as an operator does, for the window's test suites.
 namespace testing {
 
+// Lets the event loop run until the connect, load or store under way has ended (at once when
+// none runs); false when it still runs after timeoutMs.
+bool AwaitSequenceEnd(frmMain& window, int timeoutMs = 30000);
+
 // Selects the page that holds the widget.
 void Reveal(frmMain& window, QWidget* widget);
 // Clicks where the operator would: on the box or circle of check and option buttons.

@@ -1,7 +1,6 @@
 #include "link/ComSupport.h"
 #include "platform/Ports.h"
 #include "shell/MainModule.h"
-#include "tests/support/Reset.h"
 #include "tests/support/Scripted.h"
 #include "tests/support/WindowDriver.h"
 #include "ui/about/frmAbout.h"
@@ -23,6 +22,17 @@ namespace {
 
 // A link value ComInit never produces: still there means the link was not re-initialised.
 constexpr qint16 kUntouched = 99;
+
+// What the Options dialog works on, the test's own: the program's options from the command
+// line, and a link in the dialog's language that nothing has initialised yet.
+struct Setting {
+    explicit Setting(Language language = {}, const QString& commandLine = {}) : link(language) {
+        MainModule::InitProgram(program, commandLine);
+        link.ComInit(kUntouched, kUntouched - 1);
+    }
+    Program program;
+    ComSupport link;
+};
 
 QWidget* Control(QWidget* dialog, const QString& name) {
     auto* widget = dialog->findChild<QWidget*>(name);
@@ -79,7 +89,6 @@ class TestUiDialogs : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase();
-    void init();
     void openState_data();
     void openState();
     void buttons_data();
@@ -119,12 +128,6 @@ void TestUiDialogs::initTestCase() {
     qunsetenv("QMX_COM4");
 }
 
-void TestUiDialogs::init() {
-    testing::ResetCore();
-    ComSupport::Link.ComPortNumber = kUntouched;
-    ComSupport::Link.ComSpeedCode = kUntouched;
-}
-
 void TestUiDialogs::openState_data() {
     QTest::addColumn<QString>("commandLine");
     QTest::addColumn<bool>("inverted"); // switches and speed away from their start values
@@ -139,11 +142,12 @@ void TestUiDialogs::openState() {
     QFETCH(QString, commandLine);
     QFETCH(bool, inverted);
     QFETCH(int, portIndex);
-    MainModule::InitProgram(commandLine);
+    Setting setting({}, commandLine);
+    ProgramOptions& options = setting.program.Options;
     if (inverted)
-        MainModule::Options = {kTrue, kFalse, kFalse, MainModule::Options.ComPort, 3};
+        options = {kTrue, kFalse, kFalse, options.ComPort, 3};
 
-    frmOptions dialog;
+    frmOptions dialog(options, setting.link);
     QCOMPARE(CheckedIndex(dialog.ComPortOption), portIndex);
     QCOMPARE(CheckedIndex(dialog.ComSpeedOption), inverted ? 3 : 1);
     QCOMPARE(dialog.SysSetupCheck[0]->isChecked(), inverted);
@@ -199,7 +203,8 @@ void TestUiDialogs::buttons() {
     QFETCH(bool, reinitialised);
     QFETCH(bool, stillOpen);
 
-    frmOptions dialog;
+    Setting setting;
+    frmOptions dialog(setting.program.Options, setting.link);
     dialog.show();
     QVERIFY(QTest::qWaitForWindowExposed(&dialog));
     if (actions.isEmpty())
@@ -207,7 +212,7 @@ void TestUiDialogs::buttons() {
     for (const QString& action : actions)
         Act(dialog, action);
 
-    const ProgramOptions& options = MainModule::Options;
+    const ProgramOptions& options = setting.program.Options;
     QCOMPARE(options.ComPort, port);
     QCOMPARE(options.ComSpeed, speed);
     const auto flag = [&](int i) {
@@ -216,8 +221,8 @@ void TestUiDialogs::buttons() {
     QCOMPARE(options.LoadOnConnect, flag(0));
     QCOMPARE(options.ConfirmStore, flag(1));
     QCOMPARE(options.CheckSerialNo, flag(2));
-    QCOMPARE(ComSupport::Link.ComPortNumber, reinitialised ? port : kUntouched);
-    QCOMPARE(ComSupport::Link.ComSpeedCode, reinitialised ? speed + 1 : kUntouched);
+    QCOMPARE(setting.link.ComPortNumber(), reinitialised ? port : kUntouched);
+    QCOMPARE(setting.link.ComSpeedCode(), reinitialised ? speed + 1 : kUntouched);
     QCOMPARE(dialog.isVisible(), stillOpen);
 }
 
@@ -230,7 +235,8 @@ void TestUiDialogs::applyEnabledByClick_data() {
 
 void TestUiDialogs::applyEnabledByClick() {
     QFETCH(QString, control);
-    frmOptions dialog;
+    Setting setting;
+    frmOptions dialog(setting.program.Options, setting.link);
     dialog.show();
     QVERIFY(!dialog.cmdApply->isEnabled());
     Act(dialog, control);
@@ -239,7 +245,7 @@ void TestUiDialogs::applyEnabledByClick() {
     Act(dialog, "cmdApply");
     QVERIFY(!dialog.cmdApply->isEnabled());
     QCOMPARE(dialog.OptionsChanged, kFalse);
-    QVERIFY(ComSupport::Link.ComPortNumber != kUntouched);
+    QVERIFY(setting.link.ComPortNumber() != kUntouched);
 }
 
 void TestUiDialogs::optionCaptions_data() {
@@ -287,8 +293,8 @@ void TestUiDialogs::optionCaptions() {
     QFETCH(int, language);
     QFETCH(QString, control);
     QFETCH(QString, caption);
-    MainModule::State.UILanguage = static_cast<qint16>(language);
-    frmOptions dialog;
+    Setting setting(Language::FromCode(language));
+    frmOptions dialog(setting.program.Options, setting.link);
     QCOMPARE(Caption(&dialog, control), caption);
 }
 
@@ -299,8 +305,8 @@ void TestUiDialogs::portTooltips() {
     platform::MapComPort(4, QStringLiteral("/nonexistent/ttyQMX"));
     platform::MapComPort(5, QStringLiteral("/dev/ttyACM9"));
     for (const qint16 language : {0, 1}) {
-        MainModule::State.UILanguage = language;
-        frmOptions dialog;
+        Setting setting(Language::FromCode(language));
+        frmOptions dialog(setting.program.Options, setting.link);
         // That the device exists, never that a controller is connected.
         const QString present = language ? QStringLiteral(" (present)") : " (存在します)";
         const QString absent = language ? QStringLiteral(" (not present)") : " (見つかりません)";
@@ -322,9 +328,10 @@ void TestUiDialogs::everyControlSpeaksForItself_data() {
 // beside them, the speeds carry their unit.
 void TestUiDialogs::everyControlSpeaksForItself() {
     QFETCH(bool, english);
-    MainModule::State.UILanguage = english ? 1 : 0;
-    frmOptions options;
-    frmAbout about;
+    const Language language = english ? Language::English() : Language::Japanese();
+    Setting setting(language);
+    frmOptions options(setting.program.Options, setting.link);
+    frmAbout about(language);
     for (QWidget* dialog : {static_cast<QWidget*>(&options), static_cast<QWidget*>(&about)}) {
         const QStringList problems = testing::AccessibilityProblems(dialog);
         QVERIFY2(problems.isEmpty(), qPrintable(problems.join(u'\n')));
@@ -339,6 +346,7 @@ void TestUiDialogs::everyControlSpeaksForItself() {
 }
 
 void TestUiDialogs::modalOpening() {
+    Setting setting;
     QWidget owner;
     owner.show();
     QWidget* seenOwner = nullptr;
@@ -349,16 +357,17 @@ void TestUiDialogs::modalOpening() {
         Act(*dialog, "ComPortOption(11)");
         Act(*dialog, "cmdOK");
     });
-    QCOMPARE(frmOptions::ShowModal(&owner), int(QDialog::Accepted));
+    QCOMPARE(frmOptions::ShowModal(&owner, setting.program.Options, setting.link),
+             int(QDialog::Accepted));
     QCOMPARE(seenOwner, &owner);
-    QCOMPARE(MainModule::Options.ComPort, 12);
+    QCOMPARE(setting.program.Options.ComPort, 12);
 
     QTimer::singleShot(0, [] {
         auto* box = qobject_cast<frmAbout*>(QApplication::activeModalWidget());
         QVERIFY(box);
         QTest::keyClick(box, Qt::Key_Escape);
     });
-    QCOMPARE(frmAbout::ShowModal(&owner), int(QDialog::Rejected));
+    QCOMPARE(frmAbout::ShowModal(&owner, Language()), int(QDialog::Rejected));
 }
 
 void TestUiDialogs::aboutTexts_data() {
@@ -375,8 +384,7 @@ void TestUiDialogs::aboutTexts() {
     QFETCH(int, language);
     QFETCH(QString, caption);
     QFETCH(QString, title);
-    MainModule::State.UILanguage = static_cast<qint16>(language);
-    frmAbout box;
+    frmAbout box(Language::FromCode(language));
     QCOMPARE(box.windowTitle(), caption);
     QCOMPARE(box.lblTitle->text(), title);
     QCOMPARE(box.lblVersion->text(), QStringLiteral("Ver 1.23"));
@@ -395,7 +403,7 @@ void TestUiDialogs::aboutCloses_data() {
 
 void TestUiDialogs::aboutCloses() {
     QFETCH(int, key);
-    frmAbout box;
+    frmAbout box(Language{});
     box.show();
     QVERIFY(QTest::qWaitForWindowExposed(&box));
     if (key)
@@ -409,7 +417,7 @@ void TestUiDialogs::aboutGeometry() {
     QWidget owner;
     owner.setGeometry(150, 100, 500, 400);
     owner.show();
-    frmAbout box(&owner);
+    frmAbout box(Language{}, &owner);
     box.show();
     QVERIFY(QTest::qWaitForWindowExposed(&box));
     QCOMPARE(box.size(), QSize(361, 208));
@@ -433,8 +441,9 @@ void TestUiDialogs::nothingClipped_data() {
 void TestUiDialogs::nothingClipped() {
     QFETCH(bool, about);
     QFETCH(int, language);
-    MainModule::State.UILanguage = static_cast<qint16>(language);
-    std::unique_ptr<QDialog> dialog(about ? static_cast<QDialog*>(new frmAbout) : new frmOptions);
+    Setting setting(Language::FromCode(language));
+    std::unique_ptr<QDialog> dialog(about ? static_cast<QDialog*>(new frmAbout(setting.link.Lang()))
+                                          : new frmOptions(setting.program.Options, setting.link));
     dialog->show();
     QVERIFY(QTest::qWaitForWindowExposed(dialog.get()));
     auto* tabs = dialog->findChild<QTabWidget*>();
@@ -461,16 +470,16 @@ void TestUiDialogs::pictures() {
     QDir folder(buildDir);
     QVERIFY(folder.mkpath(QStringLiteral("pictures")) && folder.cd(QStringLiteral("pictures")));
     for (int language = 0; language < 2; ++language) {
-        MainModule::State.UILanguage = static_cast<qint16>(language);
+        Setting setting(Language::FromCode(language));
         const QString suffix = language ? QStringLiteral("en") : QStringLiteral("ja");
-        frmOptions options;
+        frmOptions options(setting.program.Options, setting.link);
         options.show();
         for (int tab = 0; tab < 2; ++tab) {
             options.OptionTab->setCurrentIndex(tab);
             const QString name = QStringLiteral("options-tab%1-%2.png").arg(tab).arg(suffix);
             QVERIFY(options.grab().save(folder.filePath(name)));
         }
-        frmAbout about;
+        frmAbout about(setting.link.Lang());
         about.show();
         QVERIFY(about.grab().save(folder.filePath(QStringLiteral("about-%1.png").arg(suffix))));
     }

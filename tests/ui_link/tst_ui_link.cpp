@@ -1,19 +1,18 @@
 #include "files/FileModule.h"
 #include "link/ComSupport.h"
 #include "link/QMXModule.h"
-#include "platform/ProgressDisplay.h"
 #include "shell/ConfigRecord.h"
 #include "shell/MainModule.h"
 #include "sim/DeviceModel.h"
 #include "sim/SimSerialControl.h"
 #include "tests/support/Protocol.h"
 #include "tests/support/Records.h"
-#include "tests/support/Reset.h"
 #include "tests/support/Scripted.h"
 #include "tests/support/SimHarness.h"
 #include "tests/support/WindowDriver.h"
 #include "ui/main/MainCommands.h"
 #include "ui/main/StartUp.h"
+#include "ui/main/frmCompare.h"
 #include "ui/main/frmMain.h"
 
 #include <QAction>
@@ -28,6 +27,7 @@
 #include <QSlider>
 #include <QTabBar>
 #include <QTabWidget>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -49,8 +49,6 @@ using testing::Mismatch;
 using testing::Perform;
 using testing::Reveal;
 using testing::Type;
-
-using MainModule::Config;
 
 // In-process the controller answers at once; a short tick keeps the many no-reply rows quick
 // without changing what the link counts.
@@ -186,9 +184,16 @@ QStringList LinkProblems(frmMain& w, LinkView link, bool english, const QStringL
     expect(w.CmdLoad->isEnabled() == connected, "LOAD enabled");
     expect(w.CmdStore->isEnabled() == connected, "STORE enabled");
     expect(w.mnuToolsOptions->isEnabled() == !connected, "Options enabled");
-    expect(IsTrue(MainModule::State.IsConnected) == connected, "IsConnected");
-    expect(IsTrue(ComSupport::Link.PortIsOpen) == connected, "port open");
+    expect(IsTrue(w.program().State.IsConnected) == connected, "IsConnected");
+    expect(w.Link().PortIsOpen() == connected, "port open");
     expect(!w.ProgressBar->isVisible(), "progress bar hidden");
+    expect(w.mnuToolsCompare->isEnabled() == connected, "Compare enabled");
+    // Held and given back, the EXTEND pages stay unavailable without /EXT, their controls too.
+    if (!IsTrue(w.program().State.ExtendedMode))
+        for (const QWidget* extended :
+             {w.MainTab->widget(3), w.MainTab->widget(4), static_cast<QWidget*>(w.ExtLSCheck[0]),
+              static_cast<QWidget*>(w.DefSpeedText[0])})
+            expect(!extended->isEnabled(), "an EXTEND control available without /EXT");
     QStringList shown{w.infoLabel[3]->text(), w.infoLabel[4]->text(), w.infoLabel[5]->text(),
                       w.infoLabel[7]->text()};
     const QStringList wanted =
@@ -283,12 +288,22 @@ private slots:
     void focusGoesToConnect();
     void progressDuringConnect();
 
+    // What the window knows the controller holds: markers, undo, Compare, Exit.
+    void markersAndUndo();
+    void openMarksWhatDiffers();
+    void compareWithController();
+    void exitAsksWhileEditsPending_data();
+    void exitAsksWhileEditsPending();
+    void windowGoneMidSeries();
+
 private:
     enum class Ticks { Real, Fast };
     frmMain* StartWindow(const QString& commandLine, Ticks ticks);
     bool StartSim(const QStringList& arguments, const QByteArray& state = {});
     QStringList SimLog() const;
     void UseInProcessController();
+    bool ClickToEnd(QPushButton* button);
+    bool Connected() const;
     bool ClickConnect();
 
     ConfigRecord loadedController_{}; // what one successful load made of the controller
@@ -312,9 +327,9 @@ void TestUiLink::initTestCase() {
     QVERIFY(model_->LoadStateText(kControllerState));
     frmMain* window = StartWindow(QString(), Ticks::Fast);
     QVERIFY(ClickConnect());
-    Click(*window, window->CmdLoad);
+    QVERIFY(ClickToEnd(window->CmdLoad));
     QVERIFY(boxes_->shown.isEmpty());
-    loadedController_ = Config;
+    loadedController_ = window->Config();
     cleanup();
 }
 
@@ -325,22 +340,23 @@ void TestUiLink::init() {
 }
 
 void TestUiLink::cleanup() {
-    ComSupport::ComClose();
+    if (window_)
+        window_->Link().ComClose();
     window_.reset();
-    ComSupport::SetSerialControl(nullptr);
     serial_.reset();
     model_.reset();
     sim_.reset();
     dialogs_.reset();
     boxes_.reset();
     dir_.reset();
-    testing::ResetCore();
 }
 
-// The program's own start-up; this window is also the progress display.
+// The program's own start-up with this test's boxes and dialogs, on the in-process controller
+// when the test has one, else on the real port of COM 1.
 frmMain* TestUiLink::StartWindow(const QString& commandLine, Ticks ticks) {
-    window_.reset(StartProgram(commandLine));
-    platform::SetProgressDisplay(window_.get());
+    window_.reset(StartProgram(commandLine, WindowSeams{boxes_.get(), dialogs_.get()}));
+    if (serial_)
+        window_->Link().SetSerialControl(serial_.get());
     if (ticks == Ticks::Fast)
         window_->Timer1->setInterval(kFastTickMs);
     window_->activateWindow();
@@ -367,7 +383,6 @@ bool TestUiLink::StartSim(const QStringList& arguments, const QByteArray& state)
         return false;
     }
     qputenv("QMX_COM1", sim_->PtyPath().toLocal8Bit());
-    ComSupport::SetSerialControl(nullptr);
     return true;
 }
 
@@ -383,12 +398,21 @@ QStringList TestUiLink::SimLog() const {
 void TestUiLink::UseInProcessController() {
     model_ = std::make_unique<sim::DeviceModel>();
     serial_ = std::make_unique<sim::SimSerialControl>(*model_);
-    ComSupport::SetSerialControl(serial_.get());
 }
 
+// Clicks a controller button and waits until the series it started has ended.
+bool TestUiLink::ClickToEnd(QPushButton* button) {
+    Click(*window_, button);
+    return testing::AwaitSequenceEnd(*window_);
+}
+
+bool TestUiLink::Connected() const {
+    return IsTrue(window_->program().State.IsConnected);
+}
+
+// CONNECT to its end; whether connected then.
 bool TestUiLink::ClickConnect() {
-    Click(*window_, window_->CmdConnect);
-    return IsTrue(MainModule::State.IsConnected);
+    return ClickToEnd(window_->CmdConnect) && Connected();
 }
 
 // ---- End to end ------------------------------------------------------------------------------
@@ -411,7 +435,7 @@ void TestUiLink::connectShowsController() {
                      kControllerState));
     frmMain* window =
         StartWindow(english ? QStringLiteral("/L:E /EXT") : QStringLiteral("/EXT"), Ticks::Real);
-    MainModule::Options.LoadOnConnect = ToBoolean(loadOnConnect);
+    window->program().Options.LoadOnConnect = ToBoolean(loadOnConnect);
 
     QVERIFY(ClickConnect());
     const QStringList problems = LinkProblems(*window, LinkView::Connected, english,
@@ -421,13 +445,13 @@ void TestUiLink::connectShowsController() {
     QCOMPARE(SimLog(), loadOnConnect ? kIdentify + kLoadQueries : kIdentify);
     QVERIFY(boxes_->shown.isEmpty());
     if (loadOnConnect) {
-        QVERIFY2(Config == ControllerRecord(),
-                 qPrintable(testing::Differences(Config, ControllerRecord()).join(u' ')));
+        QVERIFY2(window->Config() == ControllerRecord(),
+                 qPrintable(testing::Differences(window->Config(), ControllerRecord()).join(u' ')));
         const QStringList shown = Mismatches(*window, kControllerShown);
         QVERIFY2(shown.isEmpty(), qPrintable(shown.join(u'\n')));
     } else {
         // Connecting alone leaves the record and what the window shows.
-        QVERIFY(Config == FactoryDefaults());
+        QVERIFY(window->Config() == FactoryDefaults());
         const QStringList shown = Mismatches(*window, kFactoryShown);
         QVERIFY2(shown.isEmpty(), qPrintable(shown.join(u'\n')));
     }
@@ -444,12 +468,13 @@ void TestUiLink::load() {
     frmMain* window =
         StartWindow(english ? QStringLiteral("/L:E /EXT") : QStringLiteral("/EXT"), Ticks::Real);
     QVERIFY(ClickConnect());
-    Config.reservedSwitch = 7; // never read from the controller
+    window->Config().reservedSwitch = 7; // never read from the controller
 
-    Click(*window, window->CmdLoad);
+    QVERIFY(ClickToEnd(window->CmdLoad));
     ConfigRecord expected = ControllerRecord();
     expected.reservedSwitch = 7;
-    QVERIFY2(Config == expected, qPrintable(testing::Differences(Config, expected).join(u' ')));
+    QVERIFY2(window->Config() == expected,
+             qPrintable(testing::Differences(window->Config(), expected).join(u' ')));
     const QStringList shown = Mismatches(*window, kControllerShown);
     QVERIFY2(shown.isEmpty(), qPrintable(shown.join(u'\n')));
     QCOMPARE(window->StatusText(), StatusMessage(3, english));
@@ -468,10 +493,12 @@ void TestUiLink::store_data() {
     QTest::addColumn<ConfigRecord>("edited"); // the record after the edits
     QTest::addColumn<QStringList>("sent");
     QTest::addColumn<ConfigRecord>("stored"); // what a fresh load reads back
+    // The edits change the controller's line speed: STORE asks first, whatever the option.
+    QTest::addColumn<bool>("speedAsked");
 
     QTest::newRow("factory defaults, confirmed")
         << false << true << QStringList{} << false << FactoryDefaults() << FactoryStoreCommands()
-        << FactoryDefaults();
+        << FactoryDefaults() << false;
 
     ConfigRecord edited = FactoryDefaults();
     edited.defaultSpeedMin = 1200;
@@ -522,7 +549,7 @@ void TestUiLink::store_data() {
                        "Z:EJ0",     "Z:IS3",     "Z:IF0",    "Z:MO1",    "S:N-250", "Z:ML01",
                        "Z:ML1-1",   "Z:MD1",     "Z:MS0",    "Z:CR4095", "Z:CS0",   "Z:CR1375",
                        "Z:CS688",   "Z:CT4",     "Z:MT1",    "Z:ED1",    "Z:EM25",  "Z:UW"}
-        << edited;
+        << edited << true;
 
     ConfigRecord pulses = FactoryDefaults();
     pulses.defaultAccelTime = 0;
@@ -543,7 +570,7 @@ void TestUiLink::store_data() {
                        "Z:EJ1",     "Z:IS1",     "Z:IF1",   "Z:MO0",    "S:N0",    "Z:ML00",
                        "Z:ML10",    "Z:MD0",     "Z:MS1",   "Z:CR4095", "Z:CS0",   "Z:CR1562",
                        "Z:CS625",   "Z:CT4",     "Z:MT0",   "Z:ED1",    "Z:EM10",  "Z:UW"}
-        << pulsesStored;
+        << pulsesStored << false;
 }
 
 void TestUiLink::store() {
@@ -555,42 +582,51 @@ void TestUiLink::store() {
     QFETCH(ConfigRecord, edited);
     QFETCH(QStringList, sent);
     QFETCH(ConfigRecord, stored);
+    QFETCH(bool, speedAsked);
     QVERIFY(StartSim({}));
     frmMain* window =
         StartWindow(english ? QStringLiteral("/L:E /EXT") : QStringLiteral("/EXT"), Ticks::Real);
-    MainModule::Options.ConfirmStore = ToBoolean(confirm);
+    window->program().Options.ConfirmStore = ToBoolean(confirm);
     QVERIFY(ClickConnect());
 
     for (const QString& edit : edits)
         QVERIFY2(Perform(*window, edit), qPrintable(edit));
     if (zeroPulses)
-        Config.jogDialPulses = 0; // the box refuses 0
-    QVERIFY2(Config == edited, qPrintable(testing::Differences(Config, edited).join(u' ')));
+        window->Config().jogDialPulses = 0; // the box refuses 0
+    QVERIFY2(window->Config() == edited,
+             qPrintable(testing::Differences(window->Config(), edited).join(u' ')));
 
-    boxes_->answers.enqueue(platform::MsgAnswer::Yes);
-    Click(*window, window->CmdStore);
-    if (confirm) {
-        QCOMPARE(boxes_->shown.size(), 1);
-        QCOMPARE(boxes_->shown[0].text,
-                 Text(english, "設定値をQMXに書込みますか？", "Store Config data ?"));
+    boxes_->answers << platform::MsgAnswer::Yes << platform::MsgAnswer::Yes;
+    QVERIFY(ClickToEnd(window->CmdStore));
+    QCOMPARE(boxes_->shown.size(), int(confirm) + int(speedAsked));
+    if (speedAsked) {
+        QVERIFY2(boxes_->shown[0].text.contains(Text(english, "オプションで通信速度を設定",
+                                                     "the speed must then be set in Options")),
+                 qPrintable(boxes_->shown[0].text));
         QCOMPARE(boxes_->shown[0].title, LinkTitle(english));
-        QCOMPARE(boxes_->shown[0].icon, platform::MsgIcon::None);
+        QCOMPARE(boxes_->shown[0].icon, platform::MsgIcon::Warning);
         QCOMPARE(boxes_->shown[0].buttons, platform::MsgButtons::YesNo);
-    } else {
-        QVERIFY(boxes_->shown.isEmpty());
+    }
+    if (confirm) {
+        QCOMPARE(boxes_->shown.last().text,
+                 Text(english, "設定値をQMXに書込みますか？", "Store Config data ?"));
+        QCOMPARE(boxes_->shown.last().title, LinkTitle(english));
+        QCOMPARE(boxes_->shown.last().icon, platform::MsgIcon::None);
+        QCOMPARE(boxes_->shown.last().buttons, platform::MsgButtons::YesNo);
     }
     QCOMPARE(SimLog().mid(kIdentify.size()), sent);
     QCOMPARE(window->StatusText(), StatusMessage(4, english));
     QVERIFY(!window->ProgressBar->isVisible());
-    QVERIFY2(Config == edited, "the store changed the record");
+    QVERIFY2(window->Config() == edited, "the store changed the record");
     QVERIFY2(QFile::exists(dir_->filePath(QStringLiteral("state.txt"))), "not kept on Z:UW");
 
     // Read back into a fresh record: the controller holds what was edited.
     Click(*window, window->CmdInit);
-    Click(*window, window->CmdLoad);
-    QVERIFY2(Config == stored, qPrintable(testing::Differences(Config, stored).join(u' ')));
+    QVERIFY(ClickToEnd(window->CmdLoad));
+    QVERIFY2(window->Config() == stored,
+             qPrintable(testing::Differences(window->Config(), stored).join(u' ')));
     QCOMPARE(window->StatusText(), StatusMessage(3, english));
-    QCOMPARE(boxes_->shown.size(), confirm ? 1 : 0);
+    QCOMPARE(boxes_->shown.size(), int(confirm) + int(speedAsked));
 }
 
 void TestUiLink::storeLateReply_data() {
@@ -615,12 +651,14 @@ void TestUiLink::storeLateReply() {
     QFETCH(QString, box);
     QVERIFY(StartSim(simArguments));
     frmMain* window = StartWindow(QStringLiteral("/L:E"), Ticks::Real);
-    MainModule::Options.ConfirmStore = kFalse;
+    window->program().Options.ConfirmStore = kFalse;
     QVERIFY(ClickConnect());
-    Click(*window, window->CmdStore);
+    QVERIFY(ClickToEnd(window->CmdStore));
     QStringList sent = FactoryStoreCommands();
     if (simArguments.contains("Z:IS1=250"))
         sent.insert(19, QStringLiteral("Z:IS1"));
+    if (stored) // a store that had trouble is read back
+        sent += testing::kReadBackQueries;
     QCOMPARE(SimLog().mid(kIdentify.size()), sent);
     QCOMPARE(boxes_->shown.size(), stored ? 0 : 1);
     if (!stored)
@@ -641,10 +679,10 @@ void TestUiLink::storeAnsweredNo() {
     QFETCH(bool, english);
     QVERIFY(StartSim({}));
     frmMain* window = StartWindow(english ? QStringLiteral("/L:E") : QString(), Ticks::Real);
-    QVERIFY(IsTrue(MainModule::Options.ConfirmStore)); // on by default
+    QVERIFY(IsTrue(window->program().Options.ConfirmStore)); // on by default
     QVERIFY(ClickConnect());
     boxes_->answers.enqueue(platform::MsgAnswer::No);
-    Click(*window, window->CmdStore);
+    QVERIFY(ClickToEnd(window->CmdStore));
     QCOMPARE(boxes_->shown.size(), 1);
     QCOMPARE(boxes_->shown[0].buttons, platform::MsgButtons::YesNo);
     // Nothing sent, still connected, no status message. A command after it is the next line.
@@ -652,7 +690,7 @@ void TestUiLink::storeAnsweredNo() {
     const QStringList problems = LinkProblems(*window, LinkView::Connected, english,
                                               {"SIM0000001", "1.23", "A01", "20261207"});
     QVERIFY2(problems.isEmpty(), qPrintable(problems.join(u'\n')));
-    Click(*window, window->CmdLoad);
+    QVERIFY(ClickToEnd(window->CmdLoad));
     QCOMPARE(SimLog(), kIdentify + kLoadQueries);
 }
 
@@ -666,7 +704,7 @@ void TestUiLink::disconnectSendsNothing() {
     QVERIFY(StartSim({}));
     frmMain* window = StartWindow(english ? QStringLiteral("/L:E") : QString(), Ticks::Real);
     QVERIFY(ClickConnect());
-    Click(*window, window->CmdConnect);
+    QVERIFY(ClickToEnd(window->CmdConnect));
     QStringList problems = LinkProblems(*window, LinkView::Disconnected, english);
     QVERIFY2(problems.isEmpty(), qPrintable(problems.join(u'\n')));
     QCOMPARE(window->StatusText(), StatusMessage(5, english));
@@ -691,8 +729,8 @@ void TestUiLink::identifyNoReply_data() {
     QTest::newRow("?:N") << "?:N" << false << QStringList{"Z:IE0"} + Repeated("?:N", 5);
     QTest::newRow("?:B") << "?:B" << true << QStringList{"Z:IE0", "?:N"} + Repeated("?:B", 5);
     QTest::newRow("?:S") << "?:S" << false << kIdentify.first(3) + Repeated("?:S", 5);
-    QTest::newRow("?:V") << "?:V" << true << kIdentify.first(4) + Repeated("?:V", 5);
-    QTest::newRow("?:-") << "?:-" << false << kIdentify.first(5) + Repeated("?:-", 5);
+    QTest::newRow("?:V") << "?:V" << true << kIdentify.first(5) + Repeated("?:V", 5);
+    QTest::newRow("?:-") << "?:-" << false << kIdentify.first(6) + Repeated("?:-", 5);
 }
 
 void TestUiLink::identifyNoReply() {
@@ -702,7 +740,8 @@ void TestUiLink::identifyNoReply() {
     UseInProcessController();
     model_->faults.silentAt = silentAt;
     frmMain* window = StartWindow(english ? QStringLiteral("/L:E") : QString(), Ticks::Fast);
-    QVERIFY(!ClickConnect());
+    QVERIFY(ClickToEnd(window->CmdConnect));
+    QVERIFY(!Connected());
     QCOMPARE(model_->Log(), sent);
     QCOMPARE(boxes_->shown.size(), 1);
     QCOMPARE(boxes_->shown[0].text, CannotConnect(english));
@@ -724,26 +763,34 @@ void TestUiLink::identifyReplies_data() {
     QTest::addColumn<int>("sent");
     const QString cannot = QStringLiteral("cannot");
     const QString old = QStringLiteral("old");
+    const int all = int(kIdentify.size());
     QTest::newRow("Z:IE0 answered NG") << "Z:IE0"
                                        << "NG" << true << ""
-                                       << "1.23" << 6;
+                                       << "1.23" << all;
     QTest::newRow("name XYZ001") << "?:N"
                                  << "XYZ001" << false << cannot << "" << 2;
     QTest::newRow("name QMX001 and more") << "?:N"
                                           << "QMX001-B" << true << ""
-                                          << "1.23" << 6;
+                                          << "1.23" << all;
     QTest::newRow("version 1.09") << "?:V"
-                                  << "V1.09" << true << old << "" << 6;
+                                  << "V1.09" << true << old << "" << all;
     QTest::newRow("version 0.95") << "?:V"
-                                  << "V0.95" << false << old << "" << 6;
+                                  << "V0.95" << false << old << "" << all;
+    // The version is the reply's tail of digits with one point.
     QTest::newRow("version V1.2") << "?:V"
-                                  << "V1.2" << true << old << "" << 6;
+                                  << "V1.2" << true << ""
+                                  << "1.2" << all;
+    QTest::newRow("version V10.23") << "?:V"
+                                    << "V10.23" << false << ""
+                                    << "10.23" << all;
+    QTest::newRow("version V1.23b") << "?:V"
+                                    << "V1.23b" << true << old << "" << all;
     QTest::newRow("version 1.10") << "?:V"
                                   << "V1.10" << false << ""
-                                  << "1.10" << 6;
+                                  << "1.10" << all;
     QTest::newRow("version 1.1 exactly") << "?:V"
                                          << "1.1" << true << ""
-                                         << "1.1" << 6;
+                                         << "1.1" << all;
 }
 
 void TestUiLink::identifyReplies() {
@@ -756,7 +803,8 @@ void TestUiLink::identifyReplies() {
     UseInProcessController();
     model_->faults.replies.insert(command, reply);
     frmMain* window = StartWindow(english ? QStringLiteral("/L:E") : QString(), Ticks::Fast);
-    const bool connected = ClickConnect();
+    QVERIFY(ClickToEnd(window->CmdConnect));
+    const bool connected = Connected();
     QCOMPARE(connected, refusal.isEmpty());
     QCOMPARE(model_->Log(), kIdentify.first(sent));
     if (connected) {
@@ -801,8 +849,9 @@ void TestUiLink::loadOnConnectFails() {
     else
         model_->faults.replies.insert(command, reply);
     frmMain* window = StartWindow(english ? QStringLiteral("/L:E") : QString(), Ticks::Fast);
-    MainModule::Options.LoadOnConnect = kTrue;
-    QVERIFY(!ClickConnect());
+    window->program().Options.LoadOnConnect = kTrue;
+    QVERIFY(ClickToEnd(window->CmdConnect));
+    QVERIFY(!Connected());
     QCOMPARE(boxes_->shown.size(), 1);
     QCOMPARE(boxes_->shown[0].text, CannotConnect(english));
     const QStringList problems = LinkProblems(*window, LinkView::Disconnected, english);
@@ -848,13 +897,14 @@ void TestUiLink::loadStepFails() {
         model_->faults.replies.insert(command, reply);
     const qsizetype before = model_->Log().size();
 
-    Click(*window, window->CmdLoad);
+    QVERIFY(ClickToEnd(window->CmdLoad));
 
     // Nothing of the stopped load is taken over: record and window agree on what was there.
     const ConfigRecord expected = FactoryDefaults();
-    QVERIFY2(Config == expected, qPrintable(testing::Differences(Config, expected).join(u' ')));
-    QCOMPARE(model_->Log().mid(before),
-             kLoadQueries.first(step) + Repeated(command, reply.isEmpty() ? 5 : 1));
+    QVERIFY2(window->Config() == expected,
+             qPrintable(testing::Differences(window->Config(), expected).join(u' ')));
+    // A number that does not fit its field is no reply: the command goes out five times.
+    QCOMPARE(model_->Log().mid(before), kLoadQueries.first(step) + Repeated(command, 5));
     const QStringList shown = Mismatches(*window, kFactoryShown);
     QVERIFY2(shown.isEmpty(), qPrintable(shown.join(u'\n')));
     QCOMPARE(boxes_->shown.size(), 1);
@@ -869,7 +919,8 @@ void TestUiLink::loadStepFails() {
     window->mnuFileSaveAs->trigger();
     QByteArray saved;
     QString error;
-    QVERIFY(FileModule::ReadFileImage(dir_->filePath(QStringLiteral("after.QMX")), saved, error));
+    QVERIFY(FileModule::ReadFileImage(dir_->filePath(QStringLiteral("after.QMX")), saved, error,
+                                      window->Lang()));
     ConfigRecord fromFile = FactoryDefaults();
     FileModule::ImageToRecord(saved, fromFile);
     QVERIFY2(fromFile == expected, qPrintable(testing::Differences(fromFile, expected).join(u' ')));
@@ -893,13 +944,13 @@ void TestUiLink::storeStepRefused() {
     QFETCH(bool, english);
     UseInProcessController();
     frmMain* window = StartWindow(english ? QStringLiteral("/L:E") : QString(), Ticks::Fast);
-    MainModule::Options.ConfirmStore = kFalse;
+    window->program().Options.ConfirmStore = kFalse;
     QVERIFY(ClickConnect());
     const QStringList commands = FactoryStoreCommands();
     model_->faults.replies.insert(commands[step], QStringLiteral("NG"));
     const qsizetype before = model_->Log().size();
 
-    Click(*window, window->CmdStore);
+    QVERIFY(ClickToEnd(window->CmdStore));
 
     const QStringList sent = model_->Log().mid(before);
     QCOMPARE(sent, commands.first(step + 1));
@@ -911,7 +962,7 @@ void TestUiLink::storeStepRefused() {
     const QStringList problems = LinkProblems(*window, LinkView::Disconnected, english);
     QVERIFY2(problems.isEmpty(), qPrintable(problems.join(u'\n')));
     QCOMPARE(window->StatusText(), StatusMessage(5, english));
-    QVERIFY(Config == FactoryDefaults());
+    QVERIFY(window->Config() == FactoryDefaults());
 }
 
 void TestUiLink::storeRecordRefused_data() {
@@ -933,13 +984,13 @@ void TestUiLink::storeRecordRefused() {
     UseInProcessController();
     frmMain* window = StartWindow(english ? QStringLiteral("/L:E") : QString(), Ticks::Fast);
     QVERIFY(ClickConnect());
-    Config.currentScale = qint16(currentScale);
-    Config.ctScale = ctScale;
-    Config.ctValue = qint16(ctValue);
+    window->Config().currentScale = qint16(currentScale);
+    window->Config().ctScale = ctScale;
+    window->Config().ctValue = qint16(ctValue);
     const qsizetype before = model_->Log().size();
     boxes_->answers.enqueue(platform::MsgAnswer::Yes);
 
-    Click(*window, window->CmdStore);
+    QVERIFY(ClickToEnd(window->CmdStore));
 
     QCOMPARE(model_->Log().size(), before);
     QCOMPARE(boxes_->shown.size(), 2); // the question, then the failure
@@ -969,14 +1020,15 @@ void TestUiLink::sequenceHoldsOtherCommands() {
     const bool connecting = first == u"CmdConnect";
     const bool store = first == u"CmdStore";
     if (connecting)
-        MainModule::Options.LoadOnConnect = kTrue;
+        window->program().Options.LoadOnConnect = kTrue;
     else
         QVERIFY(ClickConnect());
-    Config.originOffset = -250; // differs from the defaults INITIALIZED DEFAULT would bring
+    // Differs from the defaults INITIALIZED DEFAULT would bring.
+    window->Config().originOffset = -250;
     window->DispConfigData();
-    const ConfigRecord before = Config;
+    const ConfigRecord before = window->Config();
     const QString fileName = dir_->filePath(QStringLiteral("held.QMX"));
-    MainModule::State.CurrentFileName = fileName;
+    window->program().State.CurrentFileName = fileName;
     window->SetFileEntriesEnabled(true);
     model_->faults.byteDelayMs = 3.0;
     const qsizetype logBefore = model_->Log().size();
@@ -990,8 +1042,7 @@ void TestUiLink::sequenceHoldsOtherCommands() {
     QTimer others;
     QObject::connect(&others, &QTimer::timeout, this, [&] {
         // Half-way, so that a reset or a second series would show in the record and the log.
-        if (fired || !window->findChild<MainCommands*>()->SequenceRunning() ||
-            model_->Log().size() - logBefore < 15)
+        if (fired || !window->Commands().SequenceRunning() || model_->Log().size() - logBefore < 15)
             return;
         fired = true;
         held = HoldProblems(*window, running, true);
@@ -1020,14 +1071,26 @@ void TestUiLink::sequenceHoldsOtherCommands() {
         }
     });
     closer.start(10);
+    // The window as the sequence ends, before a close or Exit asked for meanwhile follows.
+    QStringList released{QStringLiteral("the sequence never ended")};
+    bool openAtEnd = false;
+    QObject atEnd;
+    QObject::connect(&window->Commands(), &MainCommands::SequenceEnded, &atEnd, [&] {
+        released = HoldProblems(*window, running, false);
+        openAtEnd = window->isVisible();
+    });
 
     Click(*window, running);
+    // Held from the click on.
+    QVERIFY(window->Commands().SequenceRunning());
+    const QStringList heldAtClick = HoldProblems(*window, running, true);
+    QVERIFY(testing::AwaitSequenceEnd(*window, 60000));
 
+    QVERIFY2(heldAtClick.isEmpty(), qPrintable(heldAtClick.join(u'\n')));
     QVERIFY(fired);
     QVERIFY2(held.isEmpty(), qPrintable(held.join(u'\n')));
-    const QStringList released = HoldProblems(*window, running, false);
     QVERIFY2(released.isEmpty(), qPrintable(released.join(u'\n')));
-    QVERIFY2(heldOpen, "the window closed in the middle of the sequence");
+    QVERIFY2(heldOpen && openAtEnd, "the window closed in the middle of the sequence");
     const QStringList sent = model_->Log().mid(logBefore);
     if (connecting)
         QCOMPARE(sent, kIdentify + kLoadQueries);
@@ -1039,11 +1102,12 @@ void TestUiLink::sequenceHoldsOtherCommands() {
     QVERIFY(dialogs_->shown.isEmpty());
     QVERIFY(!modalSeen);
     QVERIFY(!QFile::exists(fileName));
-    QCOMPARE(MainModule::State.CurrentFileName, fileName);
-    QVERIFY(IsTrue(MainModule::State.IsConnected));
+    QCOMPARE(window->program().State.CurrentFileName, fileName);
+    QVERIFY(IsTrue(window->program().State.IsConnected));
     // The window shows what the controller holds.
     const ConfigRecord holds = store ? before : loadedController_;
-    QVERIFY2(Config == holds, qPrintable(testing::Differences(Config, holds).join(u' ')));
+    QVERIFY2(window->Config() == holds,
+             qPrintable(testing::Differences(window->Config(), holds).join(u' ')));
     const QStringList shown =
         Mismatches(*window, store ? QStringList{"MotorInfo(0)=text:350", "OrgOffsetText=text:-250",
                                                 "EmgPowerCheck=unchecked"}
@@ -1051,7 +1115,7 @@ void TestUiLink::sequenceHoldsOtherCommands() {
     QVERIFY2(shown.isEmpty(), qPrintable(shown.join(u'\n')));
     // The close or Exit asked for meanwhile follows the sequence; Exit closes the port first.
     QTRY_VERIFY(!window->isVisible());
-    QCOMPARE(IsTrue(ComSupport::Link.PortIsOpen), !exit);
+    QCOMPARE(window->Link().PortIsOpen(), !exit);
 }
 
 void TestUiLink::focusGoesToConnect_data() {
@@ -1067,19 +1131,20 @@ void TestUiLink::focusGoesToConnect() {
     QFETCH(QString, button);
     UseInProcessController();
     frmMain* window = StartWindow(QString(), Ticks::Fast);
-    MainModule::Options.ConfirmStore = kFalse;
+    window->program().Options.ConfirmStore = kFalse;
     if (button != u"CmdConnect")
         QVERIFY(ClickConnect());
     model_->faults.silentAt = button == u"CmdLoad"    ? QStringLiteral("?:D0")
                               : button == u"CmdStore" ? QStringLiteral("Z:D0100")
                                                       : QStringLiteral("?:N");
-    Config.originOffset = -250;
+    window->Config().originOffset = -250;
     window->DispConfigData();
     auto* pressed = window->findChild<QPushButton*>(button);
     pressed->setFocus(Qt::TabFocusReason);
 
     QTest::keyClick(pressed, Qt::Key_Space);
-    QVERIFY(!IsTrue(MainModule::State.IsConnected));
+    QVERIFY(testing::AwaitSequenceEnd(*window));
+    QVERIFY(!IsTrue(window->program().State.IsConnected));
     QCOMPARE(boxes_->shown.size(), 1);
     QCOMPARE(window->focusWidget(), window->CmdConnect);
 
@@ -1087,9 +1152,10 @@ void TestUiLink::focusGoesToConnect() {
     model_->ResetCounters();
     const qsizetype sent = model_->Log().size();
     QTest::keyClick(window->focusWidget(), Qt::Key_Space);
-    QVERIFY(IsTrue(MainModule::State.IsConnected));
+    QVERIFY(testing::AwaitSequenceEnd(*window));
+    QVERIFY(IsTrue(window->program().State.IsConnected));
     QCOMPARE(model_->Log().mid(sent), kIdentify);
-    QCOMPARE(Config.originOffset, -250);
+    QCOMPARE(window->Config().originOffset, -250);
 }
 
 // The window is the progress display: visible and moving during a connect, hidden after it.
@@ -1113,6 +1179,194 @@ void TestUiLink::progressDuringConnect() {
     for (const int value : seen)
         QVERIFY2(QList<int>({0, 20, 40, 60, 80, 100}).contains(value),
                  qPrintable(QString::number(value)));
+}
+
+// ---- Known values ----------------------------------------------------------------------------
+
+namespace {
+
+void Undo(frmMain& window) {
+    QTest::keyClick(&window, Qt::Key_Z, Qt::ControlModifier);
+}
+
+} // namespace
+
+// After LOAD, two edits on two pages mark exactly those controls and tabs; undo takes the marks
+// away; STORE's question lists the changes, and after it nothing is marked.
+void TestUiLink::markersAndUndo() {
+    UseInProcessController();
+    QVERIFY(model_->LoadStateText(kControllerState));
+    frmMain* window = StartWindow(QStringLiteral("/L:E /EXT"), Ticks::Fast);
+    QVERIFY(ClickConnect());
+    QVERIFY(window->MarkedControls().isEmpty()); // nothing is known yet
+    QVERIFY(ClickToEnd(window->CmdLoad));
+    QVERIFY(window->MarkedControls().isEmpty());
+    const auto edit = [window] {
+        return Perform(*window, "click DirOption(0)") && Perform(*window, "click ComFlowCheck");
+    };
+    QVERIFY(edit());
+    QCOMPARE(window->MarkedControls(),
+             (QStringList{"DirOption(0)", "DirOption(1)", "ComFlowCheck"}));
+    QCOMPARE(window->MarkedPages(), (QList<int>{0, 2}));
+    QVERIFY2(window->DirOption[0]->accessibleDescription().endsWith(
+                 "changed; the controller holds Reverse"),
+             qPrintable(window->DirOption[0]->accessibleDescription()));
+    QVERIFY(!window->MainTab->tabBar()->tabToolTip(0).isEmpty());
+    QVERIFY(window->MainTab->tabBar()->tabToolTip(1).isEmpty());
+    QCOMPARE(window->MainTab->tabText(0), QString("BASIC 1/2"));
+    const auto* flow = window->findChild<QCheckBox*>("ComFlowCheck");
+    QCOMPARE(window->mnuEditUndo->text(), "&Undo " + flow->accessibleName());
+    Undo(*window);
+    Undo(*window);
+    QVERIFY(window->MarkedControls().isEmpty());
+    QVERIFY(window->MarkedPages().isEmpty());
+    QCOMPARE(window->Config(), loadedController_);
+
+    QVERIFY(edit());
+    boxes_->answers << platform::MsgAnswer::Yes << platform::MsgAnswer::Yes;
+    QVERIFY(ClickToEnd(window->CmdStore));
+    QCOMPARE(boxes_->shown.size(), 2); // the flow control first, then the store's own question
+    QCOMPARE(boxes_->shown[1].details,
+             QString("FLOW CONTROL: OFF → ON\nDIRECTION: Reverse → Normal"));
+    QVERIFY(window->MarkedControls().isEmpty());
+    QVERIFY(window->MarkedPages().isEmpty());
+}
+
+// A file that differs from the controller in three fields marks exactly those; undoing the
+// Open brings back every field; INITIALIZED DEFAULT is undone whole too.
+void TestUiLink::openMarksWhatDiffers() {
+    UseInProcessController();
+    QVERIFY(model_->LoadStateText(kControllerState));
+    frmMain* window = StartWindow(QStringLiteral("/L:E /EXT"), Ticks::Fast);
+    window->program().Options.LoadOnConnect = kTrue;
+    window->program().Options.CheckSerialNo = kFalse;
+    QVERIFY(ClickConnect());
+    Program other;
+    other.Config = loadedController_;
+    other.Config.jogSpeedMax = 1000;
+    other.Config.stepMode = 1;
+    other.Config.jogDialPulses = 30;
+    other.Config.reservedSwitch = 7; // no control shows it
+    FileModule file(other);
+    const QString name = dir_->filePath(QStringLiteral("three.QMX"));
+    QVERIFY(file.CreateConfigFile(name, [](const Question&) { return true; }));
+    dialogs_->names.enqueue(name);
+    window->mnuFileOpen->trigger();
+    QCOMPARE(window->Config(), other.Config);
+    QCOMPARE(window->MarkedControls(),
+             (QStringList{"SplitOption(0)", "SplitOption(1)", "JogSpeedText", "ExtJDialPulse",
+                          "DefJOGSpeedText(1)"}));
+    Undo(*window);
+    QCOMPARE(window->Config(), loadedController_);
+    QVERIFY(window->MarkedControls().isEmpty());
+
+    Click(*window, window->CmdInit);
+    QCOMPARE(window->Config(), FactoryDefaults());
+    Undo(*window);
+    QCOMPARE(window->Config(), loadedController_);
+    QCOMPARE(window->program().State.CurrentFileName, name); // undo leaves the file alone
+}
+
+// Compare reads the controller into a record of its own and lists what differs.
+void TestUiLink::compareWithController() {
+    UseInProcessController();
+    QVERIFY(model_->LoadStateText(kControllerState));
+    frmMain* window = StartWindow(QStringLiteral("/L:E /EXT"), Ticks::Fast);
+    window->program().Options.LoadOnConnect = kTrue;
+    QVERIFY(ClickConnect());
+    QVERIFY(model_->SetParameter("CR", 1000) && model_->SetParameter("N", 77));
+    const qsizetype before = model_->Log().size();
+    window->mnuToolsCompare->trigger();
+    QVERIFY(testing::AwaitSequenceEnd(*window));
+    QCOMPARE(model_->Log().mid(before), kLoadQueries); // one load, nothing else
+    QCOMPARE(window->Config(), loadedController_);
+    auto* dialog = window->findChild<frmCompare*>();
+    QVERIFY(dialog && dialog->isVisible());
+    QStringList rows;
+    for (int row = 0; row < dialog->DifferenceTable->rowCount(); ++row) {
+        QStringList cells;
+        for (int column = 0; column < 4; ++column)
+            cells << dialog->DifferenceTable->item(row, column)->text();
+        rows << cells.join(u'|');
+    }
+    QCOMPARE(rows, (QStringList{"OFFSET of ORIGIN|-250|77|", "RUN CURRENT|600|400|mA"}));
+    QCOMPARE(window->MarkedControls(), (QStringList{"OrgOffsetText", "MotorSlider(0)"}));
+    dialog->cmdOK->click();
+    QVERIFY(QTest::qWaitFor([window] { return !window->findChild<frmCompare*>(); }, 2000));
+
+    QVERIFY(model_->LoadStateText(kControllerState));
+    window->mnuToolsCompare->trigger();
+    QVERIFY(testing::AwaitSequenceEnd(*window));
+    dialog = window->findChild<frmCompare*>();
+    QVERIFY(dialog);
+    QCOMPARE(dialog->lblSummary->text(), QString("The controller holds what the window shows."));
+    QVERIFY(!dialog->DifferenceTable->isVisible());
+    QVERIFY(window->MarkedControls().isEmpty());
+    dialog->cmdOK->click();
+
+    // It fails as LOAD fails: the message, disconnected, nothing known any more.
+    window->Config().runCurrent = 700;
+    window->DispConfigData();
+    QVERIFY(!window->MarkedControls().isEmpty());
+    model_->faults.silentAt = "?:D0";
+    window->mnuToolsCompare->trigger();
+    QVERIFY(testing::AwaitSequenceEnd(*window));
+    QVERIFY(!Connected());
+    QCOMPARE(boxes_->shown.last().text, CannotConnect(true));
+    QVERIFY(window->MarkedControls().isEmpty());
+    QVERIFY(QTest::qWaitFor([window] { return !window->findChild<frmCompare*>(); }, 2000));
+}
+
+void TestUiLink::exitAsksWhileEditsPending_data() {
+    QTest::addColumn<QString>("edit");  // empty: none
+    QTest::addColumn<bool>("save");     // saved after the edit
+    QTest::addColumn<bool>("closeBox"); // the window's close box instead of Exit
+    QTest::addColumn<bool>("answer");   // Yes to the question
+    QTest::newRow("Exit, edited, No") << "type OrgOffsetText 123" << false << false << false;
+    QTest::newRow("close box, edited, Yes") << "click ComFlowCheck" << false << true << true;
+    QTest::newRow("Exit, edited and saved") << "type OrgOffsetText 123" << true << false << false;
+    QTest::newRow("Exit, nothing edited") << "" << false << false << false;
+}
+
+// Edits not stored or saved are lost only when the operator says so; nothing else asks.
+void TestUiLink::exitAsksWhileEditsPending() {
+    QFETCH(QString, edit);
+    QFETCH(bool, save);
+    QFETCH(bool, closeBox);
+    QFETCH(bool, answer);
+    frmMain* window = StartWindow(QStringLiteral("/L:E"), Ticks::Fast);
+    if (!edit.isEmpty())
+        QVERIFY(Perform(*window, edit));
+    if (save) {
+        dialogs_->names.enqueue(dir_->filePath(QStringLiteral("saved.QMX")));
+        window->mnuFileSaveAs->trigger();
+    }
+    boxes_->answers.enqueue(answer ? platform::MsgAnswer::Yes : platform::MsgAnswer::No);
+    if (closeBox)
+        window->close();
+    else
+        window->mnuFileExit->trigger();
+    const bool asked = !edit.isEmpty() && !save;
+    QCOMPARE(boxes_->shown.size(), asked ? 1 : 0);
+    if (asked) {
+        QCOMPARE(boxes_->shown[0].icon, platform::MsgIcon::Warning);
+        QCOMPARE(boxes_->shown[0].buttons, platform::MsgButtons::YesNo);
+        QVERIFY(boxes_->shown[0].text.contains("Quit anyway?"));
+    }
+    QCOMPARE(window->isVisible(), asked && !answer);
+}
+
+// A window that goes while its series runs takes the series with it, safely.
+void TestUiLink::windowGoneMidSeries() {
+    UseInProcessController();
+    frmMain* window = StartWindow(QString(), Ticks::Fast);
+    QVERIFY(ClickConnect());
+    model_->faults.processingMs = 20;
+    Click(*window, window->CmdLoad);
+    QVERIFY(window->Commands().SequenceRunning());
+    window_.reset();
+    QTest::qWait(300); // what was under way comes to nothing
+    QVERIFY(serial_->Written().endsWith("\r\n"));
 }
 
 QTEST_MAIN(TestUiLink)

@@ -2,12 +2,13 @@
 #include "platform/SettingsStore.h"
 #include "shell/ConfigRecord.h"
 #include "shell/MainModule.h"
+#include "shell/RecordFields.h"
 #include "sim/DeviceModel.h"
 #include "sim/SimSerialControl.h"
 #include "tests/support/Records.h"
-#include "tests/support/Reset.h"
 #include "tests/support/Scripted.h"
 #include "tests/support/WindowDriver.h"
+#include "ui/main/FieldTexts.h"
 #include "ui/main/MainCommands.h"
 #include "ui/main/StartUp.h"
 #include "ui/main/WidgetSeams.h"
@@ -32,12 +33,14 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QSettings>
+#include <QSignalSpy>
 #include <QSlider>
 #include <QStatusBar>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
 #include <QTimer>
+#include <QUndoStack>
 
 #include <algorithm>
 #include <functional>
@@ -53,8 +56,6 @@ using testing::Mismatch;
 using testing::Perform;
 using testing::Reveal;
 using testing::Type;
-
-using MainModule::Config;
 
 struct ExpectedCaption {
     const char* control;
@@ -243,6 +244,9 @@ private slots:
     void contextMenuIsNoLeaving();
     void numbersFitTheirBoxes();
     void initializedDefault();
+    void undoSteps();
+    void fieldTexts_data();
+    void fieldTexts();
 
     void numericEntries_data();
     void numericEntries() { RunEditRow(); }
@@ -263,11 +267,16 @@ private slots:
     void pictures();
 
 private:
+    WindowSeams Seams() { return {boxes_.get(), dialogs_.get()}; }
     frmMain* MakeWindow(const QString& commandLine = QString());
-    frmMain* MakeShownWindow(const QString& commandLine = QString());
+    frmMain* MakeShownWindow(const QString& commandLine = QString(),
+                             const ConfigRecord& record = FactoryDefaults());
     void EditColumns();
     void RunEditRow();
 
+    // Each test's own operator; the window goes first.
+    std::unique_ptr<testing::ScriptedMessageBoxes> boxes_;
+    std::unique_ptr<testing::ScriptedFileDialogs> dialogs_;
     std::unique_ptr<frmMain> window_;
 };
 
@@ -277,26 +286,26 @@ void TestUiMain::initTestCase() {
 }
 
 void TestUiMain::init() {
-    testing::ResetCore();
+    boxes_ = std::make_unique<testing::ScriptedMessageBoxes>();
+    dialogs_ = std::make_unique<testing::ScriptedFileDialogs>();
 }
 
 void TestUiMain::cleanup() {
     window_.reset();
+    dialogs_.reset();
+    boxes_.reset();
 }
 
 frmMain* TestUiMain::MakeWindow(const QString& commandLine) {
     window_.reset();
-    MainModule::InitProgram(commandLine);
-    window_ = std::make_unique<frmMain>();
-    new MainCommands(*window_); // as the start-up gives the window its commands
+    window_ = std::make_unique<frmMain>(commandLine, Seams());
     return window_.get();
 }
 
-// A shown, active window presenting whatever Config holds now.
-frmMain* TestUiMain::MakeShownWindow(const QString& commandLine) {
-    const ConfigRecord record = Config;
+// A shown, active window presenting the record.
+frmMain* TestUiMain::MakeShownWindow(const QString& commandLine, const ConfigRecord& record) {
     MakeWindow(commandLine);
-    Config = record;
+    window_->Config() = record;
     window_->DispConfigData();
     window_->show();
     window_->activateWindow();
@@ -335,18 +344,25 @@ void TestUiMain::menus() {
     QStringList bar;
     for (QAction* action : window->menuBar()->actions())
         bar << action->menu()->objectName();
-    QCOMPARE(bar, (QStringList{"mnuFile", "mnuTools", "mnuHelp"}));
+    QCOMPARE(bar, (QStringList{"mnuFile", "mnuEdit", "mnuTools", "mnuHelp"}));
 
     QStringList file;
     for (QAction* action : window->mnuFile->actions())
         file << action->objectName() + (action->isSeparator() ? QStringLiteral(" -") : QString());
     QCOMPARE(file, (QStringList{"mnuFileOpen", "mnuFileClose", "mnuFileBar0 -", "mnuFileSave",
                                 "mnuFileSaveAs", "mnuFileBar1 -", "mnuFileExit"}));
-    QCOMPARE(window->mnuTools->actions(), QList<QAction*>{window->mnuToolsOptions});
+    QCOMPARE(window->mnuEdit->actions(),
+             (QList<QAction*>{window->mnuEditUndo, window->mnuEditRedo}));
+    QCOMPARE(window->mnuEditUndo->shortcut(), QKeySequence(QKeySequence::Undo));
+    QCOMPARE(window->mnuEditRedo->shortcut(), QKeySequence(QKeySequence::Redo));
+    QVERIFY(!window->mnuEditUndo->isEnabled() && !window->mnuEditRedo->isEnabled());
+    QCOMPARE(window->mnuTools->actions(),
+             (QList<QAction*>{window->mnuToolsOptions, window->mnuToolsCompare}));
+    QVERIFY(!window->mnuToolsCompare->isEnabled()); // until connected
     QCOMPARE(window->mnuHelp->actions(), QList<QAction*>{window->mnuHelpAbout});
     // Separators are plain lines, in either language.
     for (const QString& commandLine : {QString(), QStringLiteral("/L:E")}) {
-        window_.reset(StartProgram(commandLine));
+        window_.reset(StartProgram(commandLine, Seams()));
         QCOMPARE(window_->mnuFileBar0->text(), QString());
         QCOMPARE(window_->mnuFileBar1->text(), QString());
     }
@@ -424,11 +440,8 @@ void TestUiMain::startUp() {
     QFETCH(bool, extended);
     QFETCH(QString, welcome);
     QFETCH(int, port);
-    ComSupport::Link.ReplyTicks = 7;
-    ComSupport::Link.WaitTicks = 7;
-    window_.reset(StartProgram(commandLine));
+    window_.reset(StartProgram(commandLine, Seams()));
     frmMain* window = window_.get();
-    QCOMPARE(frmMain::Instance(), window);
     QVERIFY(window->isVisible());
     QVERIFY(window->windowTitle().startsWith(titleHead));
     QVERIFY(window->windowTitle().size() > titleHead.size());
@@ -450,12 +463,23 @@ void TestUiMain::startUp() {
     QCOMPARE(window->Shape->FillColor(), QColor(255, 0, 0));
     QVERIFY(window->Timer1->isActive());
     QCOMPARE(window->Timer1->interval(), 20);
-    QCOMPARE(ComSupport::Link.ComPortNumber, port);
-    QCOMPARE(ComSupport::Link.ComSpeedCode, 2);
-    QVERIFY(!IsTrue(ComSupport::Link.PortIsOpen));
-    // The counters start at 0 and the running timer keeps them there.
-    QCOMPARE(ComSupport::Link.ReplyTicks, 0);
-    QCOMPARE(ComSupport::Link.WaitTicks, 0);
+    ComSupport& link = window->Link();
+    QCOMPARE(link.ComPortNumber(), port);
+    QCOMPARE(link.ComSpeedCode(), 2);
+    QVERIFY(!link.PortIsOpen());
+    // The link counts the running timer's ticks: a quiet wait lasts kLateTicks of them.
+    sim::DeviceModel model;
+    sim::SimSerialControl serial(model);
+    link.SetSerialControl(&serial);
+    QVERIFY(link.ComOpenDevice(QStringLiteral("sim")));
+    window->Timer1->setInterval(2);
+    QSignalSpy ticks(window->Timer1, &QTimer::timeout);
+    QSignalSpy quiet(&link, &ComSupport::QuietFinished);
+    link.ComEndsQuiet();
+    QVERIFY(quiet.wait(10000));
+    QVERIFY2(ticks.count() >= ComSupport::kLateTicks, qPrintable(QString::number(ticks.count())));
+    link.ComClose();
+    window_.reset();
 }
 
 void TestUiMain::statusMessages_data() {
@@ -500,16 +524,14 @@ void TestUiMain::lampAndProgress() {
     window->SetLamp(false);
     QCOMPARE(window->Shape->FillColor(), QColor(255, 0, 0));
 
-    window->InstallWidgetSeams();
-    platform::Progress().ShowProgress(0);
+    // The progress display the controller commands are given.
+    ControllerCommandsView& commands = window->Commands();
+    commands.ShowProgress(0);
     QVERIFY(window->ProgressBar->isVisible());
-    platform::Progress().SetProgress(40);
+    commands.SetProgress(40);
     QCOMPARE(window->ProgressBar->value(), 40);
-    platform::Progress().HideProgress();
+    commands.HideProgress();
     QVERIFY(!window->ProgressBar->isVisible());
-    window_.reset();
-    // The seams do not outlive the window.
-    platform::Progress().ShowProgress(10);
 }
 
 void TestUiMain::fileFilter_data() {
@@ -645,7 +667,6 @@ void TestUiMain::closingClosesOtherWindows() {
 }
 
 void TestUiMain::factoryPresentation() {
-    MainModule::ResetToFactoryDefaults();
     frmMain* window = MakeWindow();
     const QStringList expected{
         "StageMode(0)=checked",        "StageMode(1)=unchecked",
@@ -679,7 +700,7 @@ void TestUiMain::factoryPresentation() {
     };
     for (const QString& state : expected)
         QVERIFY2(Mismatch(*window, state).isEmpty(), qPrintable(Mismatch(*window, state)));
-    QVERIFY(Config == FactoryDefaults());
+    QVERIFY(window->Config() == FactoryDefaults());
 }
 
 void TestUiMain::presentation_data() {
@@ -791,16 +812,16 @@ void TestUiMain::presentation() {
     QFETCH(ConfigRecord, before);
     QFETCH(ConfigRecord, record);
     QFETCH(QStringList, states);
-    Config = before;
-    frmMain* window = MakeShownWindow();
-    Config = record;
+    frmMain* window = MakeShownWindow(QString(), before);
+    ConfigRecord& config = window->Config();
+    config = record;
     window->DispConfigData();
-    QVERIFY2(Config == record, qPrintable(testing::Differences(Config, record).join(u' ')));
+    QVERIFY2(config == record, qPrintable(testing::Differences(config, record).join(u' ')));
     for (const QString& state : states)
         QVERIFY2(Mismatch(*window, state).isEmpty(), qPrintable(Mismatch(*window, state)));
     // Presenting again changes neither the record nor what is shown.
     window->DispConfigData();
-    QVERIFY2(Config == record, qPrintable(testing::Differences(Config, record).join(u' ')));
+    QVERIFY2(config == record, qPrintable(testing::Differences(config, record).join(u' ')));
     for (const QString& state : states)
         QVERIFY2(Mismatch(*window, state).isEmpty(), qPrintable(Mismatch(*window, state)));
 }
@@ -808,24 +829,26 @@ void TestUiMain::presentation() {
 void TestUiMain::presentingKeepsFocusedEntry() {
     // A box that loses the focus because presenting disables it must not write into the new record.
     frmMain* window = MakeShownWindow();
+    ConfigRecord& config = window->Config();
     Type(*window, window->OrgOffsetText, QStringLiteral("123"));
     QVERIFY(window->OrgOffsetText->hasFocus());
     const ConfigRecord record = Rec([](ConfigRecord& c) {
         c.originMode = 1;
         c.originOffset = 77;
     });
-    Config = record;
+    config = record;
     window->DispConfigData();
     QVERIFY(!window->OrgOffsetText->isEnabled());
-    QVERIFY2(Config == record, qPrintable(testing::Differences(Config, record).join(u' ')));
+    QVERIFY2(config == record, qPrintable(testing::Differences(config, record).join(u' ')));
     QCOMPARE(window->OrgOffsetText->text(), QStringLiteral("77"));
 }
 
 // The box's own context menu takes the focus for a moment: its Paste must work on the
 // selection the operator made, and nothing is taken before the operator leaves the box.
 void TestUiMain::contextMenuIsNoLeaving() {
-    Config = Rec([](ConfigRecord& c) { c.originOffset = 1000; });
-    frmMain* window = MakeShownWindow();
+    frmMain* window =
+        MakeShownWindow(QString(), Rec([](ConfigRecord& c) { c.originOffset = 1000; }));
+    const ConfigRecord& config = window->Config();
     QLineEdit* box = window->OrgOffsetText;
     box->setFocus(Qt::MouseFocusReason);
     box->setSelection(0, 1);
@@ -833,9 +856,9 @@ void TestUiMain::contextMenuIsNoLeaving() {
     QApplication::sendEvent(box, &toMenu);
     QCOMPARE(box->selectedText(), QStringLiteral("1"));
     box->insert(QStringLiteral("2")); // what Paste does
-    QCOMPARE(Config.originOffset, 1000);
+    QCOMPARE(config.originOffset, 1000);
     QTest::keyClick(box, Qt::Key_Tab);
-    QCOMPARE(Config.originOffset, 2000);
+    QCOMPARE(config.originOffset, 2000);
     QCOMPARE(box->text(), QStringLiteral("2000"));
 }
 
@@ -850,8 +873,7 @@ void TestUiMain::numbersFitTheirBoxes() {
         c.runCurrent = c.stopCurrent = c.jogDialPulses = -32768;
         c.jogDialEnabled = kTrue;
     });
-    Config = widest;
-    frmMain* window = MakeShownWindow();
+    frmMain* window = MakeShownWindow(QString(), widest);
     QList<QWidget*> shown{window->MotorInfo[0], window->MotorInfo[1]};
     for (QLineEdit* box : window->findChildren<QLineEdit*>())
         shown << box;
@@ -868,27 +890,92 @@ void TestUiMain::numbersFitTheirBoxes() {
                                 .arg(widget->contentsRect().width())));
     }
     // An ordinary number keeps the ordinary font.
-    Config = FactoryDefaults();
+    window->Config() = FactoryDefaults();
     window->DispConfigData();
     QCOMPARE(window->OrgOffsetText->font().pointSizeF(), 12.0);
 }
 
 void TestUiMain::initializedDefault() {
-    Config = Rec([](ConfigRecord& c) {
-        c.defaultSpeedMax = 9000;
-        c.limitSensorMode = {-1, 1};
-        c.runCurrent = 700;
-    });
-    frmMain* window = MakeShownWindow();
-    MainModule::State.CurrentFileName = QStringLiteral("kept.QMX");
+    frmMain* window = MakeShownWindow(QString(), Rec([](ConfigRecord& c) {
+                                          c.defaultSpeedMax = 9000;
+                                          c.limitSensorMode = {-1, 1};
+                                          c.runCurrent = 700;
+                                      }));
+    ProgramState& state = window->program().State;
+    state.CurrentFileName = QStringLiteral("kept.QMX");
     window->DispStatusMsg(StatusMsg::LoadedFromFile);
     Click(*window, window->CmdInit);
-    QVERIFY(Config == FactoryDefaults());
+    QVERIFY(window->Config() == FactoryDefaults());
     QCOMPARE(window->DefSpeedText[1]->text(), QStringLiteral("5000"));
     QVERIFY(window->ExtLSCheck[0]->isChecked());
     QCOMPARE(window->MotorSlider[0]->value(), 350);
-    QCOMPARE(MainModule::State.CurrentFileName, QStringLiteral("kept.QMX"));
+    QCOMPARE(state.CurrentFileName, QStringLiteral("kept.QMX"));
     QCOMPARE(window->StatusText(), QString::fromUtf8("ファイルから設定値を読込みました。"));
+}
+
+// One step per action that changes the record, named as a screen reader names its control; a
+// drag is one step; what is being typed is undone first; nothing refused or unchanged is a step.
+void TestUiMain::undoSteps() {
+    frmMain* window = MakeShownWindow(QStringLiteral("/EXT"));
+    QUndoStack& steps = window->UndoStack();
+    QVERIFY(Perform(*window, "type DefSpeedText(0) 99999")); // refused
+    QVERIFY(Perform(*window, "click MotorCmd(0)"));          // already 350 mA: nothing changes
+    QCOMPARE(steps.count(), 0);
+
+    QSlider* run = window->MotorSlider[0];
+    run->setSliderDown(true); // one drag, several moves
+    for (const int value : {400, 450, 500})
+        run->setValue(value);
+    run->setSliderDown(false);
+    QCOMPARE(steps.count(), 1);
+    QCOMPARE(window->mnuEditUndo->text(),
+             QString::fromUtf8("元に戻す(&U) ") + run->accessibleName());
+    QVERIFY(Perform(*window, "keyin DefSpeedText(2) 55"));
+    QTest::keyClick(window->DefSpeedText[2], Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(window->DefSpeedText[2]->text(), QStringLiteral("200")); // the typing, undone
+    QCOMPARE(window->Config().runCurrent, 500);
+    QTest::keyClick(window->DefSpeedText[2], Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(window->Config().runCurrent, 350); // then the drag, whole
+    QCOMPARE(window->MotorSlider[0]->value(), 350);
+    QCOMPARE(steps.count(), 1);
+    QVERIFY(steps.canRedo());
+}
+
+void TestUiMain::fieldTexts_data() {
+    QTest::addColumn<QString>("set"); // FIELD=VALUE
+    QTest::addColumn<bool>("english");
+    QTest::addColumn<QString>("caption");
+    QTest::addColumn<QString>("value");
+    QTest::newRow("a choice") << "stepMode=1" << true << "STEP DRIVE"
+                              << "Half step drive";
+    QTest::newRow("a choice, Japanese") << "stepMode=1" << false << "駆動方式"
+                                        << "Half Step 駆動";
+    QTest::newRow("a sensor in use") << "limitSensorMode(0)=0" << true << "LS(+)"
+                                     << "Normal Close";
+    QTest::newRow("a sensor out of use") << "limitSensorMode(0)=-1" << false << "LS(+)"
+                                         << "無効";
+    QTest::newRow("a switch") << "comFlowControl=0" << true << "FLOW CONTROL"
+                              << "OFF";
+    QTest::newRow("a number with its unit") << "runCurrent=350" << true << "RUN CURRENT"
+                                            << "350 mA";
+    QTest::newRow("a field without a control")
+        << "ctValue=20" << true << "CT VALUE (current change)"
+        << "20";
+}
+
+// Compare, the markers and STORE's question name a parameter and its value as the window does.
+void TestUiMain::fieldTexts() {
+    QFETCH(QString, set);
+    QFETCH(bool, english);
+    QFETCH(QString, caption);
+    QFETCH(QString, value);
+    const Language lang = english ? Language::English() : Language::Japanese();
+    const RecordField* row = RecordFields::Named(set.section('=', 0, 0));
+    const int field = int(row - kRecordFields.data());
+    ConfigRecord record = FactoryDefaults();
+    row->set(record, set.section('=', 1).toDouble());
+    QCOMPARE(FieldTexts::Caption(field, lang), caption);
+    QCOMPARE(FieldTexts::ValueWithUnit(field, record, lang), value);
 }
 
 void TestUiMain::EditColumns() {
@@ -903,17 +990,19 @@ void TestUiMain::RunEditRow() {
     QFETCH(QStringList, actions);
     QFETCH(ConfigRecord, expected);
     QFETCH(QStringList, states);
-    Config = start;
-    frmMain* window = MakeShownWindow();
-    const LinkState link = ComSupport::Link;
+    frmMain* window = MakeShownWindow(QString(), start);
+    const ConfigRecord& config = window->Config();
+    const ComSupport& link = window->Link();
+    const int speedCode = link.ComSpeedCode();
+    const int portNumber = link.ComPortNumber();
     for (const QString& action : actions)
         QVERIFY2(Perform(*window, action), qPrintable(action));
-    QVERIFY2(Config == expected, qPrintable(testing::Differences(Config, expected).join(u' ')));
+    QVERIFY2(config == expected, qPrintable(testing::Differences(config, expected).join(u' ')));
     for (const QString& state : states)
         QVERIFY2(Mismatch(*window, state).isEmpty(), qPrintable(Mismatch(*window, state)));
     // Editing never touches the program's own link.
-    QCOMPARE(ComSupport::Link.ComSpeedCode, link.ComSpeedCode);
-    QCOMPARE(ComSupport::Link.ComPortNumber, link.ComPortNumber);
+    QCOMPARE(link.ComSpeedCode(), speedCode);
+    QCOMPARE(link.ComPortNumber(), portNumber);
 }
 
 // One row per rule: the rules themselves are tested in the core; here the window reads the
@@ -1038,10 +1127,6 @@ void TestUiMain::entryTakenBeforeCommand() {
     // dialogs, and any modal dialog closed as soon as it shows.
     sim::DeviceModel model;
     sim::SimSerialControl serial(model);
-    ComSupport::SetSerialControl(&serial);
-    QTimer* ticks = ComSupport::CreateTickTimer(this);
-    testing::ScriptedMessageBoxes boxes;
-    testing::ScriptedFileDialogs dialogs;
     QTimer closer;
     connect(&closer, &QTimer::timeout, [] {
         if (QWidget* modal = QApplication::activeModalWidget())
@@ -1049,17 +1134,22 @@ void TestUiMain::entryTakenBeforeCommand() {
     });
     closer.start(10);
     frmMain* window = MakeShownWindow();
+    const ConfigRecord& config = window->Config();
+    window->Link().SetSerialControl(&serial);
+    window->Timer1->setInterval(2);
+    window->Timer1->start();
     if (command == u"CmdLoad" || command == u"CmdStore") {
-        MainModule::State.IsConnected = kTrue;
-        MainModule::Options.ConfirmStore = kFalse;
-        QVERIFY(ComSupport::ComOpen());
+        window->program().State.IsConnected = kTrue;
+        window->program().Options.ConfirmStore = kFalse;
+        QVERIFY(window->Link().ComOpen());
         window->CmdLoad->setEnabled(true);
         window->CmdStore->setEnabled(true);
     }
     qint32 seen = 0;
     Type(*window, window->DefSpeedText[1], QStringLiteral("6049"));
     if (auto* button = window->findChild<QPushButton*>(command)) {
-        connect(button, &QPushButton::clicked, this, [&seen] { seen = Config.defaultSpeedMax; });
+        connect(button, &QPushButton::clicked, this,
+                [&seen, &config] { seen = config.defaultSpeedMax; });
         if (pressed) {
             QAccessible::queryAccessibleInterface(button)->actionInterface()->doAction(
                 QAccessibleActionInterface::pressAction());
@@ -1073,18 +1163,19 @@ void TestUiMain::entryTakenBeforeCommand() {
         QVERIFY(action);
         if (fromMenuBar) // Alt pressed: the menu bar holds the focus, the box its entry
             window->menuBar()->setFocus(Qt::MenuBarFocusReason);
-        connect(action, &QAction::triggered, this, [&seen] { seen = Config.defaultSpeedMax; });
+        connect(action, &QAction::triggered, this,
+                [&seen, &config] { seen = config.defaultSpeedMax; });
         action->trigger();
         const bool modal = command == u"mnuToolsOptions" || command == u"mnuHelpAbout";
         QVERIFY(modal || fromMenuBar || window->DefSpeedText[1]->hasFocus());
     }
+    // Taken before the command started, so what the controller sent afterwards stands.
+    QCOMPARE(seen, 6000);
+    QVERIFY(testing::AwaitSequenceEnd(*window));
     if (command == u"CmdLoad") {
-        // Taken first, so it cannot overwrite what the controller sent afterwards.
-        QCOMPARE(seen, 5000);
+        QCOMPARE(config.defaultSpeedMax, 5000);
         QCOMPARE(window->DefSpeedText[1]->text(), QStringLiteral("5000"));
         QVERIFY(model.Log().contains(QStringLiteral("?:D1")));
-    } else {
-        QCOMPARE(seen, 6000);
     }
     if (command == u"CmdStore")
         QVERIFY(model.Log().contains(QStringLiteral("Z:D16000")));
@@ -1092,11 +1183,10 @@ void TestUiMain::entryTakenBeforeCommand() {
         QCOMPARE(window->DefSpeedText[1]->text(), QStringLiteral("6000"));
         // Taking the same entry again stores the same value.
         window->TakePendingEntry();
-        QCOMPARE(Config.defaultSpeedMax, 6000);
+        QCOMPARE(config.defaultSpeedMax, 6000);
     }
-    ComSupport::ComClose();
-    ComSupport::SetSerialControl(nullptr);
-    delete ticks;
+    window->Link().ComClose();
+    window_.reset();
 }
 
 void TestUiMain::switches_data() {
@@ -1290,7 +1380,7 @@ void TestUiMain::everyControlSpeaksForItself_data() {
 void TestUiMain::everyControlSpeaksForItself() {
     QFETCH(QString, commandLine);
     const bool english = commandLine.contains(QLatin1String("/L:E"));
-    window_.reset(StartProgram(commandLine));
+    window_.reset(StartProgram(commandLine, Seams()));
     const QStringList problems = testing::AccessibilityProblems(window_.get());
     QVERIFY2(problems.isEmpty(), qPrintable(problems.join(u'\n')));
     QAccessibleInterface* tabs = QAccessible::queryAccessibleInterface(window_->MainTab->tabBar());
@@ -1337,12 +1427,14 @@ void TestUiMain::storeQuestionSpeaksTheLanguage() {
         QSKIP("Qt's Japanese translations are not installed (qt6-translations-l10n)");
     sim::DeviceModel model;
     sim::SimSerialControl serial(model);
-    ComSupport::SetSerialControl(&serial);
-    window_.reset(StartProgram(commandLine));
-    window_->InstallWidgetSeams();
+    // Qt's own message boxes, the window's when it is given none.
+    window_.reset(StartProgram(commandLine, WindowSeams{nullptr, dialogs_.get()}));
+    window_->Link().SetSerialControl(&serial);
+    window_->Timer1->setInterval(2);
     Click(*window_, window_->CmdConnect);
-    QVERIFY(IsTrue(MainModule::State.IsConnected));
-    MainModule::Options.ConfirmStore = kTrue;
+    QVERIFY(testing::AwaitSequenceEnd(*window_));
+    QVERIFY(IsTrue(window_->program().State.IsConnected));
+    window_->program().Options.ConfirmStore = kTrue;
     QStringList shown;
     QTimer answer;
     connect(&answer, &QTimer::timeout, [&shown] {
@@ -1354,11 +1446,11 @@ void TestUiMain::storeQuestionSpeaksTheLanguage() {
     });
     answer.start(10);
     Click(*window_, window_->CmdStore);
+    QVERIFY(testing::AwaitSequenceEnd(*window_));
     QCOMPARE(shown, buttons);
     QVERIFY(!model.Log().contains(QStringLiteral("Z:UW")));
-    ComSupport::ComClose();
+    window_->Link().ComClose();
     window_.reset();
-    ComSupport::SetSerialControl(nullptr);
 }
 
 void TestUiMain::pictures() {
@@ -1371,7 +1463,8 @@ void TestUiMain::pictures() {
                  qPrintable(name));
     };
     for (const bool english : {false, true}) {
-        window_.reset(StartProgram(english ? QStringLiteral("/L:E /EXT") : QStringLiteral("/EXT")));
+        window_.reset(
+            StartProgram(english ? QStringLiteral("/L:E /EXT") : QStringLiteral("/EXT"), Seams()));
         for (int page = 0; page < 5; ++page) {
             window_->MainTab->setCurrentIndex(page);
             save(window_.get(),
@@ -1382,22 +1475,26 @@ void TestUiMain::pictures() {
     // widths, with a sequence under way.
     sim::DeviceModel model;
     sim::SimSerialControl serial(model);
-    ComSupport::SetSerialControl(&serial);
     for (const bool english : {false, true}) {
-        window_.reset(StartProgram(english ? QStringLiteral("/L:E /EXT") : QStringLiteral("/EXT")));
+        window_.reset(
+            StartProgram(english ? QStringLiteral("/L:E /EXT") : QStringLiteral("/EXT"), Seams()));
+        window_->Link().SetSerialControl(&serial);
+        window_->Timer1->setInterval(2);
         Click(*window_, window_->CmdConnect);
-        QVERIFY(IsTrue(MainModule::State.IsConnected));
-        Config.limitSensorMode[1] = -1;
-        Config.originMode = 1;
-        Config.jogDialEnabled = kTrue;
-        Config.defaultSpeedMin = std::numeric_limits<qint32>::min();
-        Config.defaultSpeedMax = std::numeric_limits<qint32>::max();
-        Config.originOffset = std::numeric_limits<qint32>::min();
-        Config.jogSpeedMax = std::numeric_limits<qint32>::min();
-        Config.defaultAccelTime = -32768;
-        Config.jogDialPulses = -32768;
-        Config.runCurrent = -32768;
-        Config.stopCurrent = 32767;
+        QVERIFY(testing::AwaitSequenceEnd(*window_));
+        QVERIFY(IsTrue(window_->program().State.IsConnected));
+        ConfigRecord& config = window_->Config();
+        config.limitSensorMode[1] = -1;
+        config.originMode = 1;
+        config.jogDialEnabled = kTrue;
+        config.defaultSpeedMin = std::numeric_limits<qint32>::min();
+        config.defaultSpeedMax = std::numeric_limits<qint32>::max();
+        config.originOffset = std::numeric_limits<qint32>::min();
+        config.jogSpeedMax = std::numeric_limits<qint32>::min();
+        config.defaultAccelTime = -32768;
+        config.jogDialPulses = -32768;
+        config.runCurrent = -32768;
+        config.stopCurrent = 32767;
         window_->DispConfigData();
         window_->ShowProgress(60);
         window_->DispStatusMsg(StatusMsg::ConnectedAndLoaded);
@@ -1407,11 +1504,10 @@ void TestUiMain::pictures() {
                  QStringLiteral("main_%1_unusual_page%2").arg(english ? "en" : "ja").arg(page));
         }
         window_->HideProgress();
-        ComSupport::ComClose();
-        MainModule::State.IsConnected = kFalse;
+        window_->Link().ComClose();
+        window_->program().State.IsConnected = kFalse;
     }
     window_.reset();
-    ComSupport::SetSerialControl(nullptr);
 }
 
 QTEST_MAIN(TestUiMain)
