@@ -1,15 +1,18 @@
 #!/usr/bin/env bash
 # The window as a screen reader meets it: starts qmxconfig on a virtual display with the
-# accessibility bus, in Japanese and in English, with and without the extended pages, and
-# walks its accessibility tree from outside (scripts/accessibility-walk.py): names, duplicates, borrowed
-# names, enabled states, the help on every parameter and Tab order, in the main window, the
-# Options dialog and the About box.
+# accessibility bus, in Japanese and in English, with and without the extended pages, its COM 1
+# a simulated controller (qmx-sim, beside qmxconfig) whose values differ from the factory ones,
+# and walks its accessibility tree from outside (scripts/accessibility-walk.py): names,
+# duplicates, borrowed names, enabled states, the help on every parameter and Tab order, in the
+# main window, the Options dialog and the About box; the Edit menu; connected and loaded, the
+# change marks, Undo and Redo, Compare with QMX-001 and the question on Exit.
 #   scripts/check-accessibility.sh BUILD/qmxconfig
-# Exits 77 (skipped under CTest) when Xvfb, D-Bus, at-spi2-core, pyatspi or xdotool is
-# missing; the set-up commands (scripts/common.sh) install them.
+# Exits 77 (skipped under CTest) when Xvfb, D-Bus, at-spi2-core, pyatspi, xdotool or qmx-sim is
+# missing; the set-up commands (scripts/common.sh) install them, the build makes qmx-sim.
 set -uo pipefail
 
 program=$(realpath "${1:?usage: check-accessibility.sh PATH/TO/qmxconfig}")
+simulator=$(dirname "$program")/qmx-sim
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 launcher=/usr/libexec/at-spi-bus-launcher
 source "$here/virtual-display.sh"
@@ -18,17 +21,46 @@ skip() {
     echo "SKIP: $* is not installed"
     exit 77
 }
-command -v Xvfb >/dev/null || skip "Xvfb (xvfb)"
-command -v dbus-run-session >/dev/null || skip "dbus-run-session (dbus)"
-[ -x "$launcher" ] || skip "$launcher (at-spi2-core)"
-command -v xdotool >/dev/null || skip "xdotool"
-/usr/bin/python3 -c 'import pyatspi' 2>/dev/null || skip "pyatspi (python3-pyatspi)"
 
-# A session bus of its own, so that nothing reaches the desktop's.
-if [ -z "${QMX_A11Y_SESSION:-}" ]; then
-    QMX_A11Y_SESSION=1 exec dbus-run-session -- bash "$0" "$program"
+# The two languages side by side, each on a session bus and a display of its own, so that
+# nothing reaches the desktop's and the keys of one never reach the other: the walks spend most
+# of their time waiting for the window and the controller.
+walk_both_languages() {
+    local logs language status=0
+    local -A walks=()
+    logs=$(mktemp -d)
+    for language in ja en; do
+        QMX_A11Y_LANGUAGE=$language dbus-run-session -- bash "$0" "$program" \
+            >"$logs/$language" 2>&1 &
+        walks[$language]=$!
+    done
+    # Run by the trap, which shellcheck does not follow.
+    # shellcheck disable=SC2317
+    stop_walks() { kill "${walks[@]}" 2>/dev/null; }
+    trap stop_walks EXIT
+    for language in ja en; do
+        wait "${walks[$language]}" || status=1
+        grep -v 'Failed to set fd limit' "$logs/$language"
+    done
+    trap - EXIT
+    rm -rf "$logs"
+    [ $status -eq 0 ] && echo "ok: every page, the Edit menu, the change marks, Compare, the" \
+        "Exit question, the Options dialog and the About box in both languages"
+    return $status
+}
+
+if [ -z "${QMX_A11Y_LANGUAGE:-}" ]; then
+    command -v Xvfb >/dev/null || skip "Xvfb (xvfb)"
+    command -v dbus-run-session >/dev/null || skip "dbus-run-session (dbus)"
+    [ -x "$launcher" ] || skip "$launcher (at-spi2-core)"
+    command -v xdotool >/dev/null || skip "xdotool"
+    /usr/bin/python3 -c 'import pyatspi' 2>/dev/null || skip "pyatspi (python3-pyatspi)"
+    [ -x "$simulator" ] || skip "$simulator (the build's qmx-sim)"
+    walk_both_languages
+    exit
 fi
 
+language=$QMX_A11Y_LANGUAGE
 work=$(mktemp -d)
 pids=()
 # Run by the trap on exit, which shellcheck does not follow.
@@ -50,17 +82,28 @@ start_virtual_display || { echo "FAIL: Xvfb did not start"; exit 1; }
 pids+=($!)
 
 export QT_QPA_PLATFORM=xcb QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 QT_ACCESSIBILITY=1
+# What the simulated controller holds: an origin offset and a run current (720 mA) that are not
+# the factory ones.
+printf 'N=1234\nCR=1500\n' >"$work/state.txt"
+language_option=()
+[ "$language" = en ] && language_option=(/L:E)
 status=0
 # With "/EXT" all five pages; without it the three that can be chosen, the EXTEND tabs
 # reported unavailable.
-for run in "ja 5 /EXT" "en 5 /L:E /EXT" "ja 3" "en 3 /L:E"; do
-    read -r language pages options <<<"$run"
-    # shellcheck disable=SC2086 # the options are words
-    "$program" $options &
+for pages in 5 3; do
+    options=("${language_option[@]}")
+    [ "$pages" = 5 ] && options+=(/EXT)
+    # A controller of its own for each run, on COM 1, as scripts/run.sh does; nothing is
+    # stored, so the state file stays as it is.
+    coproc SIM { exec "$simulator" --state "$work/state.txt" 2>/dev/null; }
+    sim=$SIM_PID
+    read -r pty <&"${SIM[0]}"
+    echo "$language, $pages pages:" qmxconfig "${options[@]}"
+    QMX_COM1="$pty" "$program" "${options[@]}" &
     app=$!
-    /usr/bin/python3 "$here/accessibility-walk.py" "$language" --pages "$pages" || status=1
-    kill "$app" 2>/dev/null
-    wait "$app" 2>/dev/null
+    /usr/bin/python3 "$here/accessibility-walk.py" "$language" --pages "$pages" \
+        --state "$work/state.txt" || status=1
+    kill "$app" "$sim" 2>/dev/null
+    wait "$app" "$sim" 2>/dev/null
 done
-[ $status -eq 0 ] && echo "ok: every page, the Options dialog and the About box in both languages"
 exit $status

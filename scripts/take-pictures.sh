@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Takes the pictures of docs/ from the built program: each page of the main window, connected
-# to the simulated controller, the Options dialog and the About box, in Japanese and in
-# English, on a virtual display. Installs what is missing and builds first, like run.sh.
+# to the simulated controller, the first page again after LOAD with two values changed and
+# marked, the Options dialog and the About box, in Japanese and in English, on a virtual
+# display. Installs what is missing and builds first, like run.sh.
 #   scripts/take-pictures.sh [OUT_DIR]        (default: docs/)
 # Re-running it takes them again from the same simulated controller; only the date and time
 # in the status bar change.

@@ -5,8 +5,9 @@
 
 LANGUAGE is "ja" or "en", SCREEN_FILE the virtual display's frame buffer (Xvfb -fbdir, XWD
 format). Pictures: the Options dialog and the About box, then, connected to the controller,
-each of the five pages: OUT_DIR/options-LANGUAGE.png, about-LANGUAGE.png,
-window-LANGUAGE-page0.png ... page4.png.
+each of the five pages, and after LOAD the first page with two values changed (the run current
+and the origin offset), their fields and the page's tab marked: OUT_DIR/options-LANGUAGE.png,
+about-LANGUAGE.png, window-LANGUAGE-page0.png ... page4.png, window-LANGUAGE-marked.png.
 """
 import struct
 import subprocess
@@ -17,6 +18,8 @@ import zlib
 import pyatspi
 
 SETTLE_S = 0.6  # for the window to draw what changed
+RUN_CURRENT_MA = 500  # the changed values of the marked picture
+ORIGIN_OFFSET = "1500"
 main_id = None  # the main window's X window
 
 
@@ -40,6 +43,18 @@ def find(acc, role, names=None):
     for child in acc:
         if child is not None:
             found = find(child, role, names)
+            if found is not None:
+                return found
+    return None
+
+
+def find_named(acc, role, endings):
+    """The first control of that role whose name ends with one of endings."""
+    if acc.getRole() == role and (acc.name or "").endswith(endings):
+        return acc
+    for child in acc:
+        if child is not None:
+            found = find_named(child, role, endings)
             if found is not None:
                 return found
     return None
@@ -142,6 +157,37 @@ def main():
     for number, tab in enumerate(pages):
         press(tab)
         picture(main_window, screen, "%s/window-%s-page%d.png" % (out, language, number))
+
+    press(pages[0])
+    load_and_change(main_window, load)
+    picture(main_window, screen, "%s/window-%s-marked.png" % (out, language))
+
+
+def load_and_change(main_window, load):
+    """LOAD, then two values on the first page changed as the operator changes them: the run
+    current by its slider, the origin offset typed into its box; the window marks both."""
+    store = find(main_window, pyatspi.ROLE_PUSH_BUTTON, ("設定値書込", "STORE"))
+    press(load)
+    deadline = time.monotonic() + 30
+    # STORE is held while the controller is read (for over a second), then enabled again.
+    for held in (True, False):
+        while store.getState().contains(pyatspi.STATE_SENSITIVE) == held:
+            if time.monotonic() > deadline:
+                sys.exit("LOAD did not %s" % ("start" if held else "end"))
+            time.sleep(0.02)
+    run = find_named(main_window, pyatspi.ROLE_SLIDER, ("駆動(RUN)電流, mA", "RUN, mA"))
+    run.queryValue().currentValue = RUN_CURRENT_MA
+    box = find_named(main_window, pyatspi.ROLE_TEXT, ("原点オフセット", "OFFSET of ORIGIN"))
+    focus_window(main_id)
+    box.queryComponent().grabFocus()
+    key("ctrl+a")
+    subprocess.run(["xdotool", "type", ORIGIN_OFFSET], check=True)
+    key("Tab")
+    # The marks show once the box has taken the entry.
+    while not box.childCount:
+        if time.monotonic() > deadline:
+            sys.exit("the window marked no change")
+        time.sleep(0.1)
 
 
 if __name__ == "__main__":
