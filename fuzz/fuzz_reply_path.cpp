@@ -5,9 +5,10 @@
 //
 // Properties: identification succeeds only with a name beginning "QMX001" and a version of at
 // least 1.1 on the line as whole lines; a store succeeds only when every setting was answered
-// with a whole line "OK"; each
-// successful series sent its commands in order, at most five attempts each; a failure always
-// tells the operator; nothing crashes and nothing hangs.
+// with a whole line "OK"; each successful series sent its commands in order, at most five
+// attempts each, then at most the readings again that trouble calls for (identification and
+// load up to three in all, a store's one read-back); a failure always tells the operator;
+// nothing crashes and nothing hangs.
 
 #include "link/ComSupport.h"
 #include "link/QMXModule.h"
@@ -230,21 +231,65 @@ QList<QByteArray> PossibleReplies(const std::vector<Exchange>& exchanges,
     return replies;
 }
 
-// The exchanges from `first` on sent `expected` in order, each one to five times in a row.
-void CheckSeries(const std::vector<Exchange>& exchanges, size_t first,
-                 const QStringList& expected) {
-    size_t at = first;
-    for (const QString& command : expected) {
-        int attempts = 0;
-        while (at < exchanges.size() && exchanges[at].command == command.toLatin1()) {
-            ++attempts;
-            ++at;
-        }
-        if (attempts < 1 || attempts > ComSupport::kAttempts)
+// A command sent some times in a row: one attempt or more of one step or more.
+struct Run {
+    QByteArray command;
+    int times;
+};
+
+std::vector<Run> Runs(const QList<QByteArray>& commands) {
+    std::vector<Run> runs;
+    for (const QByteArray& command : commands)
+        if (!runs.empty() && runs.back().command == command)
+            ++runs.back().times;
+        else
+            runs.push_back({command, 1});
+    return runs;
+}
+
+// One reading of `expected` from runs[at] on, each step one to five attempts; a step repeated
+// in a row (the serial number) may be asked once more. Returns where the reading ends.
+size_t CheckReading(const std::vector<Run>& runs, size_t at, const QStringList& expected) {
+    QList<QByteArray> commands;
+    for (const QString& command : expected)
+        commands.append(command.toLatin1());
+    for (const Run& step : Runs(commands)) {
+        const int steps = step.times + (step.times > 1 ? 1 : 0);
+        if (at == runs.size() || runs[at].command != step.command || runs[at].times < step.times ||
+            runs[at].times > steps * ComSupport::kAttempts)
             Fail("a successful series skipped, reordered or over-repeated a command");
+        ++at;
     }
-    if (at != exchanges.size())
+    return at;
+}
+
+// The exchanges from `first` on: one reading of `expected`, then up to `again` readings of
+// `repeated` (a series reads again after trouble) and nothing else.
+void CheckSeries(const std::vector<Exchange>& exchanges, size_t first, const QStringList& expected,
+                 const QStringList& repeated = {}, int again = 0) {
+    QList<QByteArray> sent;
+    for (size_t at = first; at < exchanges.size(); ++at)
+        sent.append(exchanges[at].command);
+    const std::vector<Run> runs = Runs(sent);
+    size_t at = CheckReading(runs, 0, expected);
+    for (int reading = 0; reading < again && at < runs.size(); ++reading)
+        at = CheckReading(runs, at, repeated);
+    if (at != runs.size())
         Fail("a successful series sent more than its commands");
+}
+
+// The version the program shows for a reply: its longest tail of digits with at most one
+// point, written here apart from the program's reader.
+QByteArray VersionOf(const QByteArray& reply) {
+    qsizetype start = reply.size();
+    for (bool point = false; start > 0; --start) {
+        const char c = reply.at(start - 1);
+        if (c == '.' && !point)
+            point = true;
+        else if (c < '0' || c > '9')
+            break;
+    }
+    return reply.mid(start);
 }
 
 // The leading decimal number of the text (sign, digits, fraction), read independently of the
@@ -283,21 +328,22 @@ bool RunStep(Series* series, ComSupport& link, ScriptedLine& line) {
 }
 
 void CheckConnected(const std::vector<Exchange>& exchanges, size_t first, const ControllerInfo& s) {
-    CheckSeries(exchanges, first, testing::kIdentifyCommands);
+    CheckSeries(exchanges, first, testing::kIdentifyCommands, testing::kIdentifyCommands.mid(1),
+                Series::kReadings - 1);
     const QByteArray name = s.ControllerName.toLatin1();
     if (!name.startsWith("QMX001") || !PossibleReplies(exchanges, "?:N").contains(name))
         Fail("connected without a name beginning QMX001 on the line");
     const QByteArray version = s.ControllerVersionText.toLatin1();
     const QList<QByteArray> versions = PossibleReplies(exchanges, "?:V");
     const bool onLine = std::any_of(versions.begin(), versions.end(),
-                                    [&](const QByteArray& v) { return v.right(4) == version; });
+                                    [&](const QByteArray& v) { return VersionOf(v) == version; });
     if (!onLine || LeadingNumber(version) < 1.1)
         Fail("connected without a version of at least 1.1 on the line");
 }
 
 void CheckStored(const std::vector<Exchange>& exchanges, size_t first,
                  const QStringList& commands) {
-    CheckSeries(exchanges, first, commands);
+    CheckSeries(exchanges, first, commands, testing::kReadBackQueries, 1);
     for (const QString& command : commands)
         if (!PossibleReplies(exchanges, command.toLatin1()).contains("OK"))
             Fail("stored although a setting was not answered OK");
@@ -325,7 +371,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         CheckConnected(line.Exchanges(), first, program.State);
     first = line.Exchanges().size();
     if (RunStep(QMXModule::LoadConfigFromController(link, program.Config, &series), link, line))
-        CheckSeries(line.Exchanges(), first, testing::kLoadQueries);
+        CheckSeries(line.Exchanges(), first, testing::kLoadQueries, testing::kLoadQueries,
+                    Series::kReadings - 1);
     const std::optional<QStringList> commands = QMXModule::StoreCommands(program.Config);
     first = line.Exchanges().size();
     if (RunStep(QMXModule::StoreConfigToController(link, program.Config, &series), link, line) &&
