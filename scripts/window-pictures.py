@@ -37,27 +37,25 @@ def shown_windows(app):
     return [w for w in app if w is not None and w.getState().contains(pyatspi.STATE_SHOWING)]
 
 
-def find(acc, role, names=None):
-    if acc.getRole() == role and (names is None or acc.name in names):
+def find_where(acc, matches):
+    """The first accessible in the tree below acc (acc too) that matches."""
+    if matches(acc):
         return acc
     for child in acc:
         if child is not None:
-            found = find(child, role, names)
+            found = find_where(child, matches)
             if found is not None:
                 return found
     return None
+
+
+def find(acc, role, names=None):
+    return find_where(acc, lambda a: a.getRole() == role and (names is None or a.name in names))
 
 
 def find_named(acc, role, endings):
     """The first control of that role whose name ends with one of endings."""
-    if acc.getRole() == role and (acc.name or "").endswith(endings):
-        return acc
-    for child in acc:
-        if child is not None:
-            found = find_named(child, role, endings)
-            if found is not None:
-                return found
-    return None
+    return find_where(acc, lambda a: a.getRole() == role and (a.name or "").endswith(endings))
 
 
 def key(*names):
