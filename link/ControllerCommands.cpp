@@ -72,8 +72,8 @@ QString ControllerCommands::ChangesText() const {
     return lines.join(u'\n');
 }
 
-void ControllerCommands::SetKnown(std::optional<ConfigRecord> known) {
-    known_ = std::move(known);
+void ControllerCommands::SetKnown(const std::optional<ConfigRecord>& known) {
+    known_ = known;
     emit KnownChanged();
 }
 

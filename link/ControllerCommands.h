@@ -96,7 +96,7 @@ private:
     void Loaded(const Result& result);
     void Stored(const Result& result, const StoreReport& store, const ConfigRecord& sent);
     void Compared(const Result& result);
-    void SetKnown(std::optional<ConfigRecord> known);
+    void SetKnown(const std::optional<ConfigRecord>& known);
     QString ChangesText() const;
     template <typename S> S* Watch(S* series);
 

@@ -30,7 +30,7 @@ MainCommands::MainCommands(frmMain& window)
     connect(&controller_, &ControllerCommands::KnownChanged, this,
             [this] { window_.SetKnownValues(controller_.Known()); });
     clean_ = window.Config();
-    const auto controller = [this](QPushButton* button, std::function<void()> start) {
+    const auto controller = [this](QPushButton* button, const std::function<void()>& start) {
         connect(button, &QAbstractButton::clicked, this,
                 [this, button, start] { RunControllerCommand(start, button); });
     };
@@ -39,7 +39,7 @@ MainCommands::MainCommands(frmMain& window)
     controller(window.CmdStore, [this] { controller_.Store(); });
     connect(window.mnuToolsCompare, &QAction::triggered, this,
             [this] { RunControllerCommand([this] { controller_.Compare(); }, nullptr); });
-    const auto file = [this](QAction* entry, std::function<void()> command) {
+    const auto file = [this](QAction* entry, const std::function<void()>& command) {
         connect(entry, &QAction::triggered, this, [this, command] { RunFileCommand(command); });
     };
     file(window.mnuFileOpen, [this] { Open(); });
